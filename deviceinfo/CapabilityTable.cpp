@@ -1,0 +1,109 @@
+#include "deviceinfo/CapabilityTable.h"
+
+#include <kvodevice/Host.h>
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace dev::dynInfo {
+namespace {
+
+// Devices from `first` to `last`, both included.
+struct Devices {
+  constexpr Devices(std::uint16_t one) : first(one), last(one) {}
+  constexpr Devices(std::uint16_t from, std::uint16_t to) : first(from), last(to) {}
+  std::uint16_t first, last;
+};
+
+// Types `firstType`..`lastType` answer `byDefault` for every device except
+// the `opposite` ones.
+struct Row {
+  std::int32_t firstType, lastType;
+  bool byDefault;
+  std::span<const Devices> opposite;
+};
+
+constexpr Devices kShading[] = {100, {168, 169}, 196, 201, {203, 208}, {255, 258}, 275, 280, 303, 322,
+                                {332, 335}, 338, {342, 349}, 360, 370};
+constexpr Devices kCustomGrayscale[] = {170, 194, {196, 200}, 203, 204, {250, 258}, 301, {303, 308},
+                                        {320, 323}, 338, 342, 343, 346, 347, {350, 355}, 360, 370};
+constexpr Devices kAutoExposure[] = {{251, 258}, 342, 343, 360, 370};
+constexpr Devices kWhitebalance[] = {170, {194, 201}, 204, {250, 258}, 280, 301, {303, 308}, {320, 323}, 335,
+                                     338, 342, 343, 346, 347, {350, 355}, 360, 370};
+constexpr Devices kAccumulation[] = {201, {251, 258}, 275, 280, 306, 332, 334, {344, 347}};
+constexpr Devices kType15[] = {301, 304, 307};
+constexpr Devices kType24[] = {170, 196, 301, 303, 305, 308, {320, 323}, 352, 353, 355};
+constexpr Devices kType26[] = {301, 307, 335, 338};
+constexpr Devices kType28[] = {201, 280, 301, 307, 335, 338};
+constexpr Devices kType30[] = {280, 301, 305, 307, 338};
+constexpr Devices kType31[] = {257, 258};
+
+constexpr std::int32_t kHdriType = tro::cam::HDRI;  // decided by a host feature, not by a row
+
+constexpr Row kTable[] = {
+    {2, 2, true, kShading},          // Shading
+    {3, 3, true, {}},
+    {4, 4, true, kCustomGrayscale},  // CustomGrayscale
+    {5, 5, true, {}},
+    {6, 6, true, {}},                // Splitting
+    {7, 7, true, kAutoExposure},     // AutoExposure
+    {8, 8, true, {}},
+    {9, 9, true, kWhitebalance},     // Whitebalance
+    {10, 10, false, {}},             // Blackbalance
+    {11, 11, false, kAccumulation},  // Accumulation
+    {12, 14, true, {}},
+    {15, 15, false, kType15},
+    {17, 23, true, {}},
+    {24, 24, false, kType24},
+    {25, 25, true, {}},
+    {26, 26, false, kType26},
+    {27, 27, true, {}},
+    {28, 28, false, kType28},
+    {29, 29, true, {}},
+    {30, 30, false, kType30},
+    {31, 31, false, kType31},
+};
+
+constexpr std::int32_t kFirstType = 2, kLastType = 31;
+// Every opposite device is below this bound; devices from it on take the default.
+constexpr std::uint32_t kMappedDevices = 512;
+
+// The table as bits: per type its default and one bit per device below
+// kMappedDevices that answers the opposite.
+struct TypeAnswers {
+  bool byDefault = true;
+  std::array<std::uint64_t, kMappedDevices / 64> opposite{};
+};
+
+constexpr auto kAnswers = [] {
+  std::array<TypeAnswers, kLastType + 1> answers{};
+  std::array<bool, kLastType + 1> covered{};
+  for (const Row& row : kTable) {
+    for (std::int32_t type = row.firstType; type <= row.lastType; ++type) {
+      if (covered[type]) throw "a type has two rows";
+      covered[type] = true;
+      answers[type].byDefault = row.byDefault;
+      for (const Devices& devices : row.opposite) {
+        if (devices.first > devices.last || devices.last >= kMappedDevices) throw "device range out of bounds";
+        for (std::uint32_t d = devices.first; d <= devices.last; ++d) answers[type].opposite[d / 64] |= 1ull << (d % 64);
+      }
+    }
+  }
+  for (std::int32_t type = kFirstType; type <= kLastType; ++type)
+    if (covered[type] == (type == kHdriType)) throw "every type but HDRI needs exactly one row";
+  return answers;
+}();
+
+}  // namespace
+
+bool CapabilityTableAnswer(dev::id device, tro::cam::eCamProcessingType type) {
+  if (type < kFirstType || type > kLastType) return true;
+  if (type == kHdriType) return pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI");
+  const TypeAnswers& answers = kAnswers[type];
+  const std::uint32_t d = device;
+  const bool opposite = d < kMappedDevices && (answers.opposite[d / 64] >> (d % 64) & 1) != 0;
+  return answers.byDefault != opposite;
+}
+
+}  // namespace dev::dynInfo

@@ -1,0 +1,84 @@
+// The read operations of the store. They never change it.
+#include <algorithm>
+#include <array>
+
+#include "deviceinfo/ExtendedDeviceInfo.h"
+#include "deviceinfo/ProcessingKeys.h"
+
+namespace dev::dynInfo {
+namespace {
+
+// Devices that use the RTC trigger whatever the INI files say.
+constexpr std::array<std::uint16_t, 27> kFixedRtcTriggerDevices = {
+    196, 197, 198, 199, 204, 250, 253, 254, 255, 256, 301, 302, 303, 304,
+    305, 306, 308, 320, 321, 322, 323, 350, 351, 352, 353, 354, 355};
+static_assert(std::is_sorted(kFixedRtcTriggerDevices.begin(), kFixedRtcTriggerDevices.end()));
+
+// The mapped value under `key`, copied, or an empty one.
+template <typename Map, typename Key>
+typename Map::mapped_type CopyOf(const Map& map, const Key& key) {
+  const auto it = map.find(key);
+  return it == map.end() ? typename Map::mapped_type{} : it->second;
+}
+
+}  // namespace
+
+std::vector<dev::id> CExtendedDeviceInfo::GetDeviceIDs() const {
+  std::vector<dev::id> devices;
+  devices.reserve(sectionNames_.size());
+  for (const auto& entry : sectionNames_) devices.push_back(entry.first);
+  return devices;
+}
+
+std::wstring CExtendedDeviceInfo::GetSectionName(dev::id device) const { return CopyOf(sectionNames_, device); }
+
+bool CExtendedDeviceInfo::GetAuxiliaryText(dev::id device, std::uint32_t kind, std::uint32_t& code,
+                                           std::wstring& text) const {
+  if (kind > 1) return false;
+  const auto it = auxiliaryTexts_.find(device);
+  if (it == auxiliaryTexts_.end()) return false;
+  code = 0xFFFFFFFF;
+  text = it->second;
+  return true;
+}
+
+std::vector<std::wstring> CExtendedDeviceInfo::GetTags() const {
+  std::vector<std::wstring> tags;
+  tags.reserve(devicesByTag_.size());
+  for (const auto& entry : devicesByTag_) tags.push_back(entry.first);
+  return tags;
+}
+
+std::vector<dev::id> CExtendedDeviceInfo::GetDevicesByTag(const std::wstring& tag) const {
+  return CopyOf(devicesByTag_, tag);
+}
+
+std::vector<PositionEntry> CExtendedDeviceInfo::GetPositions(dev::id device) const {
+  return CopyOf(positions_, device);
+}
+
+std::vector<dev::id> CExtendedDeviceInfo::GetDevicesAtPosition(std::int32_t positionCode) const {
+  return CopyOf(devicesAtPosition_, positionCode);
+}
+
+bool CExtendedDeviceInfo::GetRTCTrigger(dev::id device, bool& usesTrigger) const {
+  usesTrigger = std::binary_search(kFixedRtcTriggerDevices.begin(), kFixedRtcTriggerDevices.end(),
+                                   static_cast<std::uint16_t>(device)) ||
+                rtcTriggerDevices_.contains(device);
+  return true;
+}
+
+bool CExtendedDeviceInfo::GetProcessingEnabled(dev::id device, tro::cam::eCamProcessingType type,
+                                               bool& enabled) const {
+  // Answers from the flat copy of processing_ (see the header).
+  const int slot = ProcessingSlot(type);
+  if (slot < 0 || processingFlat_.empty()) return false;
+  const std::uint16_t flags = processingFlat_[device];
+  if ((flags >> slot & 1) == 0) return false;
+  enabled = (flags >> (8 + slot) & 1) != 0;
+  return true;
+}
+
+void CExtendedDeviceInfo::Release() { delete this; }
+
+}  // namespace dev::dynInfo

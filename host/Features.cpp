@@ -1,0 +1,116 @@
+#include <kvodevice/Host.h>
+
+#include <array>
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/strings.h"
+
+namespace pkg {
+namespace {
+
+wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + (L'a' - L'A')) : c; }
+
+bool SameName(const std::wstring& folded, const wchar_t* name) {
+  std::size_t i = 0;
+  for (; i < folded.size(); ++i)
+    if (name[i] == L'\0' || FoldAscii(name[i]) != folded[i]) return false;
+  return name[i] == L'\0';
+}
+
+// The switches, readable without a lock: a slot's name is written before the
+// slot is published (release store of `used`) and never changes afterwards;
+// only its state flips. Slots are never removed, so names stay few and the
+// memory bounded however often a switch is flipped.
+class Switches {
+ public:
+  Switches() {
+    const char* env = std::getenv("KVO_FEATURES");
+    if (env == nullptr) return;
+    const std::wstring list = platform::WidePath(env);
+    for (std::size_t begin = 0; begin <= list.size();) {
+      std::size_t end = list.find(L',', begin);
+      if (end == std::wstring::npos) end = list.size();
+      std::wstring_view item(list.data() + begin, end - begin);
+      while (!item.empty() && (item.front() == L' ' || item.front() == L'\t')) item.remove_prefix(1);
+      while (!item.empty() && (item.back() == L' ' || item.back() == L'\t')) item.remove_suffix(1);
+      if (!item.empty()) Set(std::wstring(item).c_str(), true);
+      begin = end + 1;
+    }
+  }
+
+  bool IsOn(const wchar_t* name) const {
+    for (const Chunk* chunk = &first_; chunk != nullptr; chunk = chunk->next.load(std::memory_order_acquire)) {
+      const std::size_t used = chunk->used.load(std::memory_order_acquire);
+      for (std::size_t i = 0; i < used; ++i)
+        if (SameName(chunk->slots[i].name, name)) return chunk->slots[i].on.load(std::memory_order_relaxed);
+    }
+    return false;
+  }
+
+  void Set(const wchar_t* name, bool on) {
+    std::lock_guard lock(writer_);
+    Chunk* chunk = &first_;
+    for (;; chunk = chunk->next.load(std::memory_order_relaxed)) {
+      const std::size_t used = chunk->used.load(std::memory_order_relaxed);
+      for (std::size_t i = 0; i < used; ++i) {
+        if (SameName(chunk->slots[i].name, name)) {
+          chunk->slots[i].on.store(on, std::memory_order_relaxed);
+          return;
+        }
+      }
+      if (chunk->next.load(std::memory_order_relaxed) == nullptr) break;
+    }
+    if (!on) return;  // an unknown name is off already
+    if (chunk->used.load(std::memory_order_relaxed) == kSlots) {
+      more_.push_back(std::make_unique<Chunk>());
+      chunk->next.store(more_.back().get(), std::memory_order_release);
+      chunk = more_.back().get();
+    }
+    const std::size_t index = chunk->used.load(std::memory_order_relaxed);
+    Slot& slot = chunk->slots[index];
+    for (const wchar_t* c = name; *c != L'\0'; ++c) slot.name.push_back(FoldAscii(*c));
+    slot.on.store(true, std::memory_order_relaxed);
+    chunk->used.store(index + 1, std::memory_order_release);
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 16;
+  struct Slot {
+    std::wstring name;  // ASCII letters in lower case
+    std::atomic<bool> on{false};
+  };
+  struct Chunk {
+    std::array<Slot, kSlots> slots;
+    std::atomic<std::size_t> used{0};
+    std::atomic<Chunk*> next{nullptr};
+  };
+
+  Chunk first_;
+  std::vector<std::unique_ptr<Chunk>> more_;
+  std::mutex writer_;
+};
+
+Switches& AllSwitches() {
+  static Switches switches;
+  return switches;
+}
+
+}  // namespace
+
+bool isFeatureEnabled(const wchar_t* name) {
+  if (name == nullptr || *name == L'\0') return false;
+  return AllSwitches().IsOn(name);
+}
+
+void setFeatureEnabled(const wchar_t* name, bool on) {
+  if (name == nullptr || *name == L'\0') return;
+  AllSwitches().Set(name, on);
+}
+
+}  // namespace pkg

@@ -1,0 +1,102 @@
+// The two exported functions of the extended device information, through the
+// shared library and its public headers, as a host uses them.
+#include <gtest/gtest.h>
+#include <kvodevice/Host.h>
+#include <kvodevice/IExtendedDeviceInfo.h>
+
+#include <algorithm>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using dev::dynInfo::GetExtendedDeviceInfo;
+using dev::dynInfo::IExtendedDeviceInfo;
+using dev::dynInfo::IsCamAdapterEnabled;
+
+dev::id Id(unsigned value) { return static_cast<dev::id>(value); }
+tro::cam::eCamProcessingType Type(int value) { return static_cast<tro::cam::eCamProcessingType>(value); }
+
+TEST(Service, RacingFirstCallsGetOneInstance) {
+  std::vector<IExtendedDeviceInfo*> seen(8, nullptr);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&seen, i] { seen[i] = GetExtendedDeviceInfo(); });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_NE(seen[0], nullptr);
+  EXPECT_EQ(std::set<IExtendedDeviceInfo*>(seen.begin(), seen.end()).size(), 1u);
+  EXPECT_EQ(GetExtendedDeviceInfo(), seen[0]);
+}
+
+TEST(Service, IniSettingsOverrideTheTableInBothDirections) {
+  testsupport::TempDir dir;
+  const std::wstring file = dir.Write("override.ini",
+                                      "[On for 332]\nID=332\nuseShading=1\n"
+                                      "[Off for 170]\nID=170\nuseShading=0\nuseSplitting=0\n"
+                                      "[Blackbalance for 171]\nID=171\nuseBlackbalance=1\n");
+  // Before the file is read, the table answers.
+  EXPECT_FALSE(IsCamAdapterEnabled(Id(332), tro::cam::Shading));
+  EXPECT_TRUE(IsCamAdapterEnabled(Id(170), tro::cam::Shading));
+  ASSERT_TRUE(GetExtendedDeviceInfo()->Load(file.c_str()));
+
+  const struct {
+    unsigned device;
+    int type;
+    bool expected;
+  } cases[] = {
+      {332, 2, true},  {331, 2, true},   {333, 2, false}, {170, 2, false}, {170, 6, false}, {171, 6, true},
+      {171, 10, true}, {172, 10, false}, {170, 9, false}, {333, 11, false}, {65535, 2, true}, {65535, 11, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IsCamAdapterEnabled(Id(c.device), Type(c.type)), c.expected) << c.device << " " << c.type;
+
+  // Type 16 follows the host feature alone.
+  for (const bool hdri : {true, false}) {
+    pkg::setFeatureEnabled(L"ACQ_ENABLE_HDRI", hdri);
+    for (const unsigned device : {0u, 170u, 332u, 65535u}) EXPECT_EQ(IsCamAdapterEnabled(Id(device), tro::cam::HDRI), hdri);
+  }
+
+  // With the service switched off, only the table answers; switched on
+  // again, the same service with what it read is back.
+  IExtendedDeviceInfo* service = GetExtendedDeviceInfo();
+  pkg::setFeatureEnabled(L"DEV_NO_SERVICE_UPDATE", true);
+  EXPECT_EQ(GetExtendedDeviceInfo(), nullptr);
+  EXPECT_FALSE(IsCamAdapterEnabled(Id(332), tro::cam::Shading));
+  EXPECT_TRUE(IsCamAdapterEnabled(Id(170), tro::cam::Shading));
+  pkg::setFeatureEnabled(L"DEV_NO_SERVICE_UPDATE", false);
+  EXPECT_EQ(GetExtendedDeviceInfo(), service);
+  EXPECT_TRUE(IsCamAdapterEnabled(Id(332), tro::cam::Shading));
+}
+
+TEST(Service, QueriesRunFromManyThreadsAtOnce) {
+  testsupport::TempDir dir;
+  std::string text;
+  for (int i = 0; i < 200; ++i)
+    text += "[D" + std::to_string(i) + "]\nID=" + std::to_string(3000 + i) + "\nTag=t" + std::to_string(i % 7) +
+            "\nPosition=" + std::to_string(i % 5 + 1) + "\nuseShading=" + std::to_string(i % 2) + "\n";
+  const std::wstring file = dir.Write("many.ini", text);
+  IExtendedDeviceInfo* service = GetExtendedDeviceInfo();
+  ASSERT_TRUE(service->Load(file.c_str()));
+
+  std::vector<std::thread> threads;
+  std::vector<int> failures(8, 0);
+  for (std::size_t t = 0; t < failures.size(); ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 50; ++round) {
+        const std::vector<dev::id> ids = service->GetDeviceIDs();
+        failures[t] += std::count_if(ids.begin(), ids.end(), [](dev::id d) { return d >= 3000 && d < 3200; }) != 200;
+        failures[t] += service->GetDevicesByTag(L"t3").size() != 29;
+        failures[t] += service->GetDevicesAtPosition(1001).size() != 40;
+        failures[t] += service->GetSectionName(Id(3007)) != L"D7";
+        for (int i = 0; i < 200; ++i)
+          failures[t] += IsCamAdapterEnabled(Id(3000 + i), tro::cam::Shading) != (i % 2 == 1);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const int f : failures) EXPECT_EQ(f, 0);
+}
+
+}  // namespace

@@ -1,0 +1,52 @@
+// Conversions at the platform boundary.
+#include <gtest/gtest.h>
+
+#include "platform/strings.h"
+
+namespace {
+
+TEST(Strings, Utf8FromWideRefusesWhatIsNoScalarValue) {
+  EXPECT_EQ(platform::Utf8FromWide(L"a\u00E4\u20AC\U0001F600"), "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
+  for (const wchar_t bad : {wchar_t(0xD800), wchar_t(0xDFFF), wchar_t(0x110000), wchar_t(-1)})
+    EXPECT_FALSE(platform::Utf8FromWide(std::wstring(L"ok") + bad)) << static_cast<long>(bad);
+}
+
+TEST(Strings, WideFromUtf8ReplacesEachIllFormedByte) {
+  const struct {
+    const char* bytes;
+    const wchar_t* wide;
+  } cases[] = {
+      {"plain", L"plain"},
+      {"\xC3\xA4", L"\u00E4"},
+      {"\xC0\xAF", L"\uFFFD\uFFFD"},          // overlong
+      {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},  // encoded surrogate
+      {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF
+      {"a\xE2\x82", L"a\uFFFD\uFFFD"},        // cut short
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::WideFromUtf8(c.bytes), c.wide) << c.bytes;
+  EXPECT_TRUE(platform::IsValidUtf8("0123456789abcdef\xC3\xA4 and more ASCII after it"));
+  EXPECT_FALSE(platform::IsValidUtf8("0123456789abcdef\xC3 broken"));
+}
+
+TEST(Strings, PathsRoundTripAnyBytes) {
+  const std::string native = "/tmp/\xFF\xC3\xA4/x\x80y";
+  EXPECT_EQ(platform::WidePath(native), L"/tmp/\xDCFF\u00E4/x\xDC80y");
+  EXPECT_EQ(platform::NativePath(platform::WidePath(native)), native);
+  EXPECT_EQ(platform::NativePath(L"C:\\dir\\kvoDevice.xml"), "C:/dir/kvoDevice.xml");
+}
+
+TEST(Strings, WtoiReadsTheLeadingDecimal) {
+  const struct {
+    const wchar_t* text;
+    std::int32_t value;
+  } cases[] = {
+      {L"3", 3},           {L" 5", 5},         {L"\t+7x", 7},       {L"-2", -2},     {L"x", 0},
+      {L"", 0},            {L"- 5", 0},        {L"0x10", 0},        {L"1e3", 1},     {L"2147483647", 2147483647},
+      {L"2147483648", 2147483647},             {L"99999999999999999999", 2147483647},
+      {L"-2147483648", INT32_MIN},             {L"-99999999999999999999", INT32_MIN},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::Wtoi(c.text), c.value) << '"' << c.text << '"';
+  EXPECT_EQ(platform::Wtoi(nullptr), 0);
+}
+
+}  // namespace
