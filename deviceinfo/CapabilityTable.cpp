@@ -39,7 +39,6 @@ constexpr Devices kType28[] = {201, 280, 301, 307, 335, 338};
 constexpr Devices kType30[] = {280, 301, 305, 307, 338};
 constexpr Devices kType31[] = {257, 258};
 
-constexpr std::int32_t kHdriType = tro::cam::HDRI;  // decided by a host feature, not by a row
 
 constexpr Row kTable[] = {
     {2, 2, true, kShading},          // Shading
@@ -65,45 +64,33 @@ constexpr Row kTable[] = {
     {31, 31, false, kType31},
 };
 
-constexpr std::int32_t kFirstType = 2, kLastType = 31;
-// Every opposite device is below this bound; devices from it on take the default.
-constexpr std::uint32_t kMappedDevices = 512;
+constexpr std::int32_t kFirstType = 2;
 
-// The table as bits: per type its default and one bit per device below
-// kMappedDevices that answers the opposite.
-struct TypeAnswers {
-  bool byDefault = true;
-  std::array<std::uint64_t, kMappedDevices / 64> opposite{};
-};
-
+// The table as bits, checked while it is built: a mistake in it does not compile.
 constexpr auto kAnswers = [] {
-  std::array<TypeAnswers, kLastType + 1> answers{};
-  std::array<bool, kLastType + 1> covered{};
+  std::array<CapabilityTypeAnswers, kCapabilityLastType + 1> answers{};
+  std::array<bool, kCapabilityLastType + 1> covered{};
   for (const Row& row : kTable) {
     for (std::int32_t type = row.firstType; type <= row.lastType; ++type) {
       if (covered[type]) throw "a type has two rows";
       covered[type] = true;
       answers[type].byDefault = row.byDefault;
       for (const Devices& devices : row.opposite) {
-        if (devices.first > devices.last || devices.last >= kMappedDevices) throw "device range out of bounds";
+        if (devices.first > devices.last || devices.last >= kCapabilityMappedDevices) throw "device range out of bounds";
         for (std::uint32_t d = devices.first; d <= devices.last; ++d) answers[type].opposite[d / 64] |= 1ull << (d % 64);
       }
     }
   }
-  for (std::int32_t type = kFirstType; type <= kLastType; ++type)
-    if (covered[type] == (type == kHdriType)) throw "every type but HDRI needs exactly one row";
+  // Every type has one row, except HDRI, which follows a host feature.
+  for (std::int32_t type = kFirstType; type <= kCapabilityLastType; ++type)
+    if (covered[type] == (type == tro::cam::HDRI)) throw "a type without a row, or HDRI with one";
   return answers;
 }();
 
 }  // namespace
 
-bool CapabilityTableAnswer(dev::id device, tro::cam::eCamProcessingType type) {
-  if (type < kFirstType || type > kLastType) return true;
-  if (type == kHdriType) return pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI");
-  const TypeAnswers& answers = kAnswers[type];
-  const std::uint32_t d = device;
-  const bool opposite = d < kMappedDevices && (answers.opposite[d / 64] >> (d % 64) & 1) != 0;
-  return answers.byDefault != opposite;
-}
+const std::array<CapabilityTypeAnswers, kCapabilityLastType + 1> kCapabilityAnswers = kAnswers;
+
+bool HdriEnabled() { return pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI"); }
 
 }  // namespace dev::dynInfo

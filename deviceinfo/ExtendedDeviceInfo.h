@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "deviceinfo/ProcessingKeys.h"
 #include "deviceinfo/Utf16Order.h"
 #include "host/SingleCont.h"
 
@@ -29,7 +30,16 @@ class CExtendedDeviceInfo final : public IExtendedDeviceInfo, private utl::TSing
   std::vector<PositionEntry> GetPositions(dev::id device) const override;
   std::vector<dev::id> GetDevicesAtPosition(std::int32_t positionCode) const override;
   bool GetRTCTrigger(dev::id device, bool& usesTrigger) const override;
-  bool GetProcessingEnabled(dev::id device, tro::cam::eCamProcessingType type, bool& enabled) const override;
+  // Inline: the first step of IsCamAdapterEnabled, answered from the flat
+  // copy of processing_ in constant time.
+  bool GetProcessingEnabled(dev::id device, tro::cam::eCamProcessingType type, bool& enabled) const override {
+    const int slot = ProcessingSlot(type);
+    if (slot < 0 || processingFlat_.empty()) return false;
+    const std::uint16_t flags = processingFlat_[device];
+    if ((flags >> slot & 1) == 0) return false;
+    enabled = (flags >> (8 + slot) & 1) != 0;
+    return true;
+  }
 
   // Deletes this object.
   virtual void Release();
@@ -42,15 +52,18 @@ class CExtendedDeviceInfo final : public IExtendedDeviceInfo, private utl::TSing
     }
   };
 
+  using ProcessingSettings = std::map<tro::cam::eCamProcessingType, bool, TypeLess>;
+
   void LoadSection(const wchar_t* section, const wchar_t* iniFilePath);
-  void SetProcessing(dev::id device, tro::cam::eCamProcessingType type, bool enabled);
+  // Keeps processingFlat_ in step with one setting stored in processing_.
+  void SetFlatProcessing(dev::id device, tro::cam::eCamProcessingType type, bool enabled);
 
   std::map<dev::id, std::wstring> sectionNames_;
   std::map<dev::id, std::wstring> auxiliaryTexts_;  // nothing in this library fills it
   std::map<dev::id, std::vector<PositionEntry>> positions_;
   std::map<std::int32_t, std::vector<dev::id>> devicesAtPosition_;
   std::map<std::wstring, std::vector<dev::id>, Utf16Less> devicesByTag_;
-  std::map<dev::id, std::map<tro::cam::eCamProcessingType, bool, TypeLess>> processing_;
+  std::map<dev::id, ProcessingSettings> processing_;
   std::set<dev::id> rtcTriggerDevices_;
 
   // processing_ again, flat, for the constant-time answer on the hot path:

@@ -55,9 +55,11 @@ void CExtendedDeviceInfo::LoadSection(const wchar_t* section, const wchar_t* ini
   if (!firstSight) named->second = section;  // the last section of an id names it
 
   wchar_t text[kTextSize] = {};
-  if (iniGetString(section, L"Tag", L"", text, kTextSize, iniFilePath) > 0) {
-    std::vector<dev::id>& tagged = devicesByTag_[text];
-    if (firstSight || !Contains(tagged, device)) tagged.push_back(device);
+  if (const int length = iniGetString(section, L"Tag", L"", text, kTextSize, iniFilePath); length > 0) {
+    const std::wstring_view tag(text, static_cast<std::size_t>(length));
+    auto tagged = devicesByTag_.find(tag);
+    if (tagged == devicesByTag_.end()) tagged = devicesByTag_.emplace(tag, std::vector<dev::id>{}).first;
+    if (firstSight || !Contains(tagged->second, device)) tagged->second.push_back(device);
   }
 
   if (iniGetString(section, L"Position", L"", text, kTextSize, iniFilePath) > 0) {
@@ -78,16 +80,19 @@ void CExtendedDeviceInfo::LoadSection(const wchar_t* section, const wchar_t* ini
     }
   }
 
+  ProcessingSettings* settings = nullptr;
   for (const ProcessingKey& key : kProcessingKeys) {
     const int setting = iniGetInt(section, key.key, -1, iniFilePath);
-    if (setting == 0 || setting == 1) SetProcessing(device, key.type, setting == 1);
+    if (setting != 0 && setting != 1) continue;
+    if (settings == nullptr) settings = &processing_[device];
+    (*settings)[key.type] = setting == 1;
+    SetFlatProcessing(device, key.type, setting == 1);
   }
 
   if (iniGetInt(section, L"useRTCTrigger", 0, iniFilePath) == 1) rtcTriggerDevices_.insert(device);
 }
 
-void CExtendedDeviceInfo::SetProcessing(dev::id device, tro::cam::eCamProcessingType type, bool enabled) {
-  processing_[device][type] = enabled;
+void CExtendedDeviceInfo::SetFlatProcessing(dev::id device, tro::cam::eCamProcessingType type, bool enabled) {
   const int slot = ProcessingSlot(type);
   if (processingFlat_.empty()) processingFlat_.assign(65536, 0);
   std::uint16_t& flags = processingFlat_[device];

@@ -3,7 +3,6 @@
 #include <array>
 
 #include "deviceinfo/ExtendedDeviceInfo.h"
-#include "deviceinfo/ProcessingKeys.h"
 
 namespace dev::dynInfo {
 namespace {
@@ -65,17 +64,6 @@ bool CExtendedDeviceInfo::GetRTCTrigger(dev::id device, bool& usesTrigger) const
   usesTrigger = std::binary_search(kFixedRtcTriggerDevices.begin(), kFixedRtcTriggerDevices.end(),
                                    static_cast<std::uint16_t>(device)) ||
                 rtcTriggerDevices_.contains(device);
-  return true;
-}
-
-bool CExtendedDeviceInfo::GetProcessingEnabled(dev::id device, tro::cam::eCamProcessingType type,
-                                               bool& enabled) const {
-  // Answers from the flat copy of processing_ (see the header).
-  const int slot = ProcessingSlot(type);
-  if (slot < 0 || processingFlat_.empty()) return false;
-  const std::uint16_t flags = processingFlat_[device];
-  if ((flags >> slot & 1) == 0) return false;
-  enabled = (flags >> (8 + slot) & 1) != 0;
   return true;
 }
 

@@ -1,7 +1,5 @@
 #include "deviceinfo/ExtendedDeviceInfoService.h"
 
-#include <kvodevice/Host.h>
-
 #include <atomic>
 #include <typeinfo>
 
@@ -9,13 +7,12 @@
 #include "module/ExitActions.h"
 
 namespace dev::dynInfo {
+
+std::atomic<CExtendedDeviceInfo*> g_extendedDeviceInfo{nullptr};
+
 namespace {
 
 using Holder = utl::SingleCont::TSinglePtrHelp<CExtendedDeviceInfo>;
-
-// Read without a lock on every call; written by racing first callers, who all
-// write the same instance, and cleared by the exit action.
-std::atomic<CExtendedDeviceInfo*> g_service{nullptr};
 
 CExtendedDeviceInfo* FindInContainer() {
   auto* holder = dynamic_cast<Holder*>(utl::SingleCont::Get().Find(typeid(CExtendedDeviceInfo)));
@@ -25,7 +22,7 @@ CExtendedDeviceInfo* FindInContainer() {
 // Removes the instance from the container, which deletes it.
 void RemoveService() {
   utl::CLock lock(utl::SingleCont::GetSection(), true);
-  g_service.store(nullptr, std::memory_order_release);
+  g_extendedDeviceInfo.store(nullptr, std::memory_order_release);
   utl::SingleCont::Get().Remove(typeid(CExtendedDeviceInfo));
 }
 
@@ -43,11 +40,9 @@ CExtendedDeviceInfo* ServiceFromContainer() {
 
 }  // namespace
 
-CExtendedDeviceInfo* ExtendedDeviceInfoService() {
-  if (pkg::isFeatureEnabled(L"DEV_NO_SERVICE_UPDATE")) return nullptr;
-  if (CExtendedDeviceInfo* cached = g_service.load(std::memory_order_acquire)) return cached;
+CExtendedDeviceInfo* CreateExtendedDeviceInfoService() {
   CExtendedDeviceInfo* service = ServiceFromContainer();
-  g_service.store(service, std::memory_order_release);
+  g_extendedDeviceInfo.store(service, std::memory_order_release);
   return service;
 }
 

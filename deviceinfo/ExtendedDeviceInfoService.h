@@ -1,12 +1,28 @@
 // The process-wide extended device information service.
 #pragma once
 
+#include <kvodevice/Host.h>
+
+#include <atomic>
+
 #include "deviceinfo/ExtendedDeviceInfo.h"
 
 namespace dev::dynInfo {
 
-// What GetExtendedDeviceInfo returns, as the class itself, for callers inside
-// the library.
-CExtendedDeviceInfo* ExtendedDeviceInfoService();
+// The service once created: read without a lock on every call, written by
+// racing first callers (who all write the same instance) and cleared when
+// the library unloads.
+extern std::atomic<CExtendedDeviceInfo*> g_extendedDeviceInfo;
+
+// Finds or creates the service in the host's singleton container.
+CExtendedDeviceInfo* CreateExtendedDeviceInfoService();
+
+// What GetExtendedDeviceInfo returns, as the class itself and inline, for the
+// hot path inside the library: null while "DEV_NO_SERVICE_UPDATE" is on.
+inline CExtendedDeviceInfo* ExtendedDeviceInfoService() {
+  if (pkg::isFeatureEnabled(L"DEV_NO_SERVICE_UPDATE")) return nullptr;
+  if (CExtendedDeviceInfo* service = g_extendedDeviceInfo.load(std::memory_order_acquire)) return service;
+  return CreateExtendedDeviceInfoService();
+}
 
 }  // namespace dev::dynInfo

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace dev::dynInfo {
 
@@ -17,7 +18,8 @@ struct Utf16Less {
     if (cp >= 0xE000 && cp <= 0xFFFF) return cp + 0x200000;  // after every surrogate pair
     return cp;
   }
-  bool operator()(const std::wstring& a, const std::wstring& b) const {
+  using is_transparent = void;  // finds a tag by std::wstring_view without a copy
+  bool operator()(std::wstring_view a, std::wstring_view b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [](wchar_t x, wchar_t y) { return Key(x) < Key(y); });
   }

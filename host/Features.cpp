@@ -29,7 +29,8 @@ bool SameName(const std::wstring& folded, const wchar_t* name) {
 // memory bounded however often a switch is flipped.
 class Switches {
  public:
-  Switches() {
+  // Switches on the names of KVO_FEATURES.
+  void ReadEnvironment() {
     const char* env = std::getenv("KVO_FEATURES");
     if (env == nullptr) return;
     const std::wstring list = platform::WidePath(env);
@@ -96,9 +97,20 @@ class Switches {
   std::mutex writer_;
 };
 
+// Built when this library loads, before any caller can run. The environment
+// is read on first use instead, so that a host may still set it in main().
+Switches g_switches;
+std::atomic<bool> g_environmentRead{false};
+std::once_flag g_environmentOnce;
+
 Switches& AllSwitches() {
-  static Switches switches;
-  return switches;
+  if (!g_environmentRead.load(std::memory_order_acquire)) {
+    std::call_once(g_environmentOnce, [] {
+      g_switches.ReadEnvironment();
+      g_environmentRead.store(true, std::memory_order_release);
+    });
+  }
+  return g_switches;
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include "host/Profile.h"
 
 #include <algorithm>
-#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
 
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/profile/IniFile.h"
 
@@ -14,10 +14,8 @@ namespace {
 
 using platform::FileStamp;
 using platform::profile::IniFile;
-using Clock = std::chrono::steady_clock;
-
-// How long a lookup trusts a file without looking at it again.
-constexpr auto kTrustWindow = std::chrono::seconds(1);
+// How long a lookup trusts a file without looking at it again, in milliseconds.
+constexpr std::int64_t kTrustWindowMs = 1000;
 // Files kept parsed at once; the least recently used goes first.
 constexpr std::size_t kMaxFiles = 64;
 
@@ -51,26 +49,26 @@ class IniCache {
   struct Entry {
     Cached cached;
     FileStamp stamp;
-    Clock::time_point checked;
+    std::int64_t checkedMs = 0;
     std::uint64_t lastUse = 0;
   };
   using Map = std::map<std::wstring, Entry, std::less<>>;
 
   Cached& Acquire(std::wstring_view path, bool revalidate) {
-    const auto now = Clock::now();
+    const std::int64_t now = platform::CoarseMonotonicMs();
     Map::iterator it = (last_ != files_.end() && last_->first == path) ? last_ : files_.find(path);
-    if (it != files_.end() && !revalidate && now - it->second.checked < kTrustWindow) return Use(it);
+    if (it != files_.end() && !revalidate && now - it->second.checkedMs < kTrustWindowMs) return Use(it);
 
     const FileStamp stamp = platform::StatPath(path);
     if (it == files_.end()) {
       Evict();
       it = files_.emplace(std::wstring(path), Entry{}).first;
     } else if (stamp == it->second.stamp) {
-      it->second.checked = now;
+      it->second.checkedMs = now;
       return Use(it);
     }
     Entry& entry = it->second;
-    entry.checked = now;
+    entry.checkedMs = now;
     entry.cached.lastSectionIndex = -1;
     if (stamp.kind == FileStamp::Kind::Missing) {
       entry.cached.file = IniFile::Parse({});

@@ -14,8 +14,6 @@ constexpr std::uint32_t kLinearKeys = 16;
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
-
 void AppendFolded(std::string& out, std::string_view utf8) {
   for (const char c : utf8) out.push_back(FoldAscii(c));
 }
@@ -27,12 +25,17 @@ class FoldedName {
  public:
   explicit FoldedName(std::wstring_view name) {
     name = TrimIniSpace(name);
-    std::size_t n = 0;
-    for (; n < name.size() && n < sizeof inline_ && name[n] < 0x80; ++n)
-      inline_[n] = FoldAscii(static_cast<char>(name[n]));
-    if (n == name.size()) {
-      view_ = std::string_view(inline_, n);
-      return;
+    if (name.size() <= sizeof inline_) {
+      std::uint32_t seen = 0;  // every character or'ed: below 0x80 means all ASCII
+      for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<std::uint32_t>(name[i]);
+        seen |= c;
+        inline_[i] = static_cast<char>(c - 'A' < 26u ? c + ('a' - 'A') : c);
+      }
+      if (seen < 0x80) {
+        view_ = std::string_view(inline_, name.size());
+        return;
+      }
     }
     for (const wchar_t c : name) AppendUtf8(heap_, static_cast<char32_t>(c));
     std::transform(heap_.begin(), heap_.end(), heap_.begin(), FoldAscii);
@@ -68,7 +71,10 @@ std::size_t WideLength(std::string_view utf8) {
 // Copies at most `limit` characters; returns how many were copied.
 std::size_t CopyWide(std::string_view utf8, wchar_t* out, std::size_t limit) {
   std::size_t n = 0;
-  for (std::size_t pos = 0; pos < utf8.size() && n < limit;) out[n++] = static_cast<wchar_t>(DecodeUtf8Lenient(utf8, pos));
+  for (std::size_t pos = 0; pos < utf8.size() && n < limit;) {
+    const auto byte = static_cast<unsigned char>(utf8[pos]);
+    out[n++] = byte < 0x80 ? (++pos, byte) : static_cast<wchar_t>(DecodeUtf8Lenient(utf8, pos));
+  }
   return n;
 }
 
@@ -80,6 +86,9 @@ IniFile IniFile::Parse(std::string_view bytes) {
   file.text_ = DecodeIniBytes(bytes);
   file.AddSection({}, false);
   const std::string_view text = file.text_;
+  // U+0000 ends names and values; most files have none, and need no search for it.
+  const bool hasNul = text.find('\0') != std::string_view::npos;
+  const auto upToNul = [hasNul](std::string_view part) { return hasNul ? part.substr(0, part.find('\0')) : part; };
   std::size_t pos = 0;
   // The next CR and LF at or after `pos`, each found once by a vectorised search.
   std::size_t nextLf = std::min(text.find('\n'), text.size());
@@ -95,15 +104,15 @@ IniFile IniFile::Parse(std::string_view bytes) {
 
     const std::size_t close = line.rfind(']');
     if (line.front() == '[' && close != std::string_view::npos) {
-      const std::string_view name = UpToNul(TrimIniSpace(line.substr(1, close - 1)));
+      const std::string_view name = upToNul(TrimIniSpace(line.substr(1, close - 1)));
       file.AddSection(name, !name.empty());
       continue;
     }
     const std::size_t equals = line.find('=');
     Key key{};
     key.hasValue = equals != std::string_view::npos;
-    key.name = file.SpanOf(UpToNul(TrimIniSpace(line.substr(0, equals))));
-    if (key.hasValue) key.value = file.SpanOf(UpToNul(TrimIniSpace(line.substr(equals + 1))));
+    key.name = file.SpanOf(upToNul(TrimIniSpace(line.substr(0, equals))));
+    if (key.hasValue) key.value = file.SpanOf(upToNul(TrimIniSpace(line.substr(equals + 1))));
     file.keys_.push_back(key);
     ++file.sections_.back().keyCount;
   }
@@ -139,8 +148,11 @@ const IniFile::Key* IniFile::FindKey(std::uint32_t index, std::string_view folde
     const auto it = largeSectionKeys_.find(folded);
     return it == largeSectionKeys_.end() ? nullptr : &keys_[it->second];
   }
-  for (std::uint32_t k = section.firstKey; k < section.firstKey + section.keyCount; ++k)
-    if (EqualsFolded(View(keys_[k].name), foldedKey)) return &keys_[k];
+  const char* const text = text_.data();
+  const Key* const first = keys_.data() + section.firstKey;
+  for (const Key* key = first; key != first + section.keyCount; ++key)
+    if (key->name.size == foldedKey.size() && EqualsFolded({text + key->name.begin, key->name.size}, foldedKey))
+      return key;
   return nullptr;
 }
 
