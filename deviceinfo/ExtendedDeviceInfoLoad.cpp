@@ -31,7 +31,7 @@ bool CExtendedDeviceInfo::Load(const wchar_t* iniFilePath) {
   while (GetPrivateProfileSectionNamesW(names.data(), static_cast<std::uint32_t>(names.size()), iniFilePath) ==
              names.size() - 2 &&
          names.size() <= UINT32_MAX / 2)
-    names.assign(names.size() * 2, L'\0');
+    names.resize(names.size() * 2);  // the new half zero-filled; the call rewrites the rest
 
   // Each name ends in a NUL; an empty name ends the list, and a name whose
   // NUL is not inside the buffer is not read.
