@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 
 #include "platform/strings.h"
 
@@ -68,6 +70,50 @@ FileContent ReadWholeFile(std::wstring_view path) {
   content.bytes.resize(used);
   content.readable = true;
   return content;
+}
+
+namespace {
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes) {
+  const std::string target = NativePath(path);
+  const std::size_t slash = target.rfind('/');
+  const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  if (name.empty()) return false;
+  std::string temporary = (slash == std::string::npos ? "" : target.substr(0, slash + 1)) + "." + name + ".tmp-XXXXXX";
+
+  const Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+  if (fd.get() < 0) return false;
+  struct stat old;
+  const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  const bool written = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 &&
+                       ::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!written) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  // The rename is durable once the directory is on disk; a failure here
+  // cannot be undone and the new file is in place, so it counts as written.
+  const Descriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());
+  return true;
+}
+
+bool CopyFileReplacing(std::wstring_view from, std::wstring_view to) {
+  const FileContent content = ReadWholeFile(from);
+  return content.readable && ReplaceFileAtomically(to, content.bytes);
 }
 
 }  // namespace platform

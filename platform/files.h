@@ -31,3 +31,20 @@ struct FileContent {
 FileContent ReadWholeFile(std::wstring_view path);
 
 }  // namespace platform
+
+namespace platform {
+
+// Replaces the file at `path` by `bytes` so that a crash at any moment leaves
+// either the old file or the new one: the bytes go to a temporary file
+// ".NAME.tmp-XXXXXX" in the same directory, which is flushed to disk and
+// renamed over the target, and the directory is flushed. The new file keeps
+// the old one's permissions (0644 for a new file). False, with the target
+// untouched and no temporary file left, when any step fails.
+bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes);
+
+// The platform's file copy with its fail-if-exists flag off: `to` is replaced
+// by a copy of `from`, atomically as above. False when `from` cannot be read
+// or `to` cannot be written.
+bool CopyFileReplacing(std::wstring_view from, std::wstring_view to);
+
+}  // namespace platform

@@ -1,0 +1,7 @@
+#include "devicefile/XMLNames.h"
+
+namespace dev {
+
+const XMLNameTable XMLNames;
+
+}  // namespace dev

@@ -1,0 +1,290 @@
+#include <libxml/parser.h>
+#include <libxml/xmlsave.h>
+#include <libxml/xmlschemas.h>
+
+#include "platform/files.h"
+#include "platform/strings.h"
+#include "platform/xml/DocumentData.h"
+
+namespace platform::xml {
+namespace {
+
+using com::_com_error;
+
+// No network, no messages on the console (errors are read from the context),
+// and whitespace between elements dropped as the original platform drops it.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
+const auto* const kSchemaInstance = reinterpret_cast<const xmlChar*>("http://www.w3.org/2001/XMLSchema-instance");
+
+struct ParserFree {
+  void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
+};
+struct DocFree {
+  void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
+};
+struct SchemaParserFree {
+  void operator()(xmlSchemaParserCtxtPtr context) const { xmlSchemaFreeParserCtxt(context); }
+};
+struct SchemaFree {
+  void operator()(xmlSchemaPtr schema) const { xmlSchemaFree(schema); }
+};
+struct SchemaValidFree {
+  void operator()(xmlSchemaValidCtxtPtr context) const { xmlSchemaFreeValidCtxt(context); }
+};
+struct BufferFree {
+  void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
+};
+using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
+
+// A parser with the options in force from the start: the file is opened, and
+// its encoding detected, before the read call applies them.
+xmlParserCtxtPtr NewParser() {
+  const xmlParserCtxtPtr parser = Allocated(xmlNewParserCtxt());
+  xmlCtxtUseOptions(parser, kParseOptions);
+  return parser;
+}
+
+ParseError FromXmlError(const xmlError& error) {
+  ParseError record;
+  record.errorCode = static_cast<std::uint32_t>(error.code);
+  record.line = error.line;
+  record.linepos = error.int2;
+  record.reason = FromUtf8(reinterpret_cast<const xmlChar*>(error.message));
+  return record;
+}
+
+// Keeps the first error that a schema parser or validator reports.
+struct FirstError {
+  std::optional<ParseError> record;
+  static void Collect(void* self, xmlErrorPtr error) {
+    auto* first = static_cast<FirstError*>(self);
+    if (!first->record && error != nullptr) first->record = FromXmlError(*error);
+  }
+};
+
+std::shared_ptr<DocumentData> Adopted(DocPtr doc) {
+  auto data = std::make_shared<DocumentData>(doc.get());
+  doc.release();
+  return data;
+}
+
+std::shared_ptr<DocumentData> EmptyData() { return Adopted(DocPtr(Allocated(xmlNewDoc(BAD_CAST "1.0")))); }
+
+// The schema that the document names in xsi:noNamespaceSchemaLocation, looked
+// for beside the document only (its file-name part): a document never makes
+// the library read files elsewhere or reach the network. Nullopt when the
+// document names none, and then there is nothing to validate against.
+std::optional<std::string> SchemaBeside(xmlDocPtr doc, const std::string& documentPath) {
+  const xmlNodePtr root = xmlDocGetRootElement(doc);
+  if (root == nullptr) return std::nullopt;
+  const XmlString location(xmlGetNsProp(root, BAD_CAST "noNamespaceSchemaLocation", kSchemaInstance));
+  if (location == nullptr) return std::nullopt;
+  std::string name = reinterpret_cast<const char*>(location.get());
+  name.erase(0, name.find_last_of("/\\") + 1);
+  const std::size_t slash = documentPath.rfind('/');
+  return (slash == std::string::npos ? std::string() : documentPath.substr(0, slash + 1)) + name;
+}
+
+std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath) {
+  FirstError first;
+  const std::unique_ptr<xmlSchemaParserCtxt, SchemaParserFree> parser(
+      Allocated(xmlSchemaNewParserCtxt(schemaPath.c_str())));
+  xmlSchemaSetParserStructuredErrors(parser.get(), FirstError::Collect, &first);
+  const std::unique_ptr<xmlSchema, SchemaFree> schema(xmlSchemaParse(parser.get()));
+  if (schema == nullptr) {
+    if (const xmlError* error = xmlGetLastError(); !first.record && error != nullptr) return FromXmlError(*error);
+    return first.record ? first.record : ParseError{XML_SCHEMAP_FAILED_LOAD, 0, 0, L"schema not loaded"};
+  }
+  const std::unique_ptr<xmlSchemaValidCtxt, SchemaValidFree> validator(Allocated(xmlSchemaNewValidCtxt(schema.get())));
+  xmlSchemaSetValidStructuredErrors(validator.get(), FirstError::Collect, &first);
+  const int result = xmlSchemaValidateDoc(validator.get(), doc);
+  if (result == 0) return std::nullopt;
+  return first.record ? first.record : ParseError{static_cast<std::uint32_t>(result), 0, 0, L"not valid"};
+}
+
+bool IsBlankText(xmlNodePtr node) {
+  if (node->type != XML_TEXT_NODE) return false;
+  for (const xmlChar* c = node->content; c != nullptr && *c != 0; ++c)
+    if (*c != ' ' && *c != '\t' && *c != '\n' && *c != '\r') return false;
+  return true;
+}
+
+// Whitespace text among elements: the line breaks a document was given, or
+// that an earlier file held. libxml2 indents an element's children only when
+// none of them is text, so these go before saving; the saver then puts every
+// element and comment on its own line. An element with other text keeps all
+// of its content as it is.
+bool HasBlankStructureText(xmlNodePtr parent, bool strip) {
+  bool found = false, structured = false;
+  for (xmlNodePtr child = parent->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE || child->type == XML_COMMENT_NODE) structured = true;
+    if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) && !IsBlankText(child)) return false;
+  }
+  for (xmlNodePtr child = parent->children, next; child != nullptr; child = next) {
+    next = child->next;
+    if (child->type == XML_ELEMENT_NODE) {
+      found = HasBlankStructureText(child, strip) || found;
+    } else if (structured && IsBlankText(child)) {
+      found = true;
+      if (!strip) return true;
+      xmlUnlinkNode(child);
+      xmlFreeNode(child);
+    }
+    if (found && !strip) return true;
+  }
+  return found;
+}
+
+}  // namespace
+
+struct Document::State {
+  std::shared_ptr<DocumentData> data;
+  bool validateOnParse = true;
+  ParseError parseError;
+};
+
+Document Document::Create() {
+  Document document;
+  document.state_ = std::make_shared<State>();
+  document.state_->data = EmptyData();
+  return document;
+}
+
+bool Document::Load(std::wstring_view path) {
+  if (!state_) throw _com_error(com::E_POINTER);
+  State& state = *state_;
+  state.parseError = {};
+  const std::string native = NativePath(path);
+  const std::unique_ptr<xmlParserCtxt, ParserFree> parser(NewParser());
+  DocPtr doc(xmlCtxtReadFile(parser.get(), native.c_str(), nullptr, kParseOptions));
+  std::optional<ParseError> failure;
+  if (doc == nullptr)
+    failure = FromXmlError(parser->lastError);
+  else if (const auto schema = state.validateOnParse ? SchemaBeside(doc.get(), native) : std::nullopt)
+    failure = Validate(doc.get(), *schema);
+  if (failure) {
+    state.parseError = std::move(*failure);
+    state.data = EmptyData();
+    return false;
+  }
+  state.data = Adopted(std::move(doc));
+  return true;
+}
+
+bool Document::LoadXML(std::wstring_view text) {
+  if (!state_) throw _com_error(com::E_POINTER);
+  State& state = *state_;
+  state.parseError = {};
+  const std::string utf8 = ToUtf8(text);
+  const std::unique_ptr<xmlParserCtxt, ParserFree> parser(NewParser());
+  DocPtr doc(xmlCtxtReadMemory(parser.get(), utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8",
+                               kParseOptions));
+  if (doc == nullptr) {
+    state.parseError = FromXmlError(parser->lastError);
+    state.data = EmptyData();
+    return false;
+  }
+  state.data = Adopted(std::move(doc));
+  return true;
+}
+
+bool Document::ValidateOnParse() const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  return state_->validateOnParse;
+}
+
+void Document::SetValidateOnParse(bool on) {
+  if (!state_) throw _com_error(com::E_POINTER);
+  state_->validateOnParse = on;
+}
+
+const ParseError& Document::LastParseError() const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  return state_->parseError;
+}
+
+std::string Document::Serialize() const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  xmlDocPtr doc = state_->data->doc();
+  DocPtr copy;
+  if (const xmlNodePtr root = xmlDocGetRootElement(doc); root != nullptr && HasBlankStructureText(root, false)) {
+    copy.reset(Allocated(xmlCopyDoc(doc, 1)));  // the live tree and its handles stay as they are
+    HasBlankStructureText(xmlDocGetRootElement(copy.get()), true);
+    doc = copy.get();
+  }
+  const std::unique_ptr<xmlBuffer, BufferFree> buffer(Allocated(xmlBufferCreate()));
+  const xmlSaveCtxtPtr saver = Allocated(xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_FORMAT));
+  const long written = xmlSaveDoc(saver, doc);
+  if (xmlSaveClose(saver) < 0 || written < 0) throw _com_error(com::E_FAIL);
+  return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                     static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+}
+
+void Document::Save(std::wstring_view path) const {
+  if (!ReplaceFileAtomically(path, Serialize())) throw _com_error(com::STG_E_WRITEFAULT);
+}
+
+Node Document::AsNode() const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  return state_->data->Wrap(reinterpret_cast<xmlNodePtr>(state_->data->doc()));
+}
+
+Node Document::DocumentElement() const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  return state_->data->Wrap(xmlDocGetRootElement(state_->data->doc()));
+}
+
+Node Document::CreateElement(std::wstring_view name) const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  const std::string utf8 = ToUtf8(name);
+  if (!IsXmlName(name, reinterpret_cast<const xmlChar*>(utf8.c_str()))) throw _com_error(com::E_INVALIDARG);
+  DocumentData& data = *state_->data;
+  return data.Wrap(data.Adopt(Allocated(xmlNewDocNode(data.doc(), nullptr, BAD_CAST utf8.c_str(), nullptr))));
+}
+
+Node Document::CreateComment(std::wstring_view text) const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  // A comment must not hold "--" nor end in '-', and only XML characters:
+  // whatever the text, the file stays well-formed.
+  std::wstring safe;
+  for (const wchar_t c : text) {
+    const wchar_t kept = IsXmlText(std::wstring_view(&c, 1)) ? c : L'\uFFFD';
+    if (kept == L'-' && !safe.empty() && safe.back() == L'-') safe += L' ';
+    safe += kept;
+  }
+  if (!safe.empty() && safe.back() == L'-') safe += L' ';
+  const std::string utf8 = ToUtf8(safe);
+  DocumentData& data = *state_->data;
+  return data.Wrap(data.Adopt(Allocated(xmlNewDocComment(data.doc(), BAD_CAST utf8.c_str()))));
+}
+
+Node Document::CreateTextNode(std::wstring_view text) const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  if (!IsXmlText(text)) throw _com_error(com::E_INVALIDARG);
+  const std::string utf8 = ToUtf8(text);
+  DocumentData& data = *state_->data;
+  return data.Wrap(data.Adopt(Allocated(
+      xmlNewDocTextLen(data.doc(), reinterpret_cast<const xmlChar*>(utf8.data()), static_cast<int>(utf8.size())))));
+}
+
+DocumentData::~DocumentData() {
+  // Free the roots of detached subtrees first (their ID attributes are
+  // registered in the document), then the document with its tree.
+  std::vector<xmlNodePtr> roots;
+  for (const xmlNodePtr node : detached_)
+    if (node->parent == nullptr) roots.push_back(node);
+  for (const xmlNodePtr root : roots) xmlFreeNode(root);
+  xmlFreeDoc(doc_);
+}
+
+void DocumentData::Detach(xmlNodePtr node) {
+  detached_.insert(node);
+  xmlUnlinkNode(node);
+}
+
+xmlNodePtr DocumentData::Adopt(xmlNodePtr node) {
+  detached_.insert(node);
+  return node;
+}
+
+}  // namespace platform::xml

@@ -1,0 +1,56 @@
+// Inside the DOM: one libxml2 document and the nodes taken out of its tree.
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "platform/com.h"
+#include "platform/xml/Dom.h"
+
+namespace platform::xml {
+
+// Owns the libxml2 document and every node that left its tree (created and
+// not yet appended, or removed): handles may still refer to them, so they are
+// freed only with the document.
+class DocumentData : public std::enable_shared_from_this<DocumentData> {
+ public:
+  explicit DocumentData(xmlDocPtr doc) : doc_(doc) {}
+  ~DocumentData();
+  DocumentData(const DocumentData&) = delete;
+  DocumentData& operator=(const DocumentData&) = delete;
+
+  xmlDocPtr doc() const { return doc_; }
+  Node Wrap(xmlNodePtr node) { return node == nullptr ? Node() : Node(shared_from_this(), node); }
+  // Takes `node` out of the tree and keeps it until the document goes.
+  void Detach(xmlNodePtr node);
+  // Keeps a node made outside the tree.
+  xmlNodePtr Adopt(xmlNodePtr node);
+
+ private:
+  xmlDocPtr doc_;
+  std::unordered_set<xmlNodePtr> detached_;
+};
+
+// UTF-8 for libxml2; E_INVALIDARG for text that is no Unicode scalar value.
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(const xmlChar* text);
+// A qualified XML name; `utf8` is the same name in UTF-8.
+bool IsXmlName(std::wstring_view name, const xmlChar* utf8);
+// Raises E_OUTOFMEMORY for a null result of a libxml2 allocation.
+template <typename T>
+T* Allocated(T* result) {
+  if (result == nullptr) throw com::_com_error(com::E_OUTOFMEMORY);
+  return result;
+}
+
+// Frees what libxml2 returns with xmlFree.
+struct XmlFree {
+  void operator()(void* memory) const { xmlFree(memory); }
+};
+using XmlString = std::unique_ptr<xmlChar, XmlFree>;
+
+}  // namespace platform::xml

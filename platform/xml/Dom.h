@@ -1,0 +1,146 @@
+// A small DOM over libxml2 with the semantics the library relies on: counted
+// handles to a document and its nodes, snapshot node lists, a parse error
+// record, validation against the schema a document names, and saving that
+// never leaves a torn file. Failed calls raise platform::com::_com_error.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct _xmlNode;
+
+namespace platform::xml {
+
+class DocumentData;
+class NodeList;
+
+// A counted reference to a node; it keeps the node's document alive. A node
+// that is removed from the tree stays valid as long as a handle refers to it.
+// Default-constructed: the null node.
+class Node {
+ public:
+  Node() = default;
+  explicit operator bool() const noexcept { return node_ != nullptr; }
+  friend bool operator==(const Node& a, const Node& b) noexcept { return a.node_ == b.node_; }
+
+  bool IsElement() const;
+  bool IsComment() const;
+  bool IsText() const;
+  // Qualified name of an element ("xs:schema"); "#comment", "#text", "#document" otherwise.
+  std::wstring Name() const;
+
+  Node Parent() const;
+  Node FirstChild() const;
+  Node NextSibling() const;
+  // The first child element named `name`, or null.
+  Node ChildElement(std::wstring_view name) const;
+
+  // Appends `child` (of the same document) as the last child, moving it from
+  // where it stood. Adjacent text nodes are never merged.
+  Node AppendChild(const Node& child) const;
+  // Removes `child` from this node; returns it, or null when it is no child of this node.
+  Node RemoveChild(const Node& child) const;
+
+  // Text content (of all descendants, for an element).
+  std::wstring Text() const;
+  // Replaces the content of an element by one text node (none for empty text).
+  void SetText(std::wstring_view text) const;
+
+  // Attributes by qualified name, namespace declarations ("xmlns:x") included.
+  std::optional<std::wstring> GetAttribute(std::wstring_view name) const;
+  // Sets an attribute: a new one goes after the existing ones.
+  void SetAttribute(std::wstring_view name, std::wstring_view value) const;
+  // Every attribute in document order, namespace declarations first.
+  std::vector<std::pair<std::wstring, std::wstring>> Attributes() const;
+
+  // XPath 1.0 with this node as the context node. The list is a snapshot.
+  NodeList SelectNodes(std::wstring_view xpath) const;
+  Node SelectSingleNode(std::wstring_view xpath) const;
+
+ private:
+  friend class Document;
+  friend class DocumentData;
+  Node(std::shared_ptr<DocumentData> document, _xmlNode* node) : document_(std::move(document)), node_(node) {}
+  _xmlNode* Checked() const;
+
+  std::shared_ptr<DocumentData> document_;
+  _xmlNode* node_ = nullptr;
+};
+
+// The nodes a query matched, in document order, fixed when it was made.
+class NodeList {
+ public:
+  NodeList() = default;
+  explicit NodeList(std::vector<Node> nodes) : nodes_(std::move(nodes)) {}
+  long length() const noexcept { return static_cast<long>(nodes_.size()); }
+  // Null outside 0..length-1.
+  Node item(long index) const;
+  // Iteration in the style of the original platform: nextNode after reset.
+  void reset() noexcept { cursor_ = 0; }
+  Node nextNode() { return cursor_ < nodes_.size() ? nodes_[cursor_++] : Node(); }
+  auto begin() const noexcept { return nodes_.begin(); }
+  auto end() const noexcept { return nodes_.end(); }
+
+ private:
+  std::vector<Node> nodes_;
+  std::size_t cursor_ = 0;
+};
+
+// What went wrong in the last load, from libxml2's own report.
+struct ParseError {
+  std::uint32_t errorCode = 0;  // libxml2's error number; 0 after a good load
+  std::int32_t line = 0;
+  std::int32_t linepos = 0;
+  std::wstring reason;
+};
+
+// A counted reference to a DOM document. Default-constructed: no document;
+// every operation on it raises E_POINTER. Copies refer to the same document.
+class Document {
+ public:
+  Document() = default;
+  static Document Create();  // a new, empty document
+  explicit operator bool() const noexcept { return state_ != nullptr; }
+
+  // Reads the file at `path` in place of the current content. With
+  // validate-on-parse on, a document that names a schema in
+  // xsi:noNamespaceSchemaLocation must match that schema (resolved beside the
+  // document). False when the file cannot be read, is not well-formed or does
+  // not match: the document is then empty and LastParseError() says why.
+  bool Load(std::wstring_view path);
+  // The same, from text. Empty text gives an empty document (and false).
+  bool LoadXML(std::wstring_view text);
+  bool ValidateOnParse() const;
+  void SetValidateOnParse(bool on);
+  const ParseError& LastParseError() const;
+
+  // Writes UTF-8 with an XML declaration, indented, the same bytes for the
+  // same tree, atomically: the file at `path` is the old one or the new one,
+  // never a mix. Raises STG_E_WRITEFAULT when it cannot be written.
+  void Save(std::wstring_view path) const;
+  // The text that Save writes.
+  std::string Serialize() const;
+
+  Node AsNode() const;  // the document node
+  Node DocumentElement() const;
+  // New nodes, not yet in the tree. Names must be XML names and text XML
+  // characters (E_INVALIDARG otherwise); a comment's text is adjusted so that
+  // the comment stays well-formed.
+  Node CreateElement(std::wstring_view name) const;
+  Node CreateComment(std::wstring_view text) const;
+  Node CreateTextNode(std::wstring_view text) const;
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
+
+// XML 1.0 text: only characters of the Char production, no U+0000.
+bool IsXmlText(std::wstring_view text);
+
+}  // namespace platform::xml
