@@ -6,6 +6,8 @@
 #include <kvodevice/Export.h>
 
 #include <cstdint>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace dev {
@@ -25,5 +27,51 @@ struct PortAddress {
   std::int32_t portType;
   std::int32_t portNumber;
 };
+
+// The device configuration service. Hosts call the virtual operations by
+// position: their order is fixed. Operations change the document in memory
+// only (except RemoveUnit's first use on a document without sets); Save and
+// Release write it. One object is used by one thread at a time.
+class IDeviceManagerIO {
+ public:
+  virtual ~IDeviceManagerIO() = default;
+  // Deletes the object, which first writes the document file once more (but
+  // never replaces a file it could not load by an empty document).
+  virtual void Release() { delete this; }
+  // Writes the document to "kvoDevice.xml", replacing the file atomically.
+  virtual bool Save() = 0;
+
+  // Empties `units`, then lists every unit in document order (the invalid key
+  // for a malformed id), leaving out units whose setup is "exclude" when
+  // `skipExcluded`. False on a damaged tree, with the units read so far.
+  virtual bool GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) = 0;
+  virtual bool ExistsUnit(const UnitKey& key) = 0;
+  // Appends a unit; false, with nothing changed, when the key is there already.
+  virtual bool AddUnit(const UnitKey& key) = 0;
+  // Removes the unit and its set memberships (not its port links). A document
+  // without sets gets an empty one, and is saved, first.
+  virtual bool RemoveUnit(const UnitKey& unit) = 0;
+  // Appends one record per port that links the unit, in document order.
+  virtual bool GetUnitPorts(const UnitKey& unit, std::vector<PortAddress>& ports) = 0;
+  // Removes the link between a unit and a serial port on both sides.
+  virtual bool UnlinkUnitPort(const UnitKey& unit, const PortAddress& port) = 0;
+
+  // Empties `files`, then fills it with every driver file name; empty entries
+  // are deleted from the document.
+  virtual bool GetDriverFiles(std::set<std::wstring>& files) = 0;
+  // Adds a driver file unless one of that name in any letter case (A to Z) is
+  // listed; false, with nothing changed, for an empty name or one that XML
+  // cannot hold.
+  virtual bool AddDriverFile(const CString& file) = 0;
+  // Removes the whole driver file list.
+  virtual bool ClearDriverFiles() = 0;
+};
+
+// Opens the configuration in the host's data directory (see ssnGetDataDir):
+// writes the schema "kvoDevice.xsd" when it is missing, loads "kvoDevice.xml",
+// and when that file cannot be loaded keeps it as "kvoDevice.xml.bak" and
+// starts a new default document. Always returns an object; a failed open
+// shows in the results of later operations. Call Release when done.
+KVO_DEVICE_API IDeviceManagerIO* CreateXMLFile();
 
 }  // namespace dev

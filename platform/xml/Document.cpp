@@ -86,15 +86,17 @@ std::optional<std::string> SchemaBeside(xmlDocPtr doc, const std::string& docume
 }
 
 std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath) {
+  // The schema file is read by a parser of our own, so that its errors stay
+  // in that parser instead of going to the console.
+  const std::unique_ptr<xmlParserCtxt, ParserFree> reader(NewParser());
+  const DocPtr schemaDoc(xmlCtxtReadFile(reader.get(), schemaPath.c_str(), nullptr, kParseOptions));
+  if (schemaDoc == nullptr) return FromXmlError(reader->lastError);
   FirstError first;
   const std::unique_ptr<xmlSchemaParserCtxt, SchemaParserFree> parser(
-      Allocated(xmlSchemaNewParserCtxt(schemaPath.c_str())));
+      Allocated(xmlSchemaNewDocParserCtxt(schemaDoc.get())));
   xmlSchemaSetParserStructuredErrors(parser.get(), FirstError::Collect, &first);
   const std::unique_ptr<xmlSchema, SchemaFree> schema(xmlSchemaParse(parser.get()));
-  if (schema == nullptr) {
-    if (const xmlError* error = xmlGetLastError(); !first.record && error != nullptr) return FromXmlError(*error);
-    return first.record ? first.record : ParseError{XML_SCHEMAP_FAILED_LOAD, 0, 0, L"schema not loaded"};
-  }
+  if (schema == nullptr) return first.record ? first.record : ParseError{XML_SCHEMAP_FAILED_LOAD, 0, 0, L"no schema"};
   const std::unique_ptr<xmlSchemaValidCtxt, SchemaValidFree> validator(Allocated(xmlSchemaNewValidCtxt(schema.get())));
   xmlSchemaSetValidStructuredErrors(validator.get(), FirstError::Collect, &first);
   const int result = xmlSchemaValidateDoc(validator.get(), doc);

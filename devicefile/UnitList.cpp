@@ -1,0 +1,51 @@
+// Listing, finding and adding units.
+#include "devicefile/UnitId.h"
+#include "devicefile/XMLFile.h"
+#include "devicefile/XMLNames.h"
+
+namespace dev {
+
+bool CXMLFile::GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) {
+  units.clear();
+  if (!isDOMReady()) return false;
+  try {
+    const auto nodes = utl::CXPATHString(XMLNames.UnitList).setChild(XMLNames.Unit).selectNodes(m_dom);
+    if (!nodes) return false;
+    for (long i = 0; i < nodes->length(); ++i) {
+      const Node unit = nodes->item(i);
+      if (!unit) return false;
+      // "exclude" exactly; a unit whose setup cannot be read counts as included.
+      if (skipExcluded && unit.GetAttribute(XMLNames.setup.str()) == XMLNames.exclude.str()) continue;
+      const std::optional<std::wstring> id = unit.GetAttribute(XMLNames.UnitID.str());
+      if (!id) return false;
+      units.push_back(ParseUnitID(id->c_str()));
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CXMLFile::ExistsUnit(const UnitKey& key) {
+  if (!isDOMReady()) return false;
+  CString path;
+  path.Format(L"%ls/%ls[@%ls='%ls']", XMLNames.UnitList.GetString(), XMLNames.Unit.GetString(),
+              XMLNames.UnitID.GetString(), FormatUnitID(key).GetString());
+  return existsNode(utl::CXPATHString(path));
+}
+
+bool CXMLFile::AddUnit(const UnitKey& key) {
+  if (!isDOMReady()) return false;
+  // A second Unit with the same id would make the document invalid, and the
+  // next start would set it aside as damaged.
+  if (ExistsUnit(key)) return false;
+  try {
+    const CString id = FormatUnitID(key);
+    const Node list = getChildNode(XMLNames.UnitList, m_dom.DocumentElement(), true);
+    return static_cast<bool>(newNode(XMLNames.Unit, list, &XMLNames.UnitID, &id));
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace dev

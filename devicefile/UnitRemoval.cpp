@@ -1,0 +1,93 @@
+// Removing a unit with its set memberships.
+#include "devicefile/UnitId.h"
+#include "devicefile/XMLFile.h"
+#include "devicefile/XMLNames.h"
+
+namespace dev {
+
+bool CXMLFile::RemoveUnit(const UnitKey& unit) {
+  if (!isDOMReady()) return false;
+  try {
+    std::vector<CString> setNames;
+    if (!CollectSetNames(setNames)) return false;
+    for (const CString& name : setNames) RemoveUnitFromSet(name, unit);  // a set without the unit is no error
+
+    const CString id = FormatUnitID(unit);
+    utl::CXPATHString path(XMLNames.UnitList);
+    path.setChild(XMLNames.Unit).setAttribute(XMLNames.UnitID, id);
+    const Node node = path.selectSingleNode(m_dom);
+    if (!node) return false;
+    const Node parent = node.Parent();
+    if (!parent.IsElement() || !parent.RemoveChild(node)) return false;
+
+    // Whatever the loop above left: a second entry in one set, entries of a
+    // second set of the same name, entries under any other child of Sets.
+    path = XMLNames.Sets;
+    path.setAnyChild().setChild(XMLNames.LinkedUnit).setAttribute(XMLNames.ItemID, id);
+    const auto memberships = path.selectNodes(m_dom);
+    return memberships && RemoveAll(*memberships);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CXMLFile::CollectSetNames(std::vector<CString>& setNames) {
+  setNames.clear();
+  if (!isDOMReady()) return false;
+  try {
+    utl::CXPATHString path(XMLNames.Sets);
+    if (!existsNode(path)) EnsureSetsNode();
+    const auto sets = path.setChild(XMLNames.Set).selectNodes(m_dom);
+    if (!sets) return false;
+    for (long i = 0; i < sets->length(); ++i) {
+      const Node set = sets->item(i);
+      if (!set.IsElement()) return false;
+      const std::optional<std::wstring> name = set.GetAttribute(XMLNames.Name.str());
+      if (!name) return false;  // a Set without a Name: nothing is removed
+      setNames.emplace_back(*name);
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CXMLFile::EnsureSetsNode() {
+  if (!isDOMReady()) return false;
+  try {
+    const Node sets = getChildNode(XMLNames.Sets, m_dom.DocumentElement(), true);
+    const CString empty;
+    newNode(XMLNames.ActiveSet, sets, &XMLNames.Name, &empty);
+    return save();
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CXMLFile::RemoveUnitFromSet(const CString& setName, const UnitKey& unit) {
+  if (!isDOMReady()) return false;
+  try {
+    utl::CXPATHString path(XMLNames.Sets);
+    path.setChild(XMLNames.Set).setAttribute(XMLNames.Name, setName);
+    const Node set = path.selectSingleNode(m_dom);
+    if (!set) return false;
+    const Node link = path.setChild(XMLNames.LinkedUnit).setAttribute(XMLNames.ItemID, FormatUnitID(unit))
+                          .selectSingleNode(m_dom);
+    return link && set.IsElement() && set.RemoveChild(link);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CXMLFile::RemoveAll(const platform::xml::NodeList& nodes) {
+  // The list is a snapshot: removing one entry does not shift the others.
+  for (long i = 0; i < nodes.length(); ++i) {
+    const Node node = nodes.item(i);
+    if (!node) return false;
+    const Node parent = node.Parent();
+    if (!parent.IsElement() || !parent.RemoveChild(node)) return false;
+  }
+  return true;
+}
+
+}  // namespace dev
