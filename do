@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
-packages=(g++ cmake ninja-build libxml2-dev libboost-dev libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(g++ cmake ninja-build libxml2-dev libxml2-utils libboost-dev libgtest-dev libgmock-dev libbenchmark-dev)
 
 deps() {
   local missing=()

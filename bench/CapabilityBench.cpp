@@ -82,7 +82,8 @@ BENCHMARK(BM_IsCamAdapterEnabled_NoIni);
 BENCHMARK(BM_IsCamAdapterEnabled_1000IniDevices);
 
 int main(int argc, char** argv) {
-  return kvobench::RunWithRatios(argc, argv, "BM_BareBitset",
-                                 {"BM_IsCamAdapterEnabled_NoIni", "BM_IsCamAdapterEnabled_1000IniDevices"},
-                                 10.0);
+  benchmark::Initialize(&argc, argv);
+  kvobench::RunAndCompare("", "BM_BareBitset",
+                          {"BM_IsCamAdapterEnabled_NoIni", "BM_IsCamAdapterEnabled_1000IniDevices"}, 10.0);
+  benchmark::Shutdown();
 }

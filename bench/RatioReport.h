@@ -1,5 +1,5 @@
-// Runs the registered benchmarks, then prints each measured one's time as a
-// multiple of a baseline from the same run, against a goal.
+// Runs benchmarks, then prints each measured one's time as a multiple of a
+// baseline from the same run, against a goal.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -21,13 +21,17 @@ class CapturingReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> times;
 };
 
-inline int RunWithRatios(int argc, char** argv, const std::string& baseline, const std::vector<std::string>& measured,
-                         double goal) {
-  benchmark::Initialize(&argc, argv);
+// Runs the benchmarks whose names match the regular expression `filter`
+// (empty: the command line's --benchmark_filter), then the comparison.
+inline void RunAndCompare(const std::string& filter, const std::string& baseline,
+                          const std::vector<std::string>& measured, double goal) {
   CapturingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  if (filter.empty())
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+  else
+    benchmark::RunSpecifiedBenchmarks(&reporter, filter);
   const auto base = reporter.times.find(baseline);
-  if (base == reporter.times.end()) return 0;  // filtered out
+  if (base == reporter.times.end() || measured.empty()) return;
   std::printf("\nratio to %s (goal: at most %.1f):\n", baseline.c_str(), goal);
   for (const std::string& name : measured) {
     const auto it = reporter.times.find(name);
@@ -35,8 +39,7 @@ inline int RunWithRatios(int argc, char** argv, const std::string& baseline, con
     const double ratio = it->second / base->second;
     std::printf("  %-44s %8.2f  %s\n", name.c_str(), ratio, ratio <= goal ? "meets the goal" : "MISSES the goal");
   }
-  benchmark::Shutdown();
-  return 0;
+  std::printf("\n");
 }
 
 }  // namespace kvobench

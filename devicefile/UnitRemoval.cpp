@@ -1,4 +1,6 @@
 // Removing a unit with its set memberships.
+#include <unordered_map>
+
 #include "devicefile/UnitId.h"
 #include "devicefile/XMLFile.h"
 #include "devicefile/XMLNames.h"
@@ -10,9 +12,14 @@ bool CXMLFile::RemoveUnit(const UnitKey& unit) {
   try {
     std::vector<CString> setNames;
     if (!CollectSetNames(setNames)) return false;
-    for (const CString& name : setNames) RemoveUnitFromSet(name, unit);  // a set without the unit is no error
-
     const CString id = FormatUnitID(unit);
+    // For each name, in order, the unit leaves the first set of that name
+    // once; a set without the unit is no error. The first set of each name
+    // comes from one index, so the cost stays linear in the number of sets.
+    const std::unordered_map<std::wstring, Node> firstSets = FirstSetOfEachName();
+    for (const CString& name : setNames)
+      if (const auto set = firstSets.find(name.str()); set != firstSets.end()) RemoveUnitFromSet(set->second, id);
+
     utl::CXPATHString path(XMLNames.UnitList);
     path.setChild(XMLNames.Unit).setAttribute(XMLNames.UnitID, id);
     const Node node = path.selectSingleNode(m_dom);
@@ -64,16 +71,24 @@ bool CXMLFile::EnsureSetsNode() {
   }
 }
 
-bool CXMLFile::RemoveUnitFromSet(const CString& setName, const UnitKey& unit) {
+std::unordered_map<std::wstring, CXMLFile::Node> CXMLFile::FirstSetOfEachName() {
+  std::unordered_map<std::wstring, Node> firstSets;
+  const auto sets = utl::CXPATHString(XMLNames.Sets).setChild(XMLNames.Set).selectNodes(m_dom);
+  if (!sets) return firstSets;
+  for (const Node& set : *sets)
+    if (const auto name = set.GetAttribute(XMLNames.Name.str())) firstSets.try_emplace(*name, set);
+  return firstSets;
+}
+
+bool CXMLFile::RemoveUnitFromSet(const Node& set, const CString& unitId) {
   if (!isDOMReady()) return false;
   try {
-    utl::CXPATHString path(XMLNames.Sets);
-    path.setChild(XMLNames.Set).setAttribute(XMLNames.Name, setName);
-    const Node set = path.selectSingleNode(m_dom);
-    if (!set) return false;
-    const Node link = path.setChild(XMLNames.LinkedUnit).setAttribute(XMLNames.ItemID, FormatUnitID(unit))
-                          .selectSingleNode(m_dom);
-    return link && set.IsElement() && set.RemoveChild(link);
+    for (Node child = set.FirstChild(); child; child = child.NextSibling()) {
+      if (child.IsElement() && child.Name() == XMLNames.LinkedUnit.str() &&
+          child.GetAttribute(XMLNames.ItemID.str()) == unitId.str())
+        return static_cast<bool>(set.RemoveChild(child));
+    }
+    return false;
   } catch (...) {
     return false;
   }

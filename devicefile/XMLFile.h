@@ -4,6 +4,9 @@
 
 #include <kvodevice/IDeviceManagerIO.h>
 
+#include <string>
+#include <unordered_map>
+
 #include "host/XMLDOMDocument.h"
 
 namespace dev {
@@ -39,7 +42,10 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   // Unit removal.
   bool CollectSetNames(std::vector<CString>& setNames);
   bool EnsureSetsNode();
-  bool RemoveUnitFromSet(const CString& setName, const UnitKey& unit);
+  // The first Set of each Name, by name.
+  std::unordered_map<std::wstring, Node> FirstSetOfEachName();
+  // Removes the first LinkedUnit of `set` that names the unit.
+  bool RemoveUnitFromSet(const Node& set, const CString& unitId);
   // Removes every node of `nodes` from its parent; false at the first that cannot be.
   bool RemoveAll(const platform::xml::NodeList& nodes);
 
