@@ -35,6 +35,7 @@ CString CXMLFile::GetDocumentPath() { return GetDataDirectory() + L"\\" + kFileT
 CString CXMLFile::GetSchemaPath() { return GetDataDirectory() + L"\\" + kFileTitle + L".xsd"; }
 
 bool CXMLFile::Open() {
+  for (const CString& path : {m_path, m_path + L".bak", GetSchemaPath()}) platform::RemoveAbandonedTemporaries(path.str());
   if (!osExistsFile(GetSchemaPath()) && !WriteSchema()) return false;  // nothing loaded, no file touched
   if (!osExistsFile(m_path)) return CreateDefaultDocument(nullptr);
   if (load(false)) return true;

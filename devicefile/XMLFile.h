@@ -48,10 +48,6 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   bool RemoveUnitFromSet(const Node& set, const CString& unitId);
   // Removes every node of `nodes` from its parent; false at the first that cannot be.
   bool RemoveAll(const platform::xml::NodeList& nodes);
-
-  // Ports.
-  static void ParsePortName(const platform::com::_bstr_t& text, int& portType, int& portNumber);
-  static bool FormatPortName(int portType, int portNumber, CString& interfaceName, CString& portText);
 };
 
 }  // namespace dev

@@ -1,11 +1,14 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "platform/strings.h"
@@ -86,16 +89,32 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
+// A file path split for the temporary files of its saves.
+struct SavePaths {
+  explicit SavePaths(std::wstring_view path) : target(NativePath(path)) {
+    const std::size_t slash = target.rfind('/');
+    directory = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    name = slash == std::string::npos ? target : target.substr(slash + 1);
+    temporaryPrefix = "." + name + ".tmp-";
+  }
+  std::string InDirectory(const std::string& file) const { return directory + "/" + file; }
+
+  std::string target, directory, name, temporaryPrefix;
+};
+
+constexpr std::size_t kTemporarySuffix = 6;  // the XXXXXX of mkostemp
+
 bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes) {
-  const std::string target = NativePath(path);
-  const std::size_t slash = target.rfind('/');
-  const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (name.empty()) return false;
-  std::string temporary = (slash == std::string::npos ? "" : target.substr(0, slash + 1)) + "." + name + ".tmp-XXXXXX";
+  const SavePaths paths(path);
+  if (paths.name.empty()) return false;
+  std::string temporary = paths.InDirectory(paths.temporaryPrefix + std::string(kTemporarySuffix, 'X'));
 
   const Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
   if (fd.get() < 0) return false;
+  // Held until the file is renamed or given up: RemoveAbandonedTemporaries
+  // tells a live save from a killed one by it.
+  ::flock(fd.get(), LOCK_EX);
+  const std::string& target = paths.target;
   struct stat old;
   const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
   const bool written = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 &&
@@ -106,9 +125,28 @@ bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes) {
   }
   // The rename is durable once the directory is on disk; a failure here
   // cannot be undone and the new file is in place, so it counts as written.
-  const Descriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const Descriptor dir(::open(paths.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
   return true;
+}
+
+int RemoveAbandonedTemporaries(std::wstring_view path) {
+  const SavePaths paths(path);
+  if (paths.name.empty()) return 0;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(paths.directory.c_str()), ::closedir);
+  if (dir == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string_view file = entry->d_name;
+    if (!file.starts_with(paths.temporaryPrefix) || file.size() != paths.temporaryPrefix.size() + kTemporarySuffix)
+      continue;
+    const std::string candidate = paths.InDirectory(std::string(file));
+    const Descriptor fd(::open(candidate.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ::unlink(candidate.c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 bool CopyFileReplacing(std::wstring_view from, std::wstring_view to) {

@@ -42,6 +42,11 @@ namespace platform {
 // untouched and no temporary file left, when any step fails.
 bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes);
 
+// Removes what saves of `path` that were killed left behind: the temporary
+// files ".NAME.tmp-XXXXXX" beside it (only those, recognised by name) that no
+// save holds at the moment. Returns how many were removed.
+int RemoveAbandonedTemporaries(std::wstring_view path);
+
 // The platform's file copy with its fail-if-exists flag off: `to` is replaced
 // by a copy of `from`, atomically as above. False when `from` cannot be read
 // or `to` cannot be written.

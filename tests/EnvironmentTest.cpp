@@ -1,5 +1,5 @@
-// The host services' environment: ctest starts this program with
-// KVO_FEATURES=" ACQ_ENABLE_HDRI , ,dev_no_service_update,,\tThird Name\t,".
+// The feature list from the environment, which the host library reads once,
+// on first use: this program sets it before main, and runs alone.
 #include <gtest/gtest.h>
 #include <kvodevice/Host.h>
 
@@ -7,8 +7,10 @@
 
 namespace {
 
+const bool kFeaturesSet = ::setenv("KVO_FEATURES", " ACQ_ENABLE_HDRI , ,dev_no_service_update,,\tThird Name\t,", 1) == 0;
+
 TEST(Environment, FeatureListIsSplitTrimmedAndEmptyItemsSkipped) {
-  ASSERT_NE(std::getenv("KVO_FEATURES"), nullptr) << "run through ctest, which sets KVO_FEATURES";
+  ASSERT_TRUE(kFeaturesSet);
   EXPECT_TRUE(pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI"));
   EXPECT_TRUE(pkg::isFeatureEnabled(L"DEV_NO_SERVICE_UPDATE"));
   EXPECT_TRUE(pkg::isFeatureEnabled(L"third name"));

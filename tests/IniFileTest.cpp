@@ -67,28 +67,12 @@ TEST(IniFile, LargeSectionsKeepTheFirstOfDuplicateKeys) {
   EXPECT_FALSE(file.Find(L"Nowhere", L"Key7").sectionFound);
 }
 
-TEST(IniFile, IntegersWrapAndStopAtTheFirstForeignCharacter) {
+// Integer forms the reference corpus does not show.
+TEST(IniFile, IntegersBeyondTheCorpus) {
   const struct {
     const char* value;
     std::int32_t expected;
-  } cases[] = {
-      {"", -7},
-      {"\"\"", -7},
-      {"''", -7},
-      {"\" \"", 0},
-      {"12", 12},
-      {"0000000000000000000000000000000012", 12},  // no limit on the length read
-      {"-0", 0},
-      {"0x", 0},
-      {"0xffffffff", -1},
-      {"-0b11", -3},
-      {"0o777", 511},
-      {"0o8", 0},
-      {"4294967296", 0},
-      {"'-2147483649'", 2147483647},
-      {"12 34", 12},
-      {"\"5", 0},
-  };
+  } cases[] = {{"\" \"", 0}, {"0o8", 0}, {"-0b11", -3}, {"'-2147483649'", 2147483647}, {"\"5", 0}};
   for (const auto& c : cases) EXPECT_EQ(platform::profile::ProfileInt(c.value, -7), c.expected) << c.value;
 }
 

@@ -15,13 +15,7 @@ namespace {
 
 using platform::xml::Node;
 using testsupport::Listing;
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using testsupport::ReadFile;
 
 TEST(DeviceSchema, MatchesTheListingAndIsWrittenTheSameEveryTime) {
   testsupport::TempDir dir;

@@ -20,16 +20,6 @@ using dev::dynInfo::IsCamAdapterEnabled;
 dev::id Id(unsigned value) { return static_cast<dev::id>(value); }
 tro::cam::eCamProcessingType Type(int value) { return static_cast<tro::cam::eCamProcessingType>(value); }
 
-TEST(Service, RacingFirstCallsGetOneInstance) {
-  std::vector<IExtendedDeviceInfo*> seen(8, nullptr);
-  std::vector<std::thread> threads;
-  for (std::size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&seen, i] { seen[i] = GetExtendedDeviceInfo(); });
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_NE(seen[0], nullptr);
-  EXPECT_EQ(std::set<IExtendedDeviceInfo*>(seen.begin(), seen.end()).size(), 1u);
-  EXPECT_EQ(GetExtendedDeviceInfo(), seen[0]);
-}
-
 TEST(Service, IniSettingsOverrideTheTableInBothDirections) {
   testsupport::TempDir dir;
   const std::wstring file = dir.Write("override.ini",
@@ -68,35 +58,6 @@ TEST(Service, IniSettingsOverrideTheTableInBothDirections) {
   pkg::setFeatureEnabled(L"DEV_NO_SERVICE_UPDATE", false);
   EXPECT_EQ(GetExtendedDeviceInfo(), service);
   EXPECT_TRUE(IsCamAdapterEnabled(Id(332), tro::cam::Shading));
-}
-
-TEST(Service, QueriesRunFromManyThreadsAtOnce) {
-  testsupport::TempDir dir;
-  std::string text;
-  for (int i = 0; i < 200; ++i)
-    text += "[D" + std::to_string(i) + "]\nID=" + std::to_string(3000 + i) + "\nTag=t" + std::to_string(i % 7) +
-            "\nPosition=" + std::to_string(i % 5 + 1) + "\nuseShading=" + std::to_string(i % 2) + "\n";
-  const std::wstring file = dir.Write("many.ini", text);
-  IExtendedDeviceInfo* service = GetExtendedDeviceInfo();
-  ASSERT_TRUE(service->Load(file.c_str()));
-
-  std::vector<std::thread> threads;
-  std::vector<int> failures(8, 0);
-  for (std::size_t t = 0; t < failures.size(); ++t) {
-    threads.emplace_back([&, t] {
-      for (int round = 0; round < 50; ++round) {
-        const std::vector<dev::id> ids = service->GetDeviceIDs();
-        failures[t] += std::count_if(ids.begin(), ids.end(), [](dev::id d) { return d >= 3000 && d < 3200; }) != 200;
-        failures[t] += service->GetDevicesByTag(L"t3").size() != 29;
-        failures[t] += service->GetDevicesAtPosition(1001).size() != 40;
-        failures[t] += service->GetSectionName(Id(3007)) != L"D7";
-        for (int i = 0; i < 200; ++i)
-          failures[t] += IsCamAdapterEnabled(Id(3000 + i), tro::cam::Shading) != (i % 2 == 1);
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  for (const int f : failures) EXPECT_EQ(f, 0);
 }
 
 }  // namespace

@@ -37,14 +37,4 @@ TEST(SingleCont, OwnsHoldersAndReleasesThemOnRemove) {
   EXPECT_FALSE(container.Remove(typeid(Counted)));
 }
 
-TEST(SingleCont, SectionIsReentrant) {
-  utl::CSection& section = utl::SingleCont::GetSection();
-  utl::CLock outer(section, true);
-  utl::CLock inner(section, false);
-  inner.Lock();
-  inner.Unlock();
-  utl::CLock again(section, true);
-  SUCCEED();
-}
-
 }  // namespace

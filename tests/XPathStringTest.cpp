@@ -105,19 +105,4 @@ TEST(XPathString, EveryPathFormSelectsWhatItShould) {
   EXPECT_EQ(testsupport::Narrow(CXPATHString(L"UnitList").selectSingleNode(document).Name()), "UnitList");
 }
 
-TEST(XPathString, LiteralsQuoteAnyValue) {
-  const struct {
-    const wchar_t* value;
-    const wchar_t* literal;
-  } cases[] = {
-      {L"", L"''"},
-      {L"plain", L"'plain'"},
-      {L"it's", L"\"it's\""},
-      {L"a\"b", L"'a\"b'"},
-      {L"a'b\"c", L"concat('a', \"'\", 'b\"c', '')"},
-      {L"'\"'", L"concat(\"'\", '\"', \"'\", '')"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(utl::XPathLiteral(c.value), c.literal);
-}
-
 }  // namespace

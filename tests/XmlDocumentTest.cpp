@@ -17,13 +17,7 @@ namespace {
 
 using platform::xml::Node;
 using testsupport::Listing;
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using testsupport::ReadFile;
 
 std::vector<std::string> FilesIn(const std::filesystem::path& dir) {
   std::vector<std::string> names;

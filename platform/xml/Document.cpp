@@ -143,6 +143,20 @@ struct Document::State {
   std::shared_ptr<DocumentData> data;
   bool validateOnParse = true;
   ParseError parseError;
+
+  // Takes what a parser read: the document, or (when it read none, or the
+  // document is refused) the reason and an empty document.
+  bool Take(DocPtr doc, const xmlParserCtxt& parser, std::optional<ParseError> refused = std::nullopt) {
+    if (doc == nullptr && !refused) refused = FromXmlError(parser.lastError);
+    if (refused) {
+      parseError = std::move(*refused);
+      data = EmptyData();
+      return false;
+    }
+    parseError = {};
+    data = Adopted(std::move(doc));
+    return true;
+  }
 };
 
 Document Document::Create() {
@@ -154,40 +168,22 @@ Document Document::Create() {
 
 bool Document::Load(std::wstring_view path) {
   if (!state_) throw _com_error(com::E_POINTER);
-  State& state = *state_;
-  state.parseError = {};
   const std::string native = NativePath(path);
   const std::unique_ptr<xmlParserCtxt, ParserFree> parser(NewParser());
   DocPtr doc(xmlCtxtReadFile(parser.get(), native.c_str(), nullptr, kParseOptions));
-  std::optional<ParseError> failure;
-  if (doc == nullptr)
-    failure = FromXmlError(parser->lastError);
-  else if (const auto schema = state.validateOnParse ? SchemaBeside(doc.get(), native) : std::nullopt)
-    failure = Validate(doc.get(), *schema);
-  if (failure) {
-    state.parseError = std::move(*failure);
-    state.data = EmptyData();
-    return false;
-  }
-  state.data = Adopted(std::move(doc));
-  return true;
+  std::optional<ParseError> invalid;
+  if (doc != nullptr && state_->validateOnParse)
+    if (const std::optional<std::string> schema = SchemaBeside(doc.get(), native)) invalid = Validate(doc.get(), *schema);
+  return state_->Take(std::move(doc), *parser, std::move(invalid));
 }
 
 bool Document::LoadXML(std::wstring_view text) {
   if (!state_) throw _com_error(com::E_POINTER);
-  State& state = *state_;
-  state.parseError = {};
   const std::string utf8 = ToUtf8(text);
   const std::unique_ptr<xmlParserCtxt, ParserFree> parser(NewParser());
-  DocPtr doc(xmlCtxtReadMemory(parser.get(), utf8.data(), static_cast<int>(utf8.size()), nullptr, "UTF-8",
-                               kParseOptions));
-  if (doc == nullptr) {
-    state.parseError = FromXmlError(parser->lastError);
-    state.data = EmptyData();
-    return false;
-  }
-  state.data = Adopted(std::move(doc));
-  return true;
+  return state_->Take(DocPtr(xmlCtxtReadMemory(parser.get(), utf8.data(), static_cast<int>(utf8.size()), nullptr,
+                                               "UTF-8", kParseOptions)),
+                      *parser);
 }
 
 bool Document::ValidateOnParse() const {

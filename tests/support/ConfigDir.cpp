@@ -22,12 +22,7 @@ std::string ConfigDir::Document(const std::string& body) {
          body + "</Devices>\n";
 }
 
-std::string ConfigDir::Read(const std::string& name) const {
-  std::ifstream in(Path(name), std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+std::string ConfigDir::Read(const std::string& name) const { return ReadFile(Path(name)); }
 
 std::string ConfigDir::Listing(const std::string& name) const {
   platform::xml::Document document = platform::xml::Document::Create();

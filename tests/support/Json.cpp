@@ -2,174 +2,96 @@
 
 #include <algorithm>
 #include <charconv>
-#include <stdexcept>
 
 namespace testsupport {
+namespace {
 
-class JsonParser {
- public:
-  explicit JsonParser(std::string_view text) : text_(text) {}
+struct Parser {
+  std::string_view s;
+  std::size_t pos = 0;
 
-  Json Document() {
-    Json value = Value(0);
-    if (SkipSpace(), pos_ != text_.size()) Fail("text after the value");
-    return value;
-  }
-
- private:
   [[noreturn]] void Fail(const std::string& what) const {
-    throw std::runtime_error("JSON: " + what + " at offset " + std::to_string(pos_));
+    throw std::runtime_error("JSON: " + what + " at offset " + std::to_string(pos));
   }
-  void SkipSpace() {
-    while (pos_ < text_.size() && std::string_view(" \t\r\n").find(text_[pos_]) != std::string_view::npos) ++pos_;
+  bool Take(std::string_view word) {  // `word`, after any white space
+    while (pos < s.size() && std::string_view(" \t\r\n").find(s[pos]) != std::string_view::npos) ++pos;
+    return s.substr(pos, word.size()) == word && (pos += word.size(), true);
   }
-  bool Take(char c) {
-    SkipSpace();
-    return pos_ < text_.size() && text_[pos_] == c && (++pos_, true);
+  void Expect(std::string_view word) {
+    if (!Take(word)) Fail("expected " + std::string(word));
   }
-  void Expect(char c) {
-    if (!Take(c)) Fail(std::string("expected '") + c + "'");
-  }
-  bool Word(std::string_view word) {
-    return text_.substr(pos_, word.size()) == word && (pos_ += word.size(), true);
+  char Next() {  // inside a string
+    if (pos >= s.size()) Fail("unterminated string");
+    return s[pos++];
   }
 
-  Json Value(int depth) {
-    if (depth > 64) Fail("nesting too deep");
-    SkipSpace();
-    if (pos_ >= text_.size()) Fail("missing value");
+  Json Value() {
     Json v;
-    const char c = text_[pos_];
-    if (c == '{' || c == '[') {
-      v.kind_ = c == '{' ? Json::Kind::Object : Json::Kind::Array;
-      const char close = c == '{' ? '}' : ']';
-      ++pos_;
-      if (Take(close)) return v;
+    if (const bool object = Take("{"); object || Take("[")) {
+      v.kind = object ? Json::Kind::Object : Json::Kind::Array;
+      if (Take(object ? "}" : "]")) return v;
       do {
-        if (c == '[') {
-          v.elements_.push_back(Value(depth + 1));
-          continue;
-        }
-        SkipSpace();
-        std::u16string key = String();
-        Expect(':');
-        v.members_.emplace_back(std::move(key), Value(depth + 1));
-      } while (Take(','));
-      Expect(close);
-    } else if (c == '"') {
-      v.kind_ = Json::Kind::String;
-      v.string_ = String();
-    } else if (c == '-' || (c >= '0' && c <= '9')) {
-      v.kind_ = Json::Kind::Int;
-      v.int_ = Integer();
-    } else if (const bool yes = Word("true"); yes || Word("false")) {
-      v.kind_ = Json::Kind::Bool;
-      v.bool_ = yes;
-    } else if (!Word("null")) {
+        if (object) Expect("\""), v.keys.push_back(String()), Expect(":");
+        v.items.push_back(Value());
+      } while (Take(","));
+      Expect(object ? "}" : "]");
+    } else if (Take("\"")) {
+      v.kind = Json::Kind::String, v.text = String();
+    } else if (const auto [end, error] = std::from_chars(s.data() + pos, s.data() + s.size(), v.number);
+               error == std::errc()) {
+      const std::size_t first = pos + (s[pos] == '-');  // a leading zero must stand alone
+      v.kind = Json::Kind::Int, pos = static_cast<std::size_t>(end - s.data());
+      if (s[first] == '0' && pos > first + 1) Fail("malformed integer");
+    } else if (const bool yes = Take("true"); yes || Take("false")) {
+      v.kind = Json::Kind::Bool, v.number = yes;
+    } else if (!Take("null")) {
       Fail("unexpected character");
     }
     return v;
   }
 
-  std::int64_t Integer() {
-    const std::size_t start = pos_, digits = pos_ + (text_[pos_] == '-');
-    pos_ = digits;
-    while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9') ++pos_;
-    if (pos_ == digits || (text_[digits] == '0' && pos_ - digits > 1)) Fail("malformed number");
-    if (pos_ < text_.size() && std::string_view(".eE").find(text_[pos_]) != std::string_view::npos)
-      Fail("only integers are supported");
-    std::int64_t value = 0;
-    if (std::from_chars(text_.data() + start, text_.data() + pos_, value).ec != std::errc()) Fail("integer out of range");
-    return value;
-  }
-
-  char16_t Hex4() {
-    unsigned value = 0;
-    const char* end = text_.data() + std::min(pos_ + 4, text_.size());
-    if (std::from_chars(text_.data() + pos_, end, value, 16).ptr != text_.data() + pos_ + 4) Fail("malformed \\u escape");
-    pos_ += 4;
-    return static_cast<char16_t>(value);
-  }
-
-  // Reads the string at pos_ as UTF-16 code units.
-  std::u16string String() {
-    if (pos_ >= text_.size() || text_[pos_] != '"') Fail("expected a string");
-    ++pos_;
+  std::u16string String() {  // after the opening quote
     std::u16string out;
-    for (;;) {
-      if (pos_ >= text_.size()) Fail("unterminated string");
-      const auto c = static_cast<unsigned char>(text_[pos_++]);
-      if (c == '"') return out;
-      if (c < 0x20 || c >= 0x80) Fail("control or non-ASCII character in string");
-      if (c != '\\') {
-        out.push_back(c);
-        continue;
+    for (char c; (c = Next()) != '"';) {
+      unsigned unit = static_cast<unsigned char>(c);
+      if (unit < 0x20 || unit >= 0x80) Fail("control or non-ASCII character in string");
+      if (c == '\\') {
+        const char escape = Next();
+        const std::size_t simple = std::string_view("\"\\/bfnrt").find(escape);
+        const char* hex = s.data() + pos;
+        if (simple != std::string_view::npos) unit = static_cast<unsigned char>("\"\\/\b\f\n\r\t"[simple]);
+        else if (escape != 'u' || pos + 4 > s.size() || std::from_chars(hex, hex + 4, unit, 16).ptr != hex + 4)
+          Fail("unknown escape or malformed \\u escape");
+        else pos += 4;
       }
-      static constexpr std::string_view kFrom = "\"\\/bfnrt", kTo = "\"\\/\b\f\n\r\t";
-      const std::size_t simple = pos_ < text_.size() ? kFrom.find(text_[pos_++]) : std::string_view::npos;
-      if (simple != std::string_view::npos) {
-        out.push_back(static_cast<char16_t>(kTo[simple]));
-        continue;
-      }
-      if (text_[pos_ - 1] != 'u') Fail("unknown escape");
-      const char16_t unit = Hex4();
-      if (unit >= 0xDC00 && unit <= 0xDFFF) Fail("unpaired low surrogate");
-      out.push_back(unit);
-      if (unit >= 0xD800 && unit <= 0xDBFF) {
-        const char16_t low = Word("\\u") ? Hex4() : 0;
-        if (low < 0xDC00 || low > 0xDFFF) Fail("unpaired high surrogate");
-        out.push_back(low);
-      }
+      out.push_back(static_cast<char16_t>(unit));
     }
+    // Every high surrogate (D800..DBFF) is followed by a low one (DC00..DFFF), and only there.
+    const std::u16string padded = u'\0' + out + u'\0';
+    const auto unpaired = [](char16_t a, char16_t b) { return (a >> 10 == 0xD800 >> 10) != (b >> 10 == 0xDC00 >> 10); };
+    if (std::adjacent_find(padded.begin(), padded.end(), unpaired) != padded.end()) Fail("unpaired surrogate");
+    return out;
   }
-
-  std::string_view text_;
-  std::size_t pos_ = 0;
 };
-
-namespace {
-
-const Json& Check(const Json& json, bool ok, const char* what) {
-  if (!ok) throw std::runtime_error(std::string("JSON: ") + what);
-  return json;
-}
-
-bool SameKey(const std::u16string& key, std::string_view ascii) {
-  return std::equal(key.begin(), key.end(), ascii.begin(), ascii.end(),
-                    [](char16_t a, char b) { return a == static_cast<unsigned char>(b); });
-}
 
 }  // namespace
 
-bool Json::Has(std::string_view key) const {
-  const auto& m = Members();
-  return std::any_of(m.begin(), m.end(), [&](const auto& member) { return SameKey(member.first, key); });
+const Json* Json::Find(std::string_view key) const {
+  const auto& k = Is(Kind::Object).keys;
+  const auto at = std::find(k.begin(), k.end(), std::u16string(key.begin(), key.end()));
+  return at == k.end() ? nullptr : &items[static_cast<std::size_t>(at - k.begin())];
 }
 
 const Json& Json::operator[](std::string_view key) const {
-  for (const auto& [name, value] : Members())
-    if (SameKey(name, key)) return value;
+  if (const Json* member = Find(key)) return *member;
   throw std::runtime_error("JSON: no member \"" + std::string(key) + "\"");
 }
 
-const std::vector<std::pair<std::u16string, Json>>& Json::Members() const {
-  return Check(*this, kind_ == Kind::Object, "not an object").members_;
+Json ParseJson(std::string_view text) {
+  Parser parser{text};
+  Json value = parser.Value();
+  if (parser.Take(""), parser.pos != text.size()) parser.Fail("text after the value");
+  return value;
 }
-
-const Json& Json::operator[](std::size_t index) const {
-  return Check(*this, kind_ == Kind::Array && index < elements_.size(), "not an array or index out of range")
-      .elements_[index];
-}
-
-std::size_t Json::size() const {
-  Check(*this, kind_ == Kind::Array || kind_ == Kind::Object, "not an array or object");
-  return kind_ == Kind::Object ? members_.size() : elements_.size();
-}
-
-std::int64_t Json::AsInt() const { return Check(*this, kind_ == Kind::Int, "not an integer").int_; }
-bool Json::AsBool() const { return Check(*this, kind_ == Kind::Bool, "not a boolean").bool_; }
-const std::u16string& Json::AsString() const { return Check(*this, kind_ == Kind::String, "not a string").string_; }
-
-Json ParseJson(std::string_view text) { return JsonParser(text).Document(); }
 
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace testsupport {
@@ -25,5 +26,10 @@ std::wstring TempDir::Write(std::string_view name, std::string_view bytes) const
 }
 
 std::wstring TempDir::Wide(std::string_view name) const { return (path_ / name).wstring(); }
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 }  // namespace testsupport

@@ -1,0 +1,430 @@
+// The command-line host kvodev, run as a program in scratch data directories.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+#include "tests/support/Json.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+std::string Quoted(const std::string& arg) {
+  std::string quoted = "'";
+  for (const char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Every file below `dir` with its bytes ("<dir>" for a directory).
+std::map<std::string, std::string> Files(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    files[fs::relative(entry.path(), dir).string()] = entry.is_directory() ? "<dir>" : ReadFile(entry.path());
+  return files;
+}
+
+class Kvodev : public ::testing::Test {
+ protected:
+  // Runs kvodev with `--data-dir DIR` (unless `environment` is given) and
+  // `args`; "%D" in an argument stands for DIR.
+  Result Run(std::vector<std::string> args, const std::string& environment = "") const {
+    std::string command = "env -u KVO_FEATURES -u KVO_DATA_DIR " + environment;
+    command.append(" ").append(Quoted(KVODEV));
+    if (environment.empty()) command.append(" --data-dir ").append(Quoted(Dir()));
+    for (const std::string& arg : args) command.append(" ").append(Quoted(Expand(arg)));
+    command.append(" >").append(Quoted((scratch_.path() / "out").string()));
+    command.append(" 2>").append(Quoted((scratch_.path() / "err").string()));
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(scratch_.path() / "out"), ReadFile(scratch_.path() / "err")};
+  }
+  std::string Dir() const { return data_.path().string(); }
+  std::string Expand(std::string text) const {
+    for (std::size_t at; (at = text.find("%D")) != std::string::npos;) text.replace(at, 2, Dir());
+    return text;
+  }
+  fs::path Path(const std::string& name) const { return data_.path() / name; }
+  std::string Read(const std::string& name) const { return ReadFile(Path(name)); }
+  void Write(const std::string& name, const std::string& bytes) const { data_.Write(name, bytes); }
+  void UseExample() const { Write("kvoDevice.xml", ReadFile(fs::path(KVO_EXAMPLES) / "kvoDevice.xml")); }
+
+  // Runs each step in order: its exit status, standard output and standard error.
+  struct Step {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err = "";
+  };
+  void RunSteps(const std::vector<Step>& steps) const {
+    for (const Step& step : steps) {
+      const Result result = Run(step.args);
+      std::string line;
+      for (const std::string& arg : step.args) line += arg + " ";
+      EXPECT_EQ(result.status, step.status) << line << "\n" << result.err;
+      EXPECT_EQ(result.out, Expand(step.out)) << line;
+      EXPECT_EQ(result.err, Expand(step.err)) << line;
+    }
+  }
+
+  TempDir data_, scratch_;
+};
+
+const std::string kUnitsTable = "UNIT     DEVICE  INDEX\nU303x0      303      0\nU303x1      303      1\nU332x0      332      0\n";
+
+TEST_F(Kvodev, ChangesAndListsTheConfiguration) {
+  RunSteps({
+      {{"check"}, 0, "created %D/kvoDevice.xml: a default document (the data directory held none)\n"
+                     "schema written: %D/kvoDevice.xsd\n"},
+      {{"check"}, 0, "loaded %D/kvoDevice.xml: 0 units\n"},
+      {{"units"}, 0, "no units\n"},
+      {{"units", "add", "303", "0"}, 0, "added U303x0\n"},
+      {{"units", "add", "303", "0"}, 1, "", "kvodev: U303x0 is listed already\n"},
+      {{"units", "add", "65535", "65535"}, 0, "added U65535x65535\n"},
+      {{"units"}, 0, "UNIT          DEVICE  INDEX\nU303x0           303      0\nU65535x65535   65535  65535\n"},
+      {{"units", "exists", "U65535x65535"}, 0, "U65535x65535 is listed\n"},
+      {{"units", "exists", "U303x1"}, 1, "U303x1 is not listed\n"},
+      {{"units", "remove", "U303x0"}, 0, "removed U303x0 and its set memberships (its port links stay)\n"},
+      {{"units", "remove", "U303x0"}, 1, "",
+       "kvodev: U303x0 is not listed (or a set without a name stopped the removal)\n"},
+      {{"drivers"}, 0, "no driver files\n"},
+      {{"drivers", "add", "it's \"b\".so"}, 0, "added driver file it's \"b\".so\n"},
+      {{"drivers", "add", "--", "-a.so"}, 0, "added driver file -a.so\n"},
+      {{"drivers", "add", "IT'S \"B\".SO"}, 1, "",
+       "kvodev: driver file not added: \"IT'S \"B\".SO\" is listed already (in some letter case), is empty, or holds "
+       "characters XML cannot hold\n"},
+      {{"drivers"}, 0, "-a.so\nit's \"b\".so\n"},
+      {{"drivers", "clear"}, 0, "driver file list cleared\n"},
+      {{"drivers"}, 0, "no driver files\n"},
+  });
+}
+
+TEST_F(Kvodev, PortsAndLinksOfTheExampleConfiguration) {
+  UseExample();
+  RunSteps({
+      {{"units", "--skip-excluded"}, 0, kUnitsTable + "U1201x0    1201      0\n"},
+      {{"units"}, 0, kUnitsTable + "U170x0      170      0\nU1201x0    1201      0\n"},
+      {{"ports", "U303x0"}, 0, "PORT  TYPE    NUMBER\nCOM3  serial       3\n"},
+      {{"ports", "U1201x0"}, 0, "no port links U1201x0\n"},
+      {{"unlink", "U303x1", "COM4"}, 1, "",
+       "kvodev: U303x1 and COM4 were not linked on both sides (a link on the unit's side alone is removed all the same)\n"},
+      {{"unlink", "U303x0", "COM3"}, 0, "unlinked U303x0 and COM3\n"},
+      {{"ports", "U303x0"}, 0, "no port links U303x0\n"},
+      {{"drivers"}, 0, "adapter332.so\ncamera1201.so\nstage303.so\n"},
+      {{"units", "remove", "U332x0"}, 0, "removed U332x0 and its set memberships (its port links stay)\n"},
+      {{"ports", "U332x0"}, 0, "PORT  TYPE    NUMBER\nCOM4  serial       4\n"},
+  });
+  const std::string document = Read("kvoDevice.xml");
+  EXPECT_EQ(document.find("<LinkedUnit ItemID=\"U303x0\"/>\n      </ComPort>"), std::string::npos);
+  EXPECT_EQ(document.find("<LinkedUnit ItemID=\"U332x0\"/>\n    </Set>"), std::string::npos);
+  // What the example and the changes left is valid by the schema kvodev writes.
+  ASSERT_EQ(Run({"schema"}).status, 0);
+  const std::string validate = "xmllint --noout --schema " + Quoted(Path("kvoDevice.xsd").string()) + " " +
+                               Quoted(Path("kvoDevice.xml").string()) + " 2>/dev/null";
+  EXPECT_EQ(std::system(validate.c_str()), 0);
+}
+
+TEST_F(Kvodev, JsonOutputOfEverySubcommand) {
+  UseExample();
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"units", "--skip-excluded"},
+       R"({"units":[{"unit":"U303x0","device":303,"index":0},{"unit":"U303x1","device":303,"index":1},)"
+       R"({"unit":"U332x0","device":332,"index":0},{"unit":"U1201x0","device":1201,"index":0}],"complete":true})"},
+      {{"units", "exists", "U170x0"}, R"({"unit":"U170x0","exists":true})"},
+      {{"ports", "U303x1"}, R"({"unit":"U303x1","ports":[{"port":"COM5","type":"serial","number":5}],"complete":true})"},
+      {{"drivers", "add", "kamera-\xc3\xbc-\xf0\x9f\x93\xb7\x01.so"}, R"({"file":"kamera-\u00fc-\ud83d\udcf7\u0001.so","added":false})"},
+      {{"drivers", "add", "kamera-\xc3\xbc-\xf0\x9f\x93\xb7.so"}, R"({"file":"kamera-\u00fc-\ud83d\udcf7.so","added":true})"},
+      {{"drivers"}, R"({"files":["adapter332.so","camera1201.so","kamera-\u00fc-\ud83d\udcf7.so","stage303.so"]})"},
+      {{"unlink", "U303x1", "COM5"}, R"({"unit":"U303x1","port":"COM5","unlinked":true})"},
+      {{"units", "add", "1", "2"}, R"({"unit":"U1x2","added":true})"},
+      {{"units", "remove", "U1x2"}, R"({"unit":"U1x2","removed":true})"},
+      {{"drivers", "clear"}, R"({"cleared":true})"},
+      {{"check"}, R"({"outcome":"loaded","dataDir":"%D","document":"%D/kvoDevice.xml","schema":"%D/kvoDevice.xsd",)"
+                  R"("schemaWritten":false,"backup":null,"message":null,"reason":null,"units":5,"unitListComplete":true})"},
+      {{"--version"}, R"({"version":"0.1.0"})"},
+      {{"caps", "--device", "303", "--ini", KVO_EXAMPLES "/positions.ini"},
+       R"({"iniFiles":[")" KVO_EXAMPLES R"(/positions.ini"],"service":true,"hdri":false,"types":[{"type":2,"name":"Shading"},)"
+       R"({"type":4,"name":"CustomGrayscale"},{"type":6,"name":"Splitting"},{"type":7,"name":"AutoExposure"},)"
+       R"({"type":9,"name":"Whitebalance"},{"type":10,"name":"Blackbalance"},{"type":11,"name":"Accumulation"},)"
+       R"({"type":16,"name":"HDRI"}],"devices":[{"device":303,"section":"Stage camera 303","answers":[)"
+       R"({"type":2,"available":false,"iniSetting":null},{"type":4,"available":false,"iniSetting":null},)"
+       R"({"type":6,"available":true,"iniSetting":null},{"type":7,"available":true,"iniSetting":null},)"
+       R"({"type":9,"available":false,"iniSetting":null},{"type":10,"available":false,"iniSetting":null},)"
+       R"({"type":11,"available":false,"iniSetting":null},{"type":16,"available":false,"iniSetting":null}]}]})"},
+      {{"ini", "--ini", KVO_EXAMPLES "/positions.ini"},
+       R"({"iniFiles":[")" KVO_EXAMPLES R"(/positions.ini"],"devices":[{"device":303,"section":"Stage camera 303",)"
+       R"("tags":["stage"],"positions":[1],"rtcTrigger":true,"processing":[]},{"device":1201,)"
+       R"("section":"Colour camera 1201, second mount","tags":[],"positions":[4],"rtcTrigger":true,"processing":[]}],)"
+       R"("tags":[{"tag":"stage","devices":[303]}],"positions":[{"position":1,"devices":[303]},)"
+       R"({"position":4,"devices":[1201]}]})"},
+  };
+  for (const auto& [args, expected] : cases) {
+    std::vector<std::string> withJson = args;
+    withJson.push_back("--json");
+    const Result result = Run(withJson);
+    EXPECT_EQ(result.out, Expand(expected) + "\n") << args[0];
+    EXPECT_NO_THROW(testsupport::ParseJson(result.out)) << result.out;
+  }
+  const Result written = Run({"schema", "--json"});
+  EXPECT_EQ(written.out, Expand(R"({"written":"%D/kvoDevice.xsd","bytes":)") + std::to_string(Read("kvoDevice.xsd").size()) +
+                             "}\n");
+  // A schema as one JSON string is the schema itself.
+  const Result schema = Run({"schema", "--print", "--json"});
+  EXPECT_EQ(testsupport::ParseJson(schema.out)["schema"].AsString().size(), Read("kvoDevice.xsd").size());
+}
+
+TEST_F(Kvodev, BadInputChangesNothingAndNamesTheValue) {
+  Write("plain", "a file");
+  const std::string unit = "not a unit id (U<device>x<index>, both 0 to 65535 without leading zeros, e.g. U303x0): ";
+  const std::string port = "not a serial port (COM<n>, n a 32-bit decimal number, e.g. COM3 or COM-5): ";
+  const std::string device = "not a device number (0 to 65535, decimal without leading zeros): ";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"units", "exists", "U303x00"}, unit + "\"U303x00\""},
+      {{"units", "exists", "U0303x0"}, unit + "\"U0303x0\""},
+      {{"units", "remove", "U65536x0"}, unit + "\"U65536x0\""},
+      {{"units", "remove", "u303x0"}, unit + "\"u303x0\""},
+      {{"ports", "U303X0"}, unit + "\"U303X0\""},
+      {{"ports", "U303x"}, unit + "\"U303x\""},
+      {{"ports", "U-1x0"}, unit + "\"U-1x0\""},
+      {{"unlink", "COM3", "U303x0"}, unit + "\"COM3\""},
+      {{"unlink", "U303x0", "COM"}, port + "\"COM\""},
+      {{"unlink", "U303x0", "com3"}, port + "\"com3\""},
+      {{"unlink", "U303x0", "COM03"}, port + "\"COM03\""},
+      {{"unlink", "U303x0", "COM-0"}, port + "\"COM-0\""},
+      {{"unlink", "U303x0", "COM+3"}, port + "\"COM+3\""},
+      {{"unlink", "U303x0", "COM2147483648"}, port + "\"COM2147483648\""},
+      {{"unlink", "U303x0", "COM-2147483649"}, port + "\"COM-2147483649\""},
+      {{"units", "add", "0303", "0"}, device + "\"0303\""},
+      {{"units", "add", "303", "65536"}, "not a unit index (0 to 65535, decimal without leading zeros): \"65536\""},
+      {{"caps", "--device", "-1"}, device + "\"-1\""},
+      {{"caps", "--ini", "%D/missing.ini"}, "INI file not found: \"%D/missing.ini\""},
+      {{"ini", "--ini", "%D"}, "INI file is not a regular file: \"%D\""},
+      {{"--data-dir", "%D/missing", "units"}, "the data directory does not exist: \"%D/missing\""},
+      {{"--data-dir", "%D/plain", "caps"}, "the data directory is not a directory: \"%D/plain\""},
+      {{"drivers", "add", "bad\xff.so"}, "the driver file name is not UTF-8: \"bad\xff.so\""},
+      {{"units", "add", "303"}, "missing operands: usage: kvodev units add DEVICE INDEX"},
+      {{"units", "list"}, "too many operands: usage: kvodev units [--skip-excluded]"},
+      {{"units", "--print"}, "option --print does not apply to units"},
+      {{"units", "--json=yes"}, "option --json takes no value"},
+      {{"units", "--frobnicate"}, "unknown option: --frobnicate"},
+      {{"caps", "--ini"}, "option --ini needs a value"},
+      {{"unitz"}, "unknown command: \"unitz\" (kvodev --help lists them)"},
+      {{}, "no command given (kvodev --help lists them)"},
+  };
+  for (const auto& [args, message] : cases) {
+    const Result result = Run(args);
+    EXPECT_EQ(result.status, 2) << args.size();
+    EXPECT_EQ(result.err, "kvodev: " + Expand(message) + "\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Files(data_.path()), (std::map<std::string, std::string>{{"plain", "a file"}})) << result.err;
+  }
+  // The default data directory must exist as well.
+  const Result fromEnvironment = Run({"units"}, "KVO_DATA_DIR=" + Quoted(Dir() + "/none"));
+  EXPECT_EQ(fromEnvironment.status, 2);
+  EXPECT_EQ(fromEnvironment.err,
+            Expand("kvodev: the data directory does not exist: \"%D/none\" (create it, or give --data-dir)\n"));
+
+  // The extreme values are accepted: the library answers.
+  RunSteps({{{"unlink", "U0x0", "COM-2147483648"}, 1, "",
+             "kvodev: U0x0 and COM-2147483648 were not linked on both sides (a link on the unit's side alone is removed all the same)\n"},
+            {{"unlink", "U65535x65535", "COM2147483647"}, 1, "",
+             "kvodev: U65535x65535 and COM2147483647 were not linked on both sides (a link on the unit's side alone is removed "
+             "all the same)\n"}});
+}
+
+TEST_F(Kvodev, ReadingLeavesAHandWrittenDocumentAsItWas) {
+  // One line, no declaration of encoding, an empty driver entry: the library
+  // would write every part of it differently.
+  const std::string document =
+      "<?xml version=\"1.0\"?><Devices xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+      "xsi:noNamespaceSchemaLocation=\"kvoDevice.xsd\"><UnitList><Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"COM1\"/>"
+      "</Unit></UnitList><Interfaces><Serial><ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x1\"/></ComPort></Serial>"
+      "</Interfaces><DriverList><File/><File>a.so</File></DriverList></Devices>";
+  Write("kvoDevice.xml", document);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"units"}, {"units", "--skip-excluded"}, {"units", "exists", "U1x1"}, {"ports", "U1x1"}, {"drivers"}, {"check"}}) {
+    EXPECT_EQ(Run(args).status, 0) << args[0];
+    EXPECT_EQ(Read("kvoDevice.xml"), document) << args[0];
+  }
+  EXPECT_FALSE(fs::exists(Path("kvoDevice.xml.bak")));
+  // A change is saved as the library writes it.
+  EXPECT_EQ(Run({"units", "add", "2", "2"}).status, 0);
+  EXPECT_NE(Read("kvoDevice.xml"), document);
+  EXPECT_NE(Read("kvoDevice.xml").find("<Unit UnitID=\"U2x2\"/>"), std::string::npos);
+}
+
+TEST_F(Kvodev, OptionFormsAndNonAsciiPaths) {
+  // "--name=value", options after the command, and a data directory named in UTF-8.
+  const std::string dir = "%D/Ger\xc3\xa4te";
+  fs::create_directory(Expand(dir));
+  const std::string document = "<Devices><UnitList><Unit UnitID=\"U7x7\"/></UnitList></Devices>";
+  std::ofstream(Expand(dir) + "/kvoDevice.xml") << document;
+  RunSteps({
+      {{"units", "--data-dir=" + dir}, 0, "UNIT  DEVICE  INDEX\nU7x7       7      7\n"},
+      {{"units", "exists", "U7x7", "--json", "--data-dir", dir}, 0, "{\"unit\":\"U7x7\",\"exists\":true}\n"},
+  });
+  EXPECT_EQ(ReadFile(Expand(dir) + "/kvoDevice.xml"), document);  // put back where the library wrote it
+  RunSteps({
+      {{"--data-dir=" + dir, "--json", "drivers", "add", "say \"hi\"\\.so"}, 0,
+       "{\"file\":\"say \\\"hi\\\"\\\\.so\",\"added\":true}\n"},
+      {{"check", "--data-dir=" + dir, "--json"}, 0,
+       "{\"outcome\":\"loaded\",\"dataDir\":\"%D/Ger\\u00e4te\",\"document\":\"%D/Ger\\u00e4te/kvoDevice.xml\","
+       "\"schema\":\"%D/Ger\\u00e4te/kvoDevice.xsd\",\"schemaWritten\":false,\"backup\":null,\"message\":null,"
+       "\"reason\":null,\"units\":1,\"unitListComplete\":true}\n"},
+  });
+  const Result caps = Run({"caps", "--device=303", "--device", "1201", "--ini=" KVO_EXAMPLES "/positions.ini", "--json"});
+  const testsupport::Json json = testsupport::ParseJson(caps.out);
+  EXPECT_EQ(json["iniFiles"][0].AsString(), u"" KVO_EXAMPLES "/positions.ini");
+  EXPECT_EQ(json["devices"][0]["device"].AsInt(), 303);
+  EXPECT_EQ(json["devices"][1]["section"].AsString(), u"Colour camera 1201, second mount");
+}
+
+TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
+  const std::string cut = ReadFile(fs::path(KVO_EXAMPLES) / "kvoDevice.xml").substr(0, 150);
+  Write("kvoDevice.xml", cut);
+  Result result = Run({"check"});
+  EXPECT_EQ(result.status, 3);
+  EXPECT_TRUE(result.out.starts_with(Expand("recovered: %D/kvoDevice.xml could not be loaded\nbackup: %D/kvoDevice.xml.bak\n"
+                                            "message: parse error: ")))
+      << result.out;
+  EXPECT_NE(result.out.find("\n  in line: 3 col: "), std::string::npos) << result.out;
+  EXPECT_EQ(Read("kvoDevice.xml.bak"), cut);
+  EXPECT_EQ(Run({"check"}).out, Expand("loaded %D/kvoDevice.xml: 0 units\n"));  // the replacement loads
+
+  Write("kvoDevice.xml", cut);
+  result = Run({"check", "--json"});
+  EXPECT_EQ(result.status, 3);
+  const testsupport::Json json = testsupport::ParseJson(result.out);
+  EXPECT_EQ(json["outcome"].AsString(), u"recovered");
+  EXPECT_EQ(json["backup"].AsString(), Path("kvoDevice.xml.bak").u16string());
+  EXPECT_TRUE(json["message"].AsString().starts_with(u"parse error: ")) << result.out;
+  EXPECT_NE(json["message"].AsString().find(u"\nin line: 3 col: "), std::u16string::npos) << result.out;
+  EXPECT_EQ(json["reason"].kind, testsupport::Json::Kind::Null);
+
+  // Another command that meets a damaged document says so.
+  Write("kvoDevice.xml", "<Devices>");
+  result = Run({"units", "--json"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, Expand("kvodev: note: %D/kvoDevice.xml could not be loaded: it is kept as %D/kvoDevice.xml.bak, "
+                               "and a default document that names the reason replaces it\n"));
+  EXPECT_EQ(Read("kvoDevice.xml.bak"), "<Devices>");
+
+  // A damaged unit list: loaded, but the answer is false.
+  Write("kvoDevice.xml", "<Devices><UnitList><Unit UnitID=\"U1x1\"/><Unit/></UnitList></Devices>");
+  RunSteps({{{"check"}, 1, "loaded %D/kvoDevice.xml: 1 unit\n",
+             "kvodev: the unit list is damaged: the library could not read every unit\n"},
+            {{"units"}, 1, "UNIT  DEVICE  INDEX\nU1x1       1      1\n",
+             "kvodev: the unit list is damaged: only the units before the damage are listed\n"}});
+
+  // Gave up: the damaged document cannot be backed up, or the schema cannot be written.
+  Write("kvoDevice.xml", "<Devices>");
+  fs::remove(Path("kvoDevice.xml.bak"));
+  fs::create_directory(Path("kvoDevice.xml.bak"));
+  RunSteps({{{"check"}, 4,
+             "gave up: the document %D/kvoDevice.xml could not be loaded, and it could not be backed up to "
+             "%D/kvoDevice.xml.bak (something that is not a regular file has its name); it is left as it was\n"
+             "schema written: %D/kvoDevice.xsd\n"},
+            {{"units", "add", "1", "1"}, 1, "", "kvodev: the configuration could not be opened ('kvodev check' tells why)\n"}});
+  fs::remove(Path("kvoDevice.xsd"));
+  fs::create_directory(Path("kvoDevice.xsd"));
+  RunSteps({{{"check"}, 4,
+             "gave up: the schema %D/kvoDevice.xsd could not be written (something that is not a regular file has its "
+             "name); nothing was loaded and no file was changed\n"}});
+  EXPECT_EQ(Read("kvoDevice.xml"), "<Devices>");
+}
+
+TEST_F(Kvodev, SchemaIsWrittenOrPrinted) {
+  Write("kvoDevice.xsd", "outdated");
+  const Result printed = Run({"schema", "--print"});
+  EXPECT_EQ(printed.status, 0);
+  EXPECT_TRUE(printed.out.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")) << printed.out;
+  EXPECT_EQ(Read("kvoDevice.xsd"), "outdated");
+  RunSteps({{{"schema"}, 0, "wrote %D/kvoDevice.xsd (" + std::to_string(printed.out.size()) + " bytes)\n"}});
+  EXPECT_EQ(Read("kvoDevice.xsd"), printed.out);
+  EXPECT_EQ(Files(data_.path()).size(), 1u);  // no scratch file left beside it
+}
+
+TEST_F(Kvodev, CapabilityTableAndIniDescriptions) {
+  const std::string cameras = KVO_EXAMPLES "/cameras.ini", positions = KVO_EXAMPLES "/positions.ini";
+  const std::string legend =
+      "yes: available   no: not available   *: an INI setting decided, not the built-in table\n"
+      "HDRI follows the feature ACQ_ENABLE_HDRI, which is ";
+  const std::string heading = "DEVICE  Shading  CustomGray  Splitting  AutoExp  WhiteBal  BlackBal  Accum  HDRI  SECTION\n";
+  RunSteps({
+      {{"caps", "--ini", cameras, "--device", "170", "--device", "303", "--device", "1202"}, 0,
+       legend + "off\n\n" + heading +
+           "   170  no*      no          yes        yes      no        no        no     no    Adapter 170 without shading\n"
+           "   303  no       no          yes        yes      no        no        no     no\n"
+           "  1202  yes*     yes*        yes        yes      no*       no        yes*   no    Monochrome camera 1202\n"},
+      {{"--feature", "ACQ_ENABLE_HDRI", "caps", "--device", "303"}, 0,
+       legend + "on\n\n" + heading + "   303  no       no          yes        yes      no        no        no     yes\n"},
+      {{"caps"}, 0,
+       legend + "off\n\n" + heading +
+           "   100  no       yes         yes        yes      yes       no        no     no\n"
+           "   303  no       no          yes        yes      no        no        no     no\n"
+           "   332  no       yes         yes        yes      yes       no        yes    no\n"
+           " 65535  yes      yes         yes        yes      yes       no        no     no\n"},
+      {{"ini", "--ini", cameras, "--ini", positions}, 0,
+       "DEVICE  SECTION                           TAGS    POSITIONS  RTC  PROCESSING\n"
+       "   170  Adapter 170 without shading       legacy  -          no   Shading=no\n"
+       "   303  Stage camera 303                  stage   1          yes  -\n"
+       "   332  Adapter 332 with shading          legacy  -          no   Shading=yes\n"
+       "  1201  Colour camera 1201, second mount  colour  1,2,4      yes  Shading=yes AutoExposure=yes Whitebalance=yes\n"
+       "  1202  Monochrome camera 1202            mono    2          no   Shading=yes CustomGrayscale=yes "
+       "Whitebalance=no Accumulation=yes\n"
+       "  1203  Fast colour camera 1203           colour  3          no   Splitting=no Blackbalance=yes\n"
+       "\nTAG     DEVICES\ncolour  1201 1203\nlegacy  332 170\nmono    1202\nstage   303\n"
+       "\nPOSITION  DEVICES\n       1  1201 303\n       2  1201 1202\n       3  1203\n       4  1201\n"},
+      {{"ini"}, 0, "no INI files given (--ini FILE): no devices described\n"},
+      {{"--feature", "DEV_NO_SERVICE_UPDATE", "ini", "--ini", cameras}, 1, "",
+       "kvodev: there is no extended device information while the feature DEV_NO_SERVICE_UPDATE is on\n"},
+  });
+  // Every type: a column for each of 0 to 31, and the INI marks where they belong.
+  const Result all = Run({"caps", "--all-types", "--ini", cameras, "--device", "1203"});
+  std::istringstream lines(all.out.substr(all.out.find("\n\n") + 2));
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    rows.emplace_back(std::istream_iterator<std::string>(words), std::istream_iterator<std::string>());
+  }
+  ASSERT_EQ(rows.size(), 2u) << all.out;
+  ASSERT_EQ(rows[0].size(), 34u) << all.out;
+  EXPECT_EQ(rows[0][1], "0");
+  EXPECT_EQ(rows[0][32], "31");
+  ASSERT_EQ(rows[1].size(), 37u) << all.out;  // the section name is four words
+  EXPECT_EQ(rows[1][1 + 6], "no*");
+  EXPECT_EQ(rows[1][1 + 10], "yes*");
+  EXPECT_EQ(rows[1][1 + 2], "yes");
+}
+
+TEST_F(Kvodev, HelpForEveryCommand) {
+  const Result overview = Run({"--help"});
+  EXPECT_EQ(overview.status, 0);
+  for (const std::string command : {"units", "units add", "units remove", "units exists", "ports", "unlink", "drivers",
+                                    "drivers add", "drivers clear", "check", "schema", "caps", "ini"}) {
+    EXPECT_NE(overview.out.find("\n  " + command + " "), std::string::npos) << command;
+    const std::size_t space = command.find(' ');
+    std::vector<std::string> args{command.substr(0, space)};
+    if (space != std::string::npos) args.push_back(command.substr(space + 1));
+    args.push_back("--help");
+    const Result help = Run(args);
+    EXPECT_EQ(help.status, 0) << command;
+    EXPECT_TRUE(help.out.starts_with("usage: kvodev " + command)) << help.out;
+    EXPECT_NE(help.out.find("\nexample:\n  kvodev "), std::string::npos) << help.out;
+  }
+  for (const char* status : {"  0  success", "  2  usage error", "  3  check:", "  4  check:"})
+    EXPECT_NE(overview.out.find(status), std::string::npos) << status;
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+// The extended device information from many threads at once. Run under
+// ThreadSanitizer by ./do test --tsan.
+#include <gtest/gtest.h>
+#include <kvodevice/Host.h>
+#include <kvodevice/IExtendedDeviceInfo.h>
+
+#include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using dev::dynInfo::GetExtendedDeviceInfo;
+using dev::dynInfo::IExtendedDeviceInfo;
+using dev::dynInfo::IsCamAdapterEnabled;
+
+dev::id Id(unsigned value) { return static_cast<dev::id>(value); }
+
+template <typename Body>
+void OnThreads(int count, Body body) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < count; ++t) threads.emplace_back(body, t);
+  for (std::thread& thread : threads) thread.join();
+}
+
+TEST(Threads, RacingFirstCallsGetOneInstance) {
+  std::vector<IExtendedDeviceInfo*> seen(8, nullptr);
+  OnThreads(8, [&](int t) { seen[static_cast<std::size_t>(t)] = GetExtendedDeviceInfo(); });
+  EXPECT_NE(seen[0], nullptr);
+  EXPECT_EQ(std::set<IExtendedDeviceInfo*>(seen.begin(), seen.end()).size(), 1u);
+  EXPECT_EQ(GetExtendedDeviceInfo(), seen[0]);
+}
+
+TEST(Threads, QueriesAndAnswersWhileFeaturesFlip) {
+  testsupport::TempDir dir;
+  std::string text;
+  for (int i = 0; i < 200; ++i)
+    text += "[D" + std::to_string(i) + "]\nID=" + std::to_string(3000 + i) + "\nTag=t" + std::to_string(i % 7) +
+            "\nPosition=" + std::to_string(i % 5 + 1) + "\nuseShading=" + std::to_string(i % 2) + "\n";
+  const std::wstring file = dir.Write("many.ini", text);
+  IExtendedDeviceInfo* service = GetExtendedDeviceInfo();
+  ASSERT_TRUE(service->Load(file.c_str()));
+
+  std::atomic<bool> stop{false};
+  std::thread flipper([&] {
+    for (int i = 0; !stop.load(); ++i) pkg::setFeatureEnabled(L"ACQ_ENABLE_HDRI", i % 2 == 0);
+  });
+  std::vector<int> failures(8, 0);
+  OnThreads(8, [&](int t) {
+    int& failed = failures[static_cast<std::size_t>(t)];
+    for (int round = 0; round < 50; ++round) {
+      const std::vector<dev::id> ids = service->GetDeviceIDs();
+      failed += std::count_if(ids.begin(), ids.end(), [](dev::id d) { return d >= 3000 && d < 3200; }) != 200;
+      failed += service->GetDevicesByTag(L"t3").size() != 29;
+      failed += service->GetDevicesAtPosition(1001).size() != 40;
+      failed += service->GetSectionName(Id(3007)) != L"D7";
+      for (int i = 0; i < 200; ++i) {
+        failed += IsCamAdapterEnabled(Id(3000 + i), tro::cam::Shading) != (i % 2 == 1);
+        IsCamAdapterEnabled(Id(3000 + i), tro::cam::HDRI);  // follows the flipping feature
+      }
+    }
+  });
+  stop = true;
+  flipper.join();
+  for (const int failed : failures) EXPECT_EQ(failed, 0);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+#include "CommandTable.h"
+
+#include "Args.h"
+#include "Commands.h"
+
+namespace kvodev {
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"units", {}, "[--skip-excluded]", OptSkipExcluded, true, RunUnits, "list the installed units",
+       "Lists every unit of the document in document order. A unit whose id is\n"
+       "malformed shows as U65535x0, the invalid key.\n\n"
+       "  --skip-excluded  leave out units whose setup is \"exclude\"\n\n"
+       "Exit status 1 when the unit list is damaged (the units before the damage are listed).\n\n"
+       "example:\n  kvodev --data-dir /srv/kvoRQ units --skip-excluded\n"},
+      {"units add", {"DEVICE", "INDEX"}, "", 0, true, RunUnitsAdd, "add the unit U<DEVICE>x<INDEX>",
+       "Adds the unit U<DEVICE>x<INDEX>; DEVICE and INDEX are decimal numbers from 0\n"
+       "to 65535 without leading zeros.\n"
+       "Exit status 1 when the unit is listed already (nothing changes).\n\n"
+       "example:\n  kvodev units add 303 0\n"},
+      {"units remove", {"UNIT"}, "", 0, true, RunUnitsRemove, "remove a unit and its set memberships",
+       "Removes the unit and its memberships in sets; links to ports stay (see unlink).\n"
+       "A document without sets gets an empty one, saved at once, even when the unit\n"
+       "is not listed. Exit status 1 when the unit is not listed.\n\n"
+       "example:\n  kvodev units remove U303x0\n"},
+      {"units exists", {"UNIT"}, "", 0, true, RunUnitsExists, "tell whether a unit is listed",
+       "Tells whether the unit is listed: exit status 0 when it is, 1 when it is not.\n\n"
+       "example:\n  kvodev units exists U303x0 && echo installed\n"},
+      {"ports", {"UNIT"}, "", 0, true, RunPorts, "list the ports linked to a unit",
+       "Lists every port that links the unit, in document order (a port linking it\n"
+       "twice shows twice). Exit status 1 when a port without a name ends the list.\n\n"
+       "example:\n  kvodev ports U303x0\n"},
+      {"unlink", {"UNIT", "PORT"}, "", 0, true, RunUnlink, "remove the link between a unit and a serial port",
+       "Removes the link on both sides: the unit's LinkedInterface and the port's\n"
+       "LinkedUnit. Exit status 1 when the two were not linked on both sides; when\n"
+       "only the unit named the port, that link is removed all the same.\n\n"
+       "example:\n  kvodev unlink U303x0 COM3\n"},
+      {"drivers", {}, "", 0, true, RunDrivers, "list the driver files",
+       "Lists the driver file names, sorted. Empty entries are left out (and stay\n"
+       "in the file).\n\n"
+       "example:\n  kvodev drivers --json\n"},
+      {"drivers add", {"FILE"}, "", 0, true, RunDriversAdd, "add a driver file",
+       "Adds a driver file name. Exit status 1, with nothing changed, when the name is\n"
+       "listed already in any letter case (A to Z), is empty, or holds characters XML\n"
+       "cannot hold. Put \"--\" before a name that starts with '-'.\n\n"
+       "example:\n  kvodev drivers add /opt/kvoRQ/drivers/stage303.so\n"},
+      {"drivers clear", {}, "", 0, true, RunDriversClear, "remove every driver file",
+       "Removes the whole driver file list.\n\n"
+       "example:\n  kvodev drivers clear\n"},
+      {"check", {}, "", 0, true, RunCheck, "open the configuration and tell what happened",
+       "Opens the configuration as a host does and tells the outcome:\n"
+       "  loaded     the document loaded                                 exit 0\n"
+       "  created    there was no document: a default one was written    exit 0\n"
+       "  recovered  the document could not be loaded: it is kept as     exit 3\n"
+       "             kvoDevice.xml.bak and a default document replaces it;\n"
+       "             the backup's path and the parse error are shown\n"
+       "  gave up    the schema could not be written, or the damaged     exit 4\n"
+       "             document could not be backed up: nothing is loaded\n"
+       "             and the document is left as it was; the reason is shown\n"
+       "Exit status 1 when the document loaded but its unit list is damaged. The\n"
+       "schema is written when it is missing or damaged (\"schema written\").\n\n"
+       "example:\n  kvodev --data-dir /srv/kvoRQ check\n"},
+      {"schema", {}, "[--print]", OptPrint, false, RunSchema, "write the schema into the data directory, or print it",
+       "Writes kvoDevice.xsd, the schema of the document, into the data directory,\n"
+       "replacing the file there.\n\n"
+       "  --print  print it on standard output instead; nothing is written\n\n"
+       "example:\n  kvodev schema --print > kvoDevice.xsd\n"},
+      {"caps", {}, "[--ini FILE]... [--device N]... [--all-types]", OptIni | OptDevice | OptAllTypes, false, RunCaps,
+       "capability answers, devices by processing types",
+       "Reads the INI files, then shows for every device whether each camera\n"
+       "processing type is available: an INI setting decides first (marked *), the\n"
+       "built-in table second; HDRI follows the feature ACQ_ENABLE_HDRI.\n\n"
+       "  --ini FILE   an INI file to read (repeatable, read in order)\n"
+       "  --device N   a device number, 0 to 65535 (repeatable); default: the devices\n"
+       "               the INI files describe, else 100 303 332 65535\n"
+       "  --all-types  every type 0 to 31, not only the named ones\n\n"
+       "example:\n  kvodev --feature ACQ_ENABLE_HDRI caps --ini cameras.ini --device 303 --device 1201\n"},
+      {"ini", {}, "[--ini FILE]...", OptIni, false, RunIni, "what INI files describe",
+       "Reads the INI files and lists the devices they describe: section name, tags,\n"
+       "positions, RTC trigger use and processing settings; then the devices by tag\n"
+       "and by position. Exit status 1 while the feature DEV_NO_SERVICE_UPDATE is on.\n\n"
+       "  --ini FILE  an INI file to read (repeatable, read in order)\n\n"
+       "example:\n  kvodev ini --ini cameras.ini --ini positions.ini\n"},
+  };
+  return commands;
+}
+
+const Command* FindCommand(const std::vector<std::string>& words, std::size_t& used) {
+  for (const std::size_t count : {std::size_t{2}, std::size_t{1}}) {
+    if (words.size() < count) continue;
+    const std::string name = count == 2 ? words[0] + " " + words[1] : words[0];
+    for (const Command& command : Commands())
+      if (command.name == name) {
+        used = count;
+        return &command;
+      }
+  }
+  return nullptr;
+}
+
+std::string UsageLine(const Command& command) {
+  std::string usage = "kvodev ";
+  usage.append(command.name);
+  for (const std::string_view operand : command.operands) usage.append(" ").append(operand);
+  if (!command.optionsUsage.empty()) usage.append(" ").append(command.optionsUsage);
+  return usage;
+}
+
+void PrintOverview(std::ostream& out) {
+  out << "kvodev: the device configuration of an imaging host, from the command line\n\n"
+         "usage: kvodev [GLOBAL OPTIONS] COMMAND [OPTIONS] [OPERANDS]\n\ncommands:\n";
+  for (const Command& command : Commands()) {
+    std::string usage = UsageLine(command).substr(7);
+    if (usage.size() > 27) {
+      out << "  " << usage << "\n  " << std::string(28, ' ') << command.summary << '\n';
+    } else {
+      usage.resize(28, ' ');
+      out << "  " << usage << command.summary << '\n';
+    }
+  }
+  out << "\nglobal options (anywhere on the line):\n"
+         "  --data-dir DIR  the data directory holding kvoDevice.xml; it must exist.\n"
+         "                  Default: $KVO_DATA_DIR, else $XDG_DATA_HOME/kvoRQ, else\n"
+         "                  ~/.local/share/kvoRQ\n"
+         "  --feature NAME  switch a host feature on (repeatable), e.g. ACQ_ENABLE_HDRI;\n"
+         "                  $KVO_FEATURES switches features on as well\n"
+         "  --json          machine-readable output: one JSON object on standard output\n"
+         "  --version       print the version\n"
+         "  --help, -h      this text; 'kvodev COMMAND --help' for one command\n\n"
+         "UNIT is a unit id such as U303x0 (device 303, index 0; decimal, no leading\n"
+         "zeros); PORT a serial port such as COM3 or COM-5.\n\n"
+         "Changes are saved before kvodev exits. Commands that only read leave the\n"
+         "document byte-for-byte as it was when it loads cleanly.\n\n"
+         "exit status:\n"
+         "  0  success\n"
+         "  1  the library answered false (not added, not listed, not linked, ...)\n"
+         "  2  usage error or bad input; nothing was changed\n"
+         "  3  check: the document was damaged and replaced (the backup keeps it)\n"
+         "  4  check: gave up, nothing was loaded\n\n"
+         "example:\n  kvodev --data-dir /srv/kvoRQ units add 303 0\n";
+}
+
+void PrintHelp(const Command& command, std::ostream& out) {
+  out << "usage: " << UsageLine(command) << "\n\n" << command.details;
+}
+
+}  // namespace kvodev

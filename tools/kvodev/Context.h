@@ -1,0 +1,35 @@
+// What every subcommand gets: the parsed command line, its operands, and the
+// data directory it works in.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Args.h"
+
+namespace kvodev {
+
+struct Context {
+  const Args& args;
+  std::vector<std::string> operands;
+  std::string dataDir;  // UTF-8; empty for commands that need none
+};
+
+// The data directory for the library: --data-dir, else the host's default
+// (KVO_DATA_DIR, XDG_DATA_HOME, HOME). Throws InputError when it is not an
+// existing directory; otherwise hands it to the library and returns it.
+std::string UseDataDir(const Args& args);
+
+// Checks a --data-dir that a command does not use, so that a wrong one is
+// still reported.
+void CheckDataDirOption(const Args& args);
+
+// Checks every --ini file (a readable regular file) and converts the paths
+// for the library. Throws InputError naming the first bad one.
+std::vector<std::wstring> IniPaths(const Args& args);
+
+// Text from the command line for the library; throws InputError when it is
+// not UTF-8. `what` names the value in the message.
+std::wstring Wide(const std::string& utf8, const char* what);
+
+}  // namespace kvodev
