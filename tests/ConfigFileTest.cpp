@@ -28,6 +28,14 @@ std::vector<dev::UnitKey> Units(dev::IDeviceManagerIO& io) {
   return units;
 }
 
+// The next start loads the document as it is and writes the same bytes back.
+void ExpectNextStartKeepsIt(const ConfigDir& dir) {
+  const std::string saved = dir.Read("kvoDevice.xml");
+  dir.Open().reset();
+  EXPECT_EQ(dir.Read("kvoDevice.xml"), saved);
+  EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
+}
+
 TEST(ConfigFile, FirstStartWritesTheSchemaAndADefaultDocument) {
   ConfigDir dir;
   {
@@ -37,11 +45,7 @@ TEST(ConfigFile, FirstStartWritesTheSchemaAndADefaultDocument) {
     EXPECT_TRUE(Units(*io).empty());
   }
   EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
-  // The next start loads that document as it is.
-  const std::string saved = dir.Read("kvoDevice.xml");
-  dir.Open().reset();
-  EXPECT_EQ(dir.Read("kvoDevice.xml"), saved);
-  EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
+  ExpectNextStartKeepsIt(dir);
 }
 
 TEST(ConfigFile, DocumentCutOffIsKeptByteForByteAndReplaced) {
@@ -151,10 +155,7 @@ TEST(ConfigFile, ReleaseRewritesTheFileAndEverythingRoundTrips) {
   dir.Open().reset();
   EXPECT_NE(Inode(dir.DocumentPath()), inode) << "release writes the file again";
   EXPECT_EQ(dir.Listing(), before);
-  const std::string saved = dir.Read("kvoDevice.xml");
-  dir.Open().reset();
-  EXPECT_EQ(dir.Read("kvoDevice.xml"), saved);
-  EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
+  ExpectNextStartKeepsIt(dir);
 }
 
 TEST(ConfigFile, TypicalRequestFromStartToRelease) {

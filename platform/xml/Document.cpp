@@ -16,25 +16,8 @@ using com::_com_error;
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
 const auto* const kSchemaInstance = reinterpret_cast<const xmlChar*>("http://www.w3.org/2001/XMLSchema-instance");
 
-struct ParserFree {
-  void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
-};
-struct DocFree {
-  void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
-};
-struct SchemaParserFree {
-  void operator()(xmlSchemaParserCtxtPtr context) const { xmlSchemaFreeParserCtxt(context); }
-};
-struct SchemaFree {
-  void operator()(xmlSchemaPtr schema) const { xmlSchemaFree(schema); }
-};
-struct SchemaValidFree {
-  void operator()(xmlSchemaValidCtxtPtr context) const { xmlSchemaFreeValidCtxt(context); }
-};
-struct BufferFree {
-  void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
-};
-using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
+using ParserPtr = Owned<xmlParserCtxt, xmlFreeParserCtxt>;
+using DocPtr = Owned<xmlDoc, xmlFreeDoc>;
 
 // A parser with the options in force from the start: the file is opened, and
 // its encoding detected, before the read call applies them.
@@ -88,16 +71,16 @@ std::optional<std::string> SchemaBeside(xmlDocPtr doc, const std::string& docume
 std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath) {
   // The schema file is read by a parser of our own, so that its errors stay
   // in that parser instead of going to the console.
-  const std::unique_ptr<xmlParserCtxt, ParserFree> reader(NewParser());
+  const ParserPtr reader(NewParser());
   const DocPtr schemaDoc(xmlCtxtReadFile(reader.get(), schemaPath.c_str(), nullptr, kParseOptions));
   if (schemaDoc == nullptr) return FromXmlError(reader->lastError);
   FirstError first;
-  const std::unique_ptr<xmlSchemaParserCtxt, SchemaParserFree> parser(
+  const Owned<xmlSchemaParserCtxt, xmlSchemaFreeParserCtxt> parser(
       Allocated(xmlSchemaNewDocParserCtxt(schemaDoc.get())));
   xmlSchemaSetParserStructuredErrors(parser.get(), FirstError::Collect, &first);
-  const std::unique_ptr<xmlSchema, SchemaFree> schema(xmlSchemaParse(parser.get()));
+  const Owned<xmlSchema, xmlSchemaFree> schema(xmlSchemaParse(parser.get()));
   if (schema == nullptr) return first.record ? first.record : ParseError{XML_SCHEMAP_FAILED_LOAD, 0, 0, L"no schema"};
-  const std::unique_ptr<xmlSchemaValidCtxt, SchemaValidFree> validator(Allocated(xmlSchemaNewValidCtxt(schema.get())));
+  const Owned<xmlSchemaValidCtxt, xmlSchemaFreeValidCtxt> validator(Allocated(xmlSchemaNewValidCtxt(schema.get())));
   xmlSchemaSetValidStructuredErrors(validator.get(), FirstError::Collect, &first);
   const int result = xmlSchemaValidateDoc(validator.get(), doc);
   if (result == 0) return std::nullopt;
@@ -169,7 +152,7 @@ Document Document::Create() {
 bool Document::Load(std::wstring_view path) {
   if (!state_) throw _com_error(com::E_POINTER);
   const std::string native = NativePath(path);
-  const std::unique_ptr<xmlParserCtxt, ParserFree> parser(NewParser());
+  const ParserPtr parser(NewParser());
   DocPtr doc(xmlCtxtReadFile(parser.get(), native.c_str(), nullptr, kParseOptions));
   std::optional<ParseError> invalid;
   if (doc != nullptr && state_->validateOnParse)
@@ -180,7 +163,7 @@ bool Document::Load(std::wstring_view path) {
 bool Document::LoadXML(std::wstring_view text) {
   if (!state_) throw _com_error(com::E_POINTER);
   const std::string utf8 = ToUtf8(text);
-  const std::unique_ptr<xmlParserCtxt, ParserFree> parser(NewParser());
+  const ParserPtr parser(NewParser());
   return state_->Take(DocPtr(xmlCtxtReadMemory(parser.get(), utf8.data(), static_cast<int>(utf8.size()), nullptr,
                                                "UTF-8", kParseOptions)),
                       *parser);
@@ -210,7 +193,7 @@ std::string Document::Serialize() const {
     HasBlankStructureText(xmlDocGetRootElement(copy.get()), true);
     doc = copy.get();
   }
-  const std::unique_ptr<xmlBuffer, BufferFree> buffer(Allocated(xmlBufferCreate()));
+  const Owned<xmlBuffer, xmlBufferFree> buffer(Allocated(xmlBufferCreate()));
   const xmlSaveCtxtPtr saver = Allocated(xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_FORMAT));
   const long written = xmlSaveDoc(saver, doc);
   if (xmlSaveClose(saver) < 0 || written < 0) throw _com_error(com::E_FAIL);

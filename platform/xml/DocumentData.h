@@ -47,10 +47,19 @@ T* Allocated(T* result) {
   return result;
 }
 
-// Frees what libxml2 returns with xmlFree.
-struct XmlFree {
-  void operator()(void* memory) const { xmlFree(memory); }
+// Owns what a libxml2 call returned, and frees it with `Free`.
+template <auto Free>
+struct FreeWith {
+  template <typename T>
+  void operator()(T* object) const {
+    Free(object);
+  }
 };
-using XmlString = std::unique_ptr<xmlChar, XmlFree>;
+template <typename T, auto Free>
+using Owned = std::unique_ptr<T, FreeWith<Free>>;
+
+// xmlFree is a pointer variable, not a function: it cannot be a template argument.
+inline void FreeXmlMemory(void* memory) { xmlFree(memory); }
+using XmlString = Owned<xmlChar, FreeXmlMemory>;
 
 }  // namespace platform::xml

@@ -40,13 +40,6 @@ bool IsAncestorOrSelf(xmlNodePtr candidate, xmlNodePtr node) {
 
 void IgnoreXPathError(void*, xmlErrorPtr) {}
 
-struct ContextFree {
-  void operator()(xmlXPathContextPtr context) const { xmlXPathFreeContext(context); }
-};
-struct ObjectFree {
-  void operator()(xmlXPathObjectPtr object) const { xmlXPathFreeObject(object); }
-};
-
 }  // namespace
 
 xmlNodePtr Node::Checked() const {
@@ -183,10 +176,10 @@ std::vector<std::pair<std::wstring, std::wstring>> Node::Attributes() const {
 NodeList Node::SelectNodes(std::wstring_view xpath) const {
   const xmlNodePtr node = Checked();
   const std::string expression = ToUtf8(xpath);
-  const std::unique_ptr<xmlXPathContext, ContextFree> context(Allocated(xmlXPathNewContext(document_->doc())));
+  const Owned<xmlXPathContext, xmlXPathFreeContext> context(Allocated(xmlXPathNewContext(document_->doc())));
   context->node = node;
   context->error = IgnoreXPathError;  // errors stay in this context, nothing is printed
-  const std::unique_ptr<xmlXPathObject, ObjectFree> result(
+  const Owned<xmlXPathObject, xmlXPathFreeObject> result(
       xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context.get()));
   if (result == nullptr)
     throw _com_error(context->lastError.code == XML_ERR_NO_MEMORY ? com::E_OUTOFMEMORY : com::E_FAIL);

@@ -38,6 +38,8 @@ class JsonWriter {
   }
 
  private:
+  JsonWriter& Open(char bracket);
+  JsonWriter& Close(char bracket);
   JsonWriter& Value(std::string_view v) { return String(v); }
   JsonWriter& Value(const std::string& v) { return String(std::string_view(v)); }
   JsonWriter& Value(const char* v) { return String(std::string_view(v)); }
