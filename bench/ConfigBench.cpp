@@ -164,6 +164,17 @@ void BM_RemoveUnit(benchmark::State& state) {
   });
 }
 
+// Save after one change: a unit added or removed, untimed, before each save.
+void BM_Save(benchmark::State& state) {
+  PerCall(state, [&state](dev::IDeviceManagerIO& io, int, int i) {
+    state.PauseTiming();
+    const dev::UnitKey key{60000, 0};
+    i % 2 == 0 ? io.AddUnit(key) : io.RemoveUnit(key);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(io.Save());
+  });
+}
+
 }  // namespace
 
 BENCHMARK(BM_Xmllint)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -173,12 +184,13 @@ BENCHMARK(BM_AddUnit)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetUnitList)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RemoveUnit)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetUnitPorts)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Save)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   for (const std::string size : {"10", "1000", "10000"})
     kvobench::RunAndCompare("BM_(Xmllint|Open)/" + size + "$", "BM_Xmllint/" + size, {"BM_Open/" + size}, 1.3);
-  kvobench::RunAndCompare("BM_(ExistsUnit|AddUnit|GetUnitList|RemoveUnit|GetUnitPorts)", "", {}, 0);
+  kvobench::RunAndCompare("BM_(ExistsUnit|AddUnit|GetUnitList|RemoveUnit|GetUnitPorts|Save)/", "", {}, 0);
   benchmark::Shutdown();
   for (const char* size : {"10", "1000", "10000"})
     fs::remove_all(fs::temp_directory_path() / ("kvo-bench-config-" + std::string(size)));
