@@ -35,17 +35,19 @@ bool CXMLFile::ExistsUnit(const UnitKey& key) {
 }
 
 bool CXMLFile::AddUnit(const UnitKey& key) {
-  if (!isDOMReady()) return false;
-  // A second Unit with the same id would make the document invalid, and the
-  // next start would set it aside as damaged.
-  if (ExistsUnit(key)) return false;
-  try {
-    const CString id = FormatUnitID(key);
-    const Node list = getChildNode(XMLNames.UnitList, m_dom.DocumentElement(), true);
-    return static_cast<bool>(newNode(XMLNames.Unit, list, &XMLNames.UnitID, &id));
-  } catch (...) {
-    return false;
-  }
+  return Journaled([this, key] {
+    if (!isDOMReady()) return false;
+    // A second Unit with the same id would make the document invalid, and the
+    // next start would set it aside as damaged.
+    if (ExistsUnit(key)) return false;
+    try {
+      const CString id = FormatUnitID(key);
+      const Node list = getChildNode(XMLNames.UnitList, m_dom.DocumentElement(), true);
+      return static_cast<bool>(newNode(XMLNames.Unit, list, &XMLNames.UnitID, &id));
+    } catch (...) {
+      return false;
+    }
+  });
 }
 
 }  // namespace dev

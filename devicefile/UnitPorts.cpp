@@ -30,24 +30,26 @@ bool CXMLFile::GetUnitPorts(const UnitKey& unit, std::vector<PortAddress>& ports
 }
 
 bool CXMLFile::UnlinkUnitPort(const UnitKey& unit, const PortAddress& port) {
-  if (!isDOMReady()) return false;
-  try {
-    CString interfaceName, portText;
-    if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
-    const CString id = FormatUnitID(unit);
+  return Journaled([this, unit, port] {
+    if (!isDOMReady()) return false;
+    try {
+      CString interfaceName, portText;
+      if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
+      const CString id = FormatUnitID(unit);
 
-    utl::CXPATHString unitSide(XMLNames.UnitList);
-    unitSide.setAnyChild().setAttribute(XMLNames.UnitID, id).setChild(XMLNames.LinkedInterface)
-        .setAttribute(XMLNames.ItemID, portText);
-    if (!removeNode(unitSide.selectSingleNode(m_dom))) return false;
+      utl::CXPATHString unitSide(XMLNames.UnitList);
+      unitSide.setAnyChild().setAttribute(XMLNames.UnitID, id).setChild(XMLNames.LinkedInterface)
+          .setAttribute(XMLNames.ItemID, portText);
+      if (!removeNode(unitSide.selectSingleNode(m_dom))) return false;
 
-    utl::CXPATHString portSide(XMLNames.Interfaces);
-    portSide.setChild(interfaceName).setAnyChild().setAttribute(XMLNames.PortNo, portText)
-        .setChild(XMLNames.LinkedUnit).setAttribute(XMLNames.ItemID, id);
-    return removeNode(portSide.selectSingleNode(m_dom));
-  } catch (...) {
-    return false;
-  }
+      utl::CXPATHString portSide(XMLNames.Interfaces);
+      portSide.setChild(interfaceName).setAnyChild().setAttribute(XMLNames.PortNo, portText)
+          .setChild(XMLNames.LinkedUnit).setAttribute(XMLNames.ItemID, id);
+      return removeNode(portSide.selectSingleNode(m_dom));
+    } catch (...) {
+      return false;
+    }
+  });
 }
 
 }  // namespace dev

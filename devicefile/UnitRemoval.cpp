@@ -10,6 +10,21 @@ namespace dev {
 bool CXMLFile::RemoveUnit(const UnitKey& unit) {
   if (!isDOMReady()) return false;
   try {
+    // A document without sets gets an empty one and is saved at once, before
+    // the unit is even looked up; the save's answer does not matter here.
+    if (!existsNode(utl::CXPATHString(XMLNames.Sets))) {
+      Journaled([this] { return EnsureSetsNode(); });
+      if (!replaying_) SaveChanges();
+    }
+  } catch (...) {
+    return false;
+  }
+  return Journaled([this, unit] { return RemoveUnitFromDocument(unit); });
+}
+
+bool CXMLFile::RemoveUnitFromDocument(const UnitKey& unit) {
+  if (!isDOMReady()) return false;
+  try {
     std::vector<CString> setNames;
     if (!CollectSetNames(setNames)) return false;
     const CString id = FormatUnitID(unit);
@@ -42,9 +57,7 @@ bool CXMLFile::CollectSetNames(std::vector<CString>& setNames) {
   setNames.clear();
   if (!isDOMReady()) return false;
   try {
-    utl::CXPATHString path(XMLNames.Sets);
-    if (!existsNode(path)) EnsureSetsNode();
-    const auto sets = path.setChild(XMLNames.Set).selectNodes(m_dom);
+    const auto sets = utl::CXPATHString(XMLNames.Sets).setChild(XMLNames.Set).selectNodes(m_dom);
     if (!sets) return false;
     for (long i = 0; i < sets->length(); ++i) {
       const Node set = sets->item(i);
@@ -62,10 +75,11 @@ bool CXMLFile::CollectSetNames(std::vector<CString>& setNames) {
 bool CXMLFile::EnsureSetsNode() {
   if (!isDOMReady()) return false;
   try {
+    // Made again on a newer file by a merge, where another writer may have made it first.
+    if (getChildNode(XMLNames.Sets, m_dom.DocumentElement(), false)) return true;
     const Node sets = getChildNode(XMLNames.Sets, m_dom.DocumentElement(), true);
     const CString empty;
-    newNode(XMLNames.ActiveSet, sets, &XMLNames.Name, &empty);
-    return save();
+    return static_cast<bool>(newNode(XMLNames.ActiveSet, sets, &XMLNames.Name, &empty));
   } catch (...) {
     return false;
   }

@@ -1,11 +1,11 @@
-// The configuration file's lifecycle: open, recover, create, save.
+// The configuration file's lifecycle: open, recover, create.
 #include "devicefile/XMLFile.h"
 
 #include <kvodevice/Host.h>
 
+#include <cerrno>
+
 #include "devicefile/XMLNames.h"
-#include "host/Files.h"
-#include "platform/files.h"
 #include "schema/XMLDeviceSchema.h"
 
 namespace dev {
@@ -20,13 +20,14 @@ constexpr const wchar_t* kSchemaInstanceNamespace = L"http://www.w3.org/2001/XML
 
 IDeviceManagerIO* CreateXMLFile() { return new CXMLFile(); }
 
-CXMLFile::CXMLFile() : CXMLDOMDocument(GetDocumentPath()) { Open(); }
-
-CXMLFile::~CXMLFile() {
-  save();  // writes nothing when the DOM holds no document element
+CXMLFile::CXMLFile(Access access) : CXMLDOMDocument(GetDocumentPath()), access_(access) {
+  m_writeOptions.followLink = true;  // a linked document stays linked
+  access_ == Access::ReadOnly ? OpenReadOnly() : Open();
 }
 
-bool CXMLFile::Save() { return save(); }
+CXMLFile::~CXMLFile() { SaveChanges(); }
+
+bool CXMLFile::Save() { return SaveChanges(); }
 
 CString CXMLFile::GetDataDirectory() { return CString(ssnGetDataDir(1)); }
 
@@ -34,48 +35,125 @@ CString CXMLFile::GetDocumentPath() { return GetDataDirectory() + L"\\" + kFileT
 
 CString CXMLFile::GetSchemaPath() { return GetDataDirectory() + L"\\" + kFileTitle + L".xsd"; }
 
+CString CXMLFile::GetLockPath() { return GetDataDirectory() + L"\\" + kFileTitle + L".lock"; }
+
 bool CXMLFile::Open() {
-  for (const CString& path : {m_path, m_path + L".bak", GetSchemaPath()}) platform::RemoveAbandonedTemporaries(path.str());
-  if (!osExistsFile(GetSchemaPath()) && !WriteSchema()) return false;  // nothing loaded, no file touched
-  if (!osExistsFile(m_path)) return CreateDefaultDocument(nullptr);
-  if (load(false)) return true;
-  if (!WriteSchema()) return false;
-  if (load(true)) return true;
-  return ReplaceDamagedDocument();
+  // Every writer of the data directory holds this lock while it writes, so the
+  // temporary files found under it are abandoned ones.
+  const platform::FileLock lock(GetLockPath().str());
+  if (lock.held()) {
+    std::wstring document;
+    platform::FileError ignored;
+    if (!platform::ResolveLinks(m_path.str(), document, ignored)) document = m_path.str();
+    for (const std::wstring& path : {document, (m_path + L".bak").str(), GetSchemaPath().str()})
+      platform::RemoveAbandonedTemporaries(path);
+  }
+
+  platform::FileError error;
+  if (platform::StatPath(GetSchemaPath().str(), &error).kind == platform::FileStamp::Kind::Missing) {
+    if (!lock.held()) return GiveUp(lock.error(), L"the schema is missing and cannot be written without the lock");
+    if (!WriteSchema(&error)) return GiveUp(error, L"the schema cannot be written");
+  }
+
+  platform::FileContent content;
+  const FileLoad load = LoadDocumentFile(m_dom, content, error, lock.held());
+  if (load == FileLoad::Loaded) {
+    Remember(content.stamp, content.bytes);
+    openReport_.outcome = OpenOutcome::Loaded;
+    return true;
+  }
+  if (load == FileLoad::Unreadable) return GiveUp(error, L"the document cannot be read");
+  if (load == FileLoad::SchemaUnwritable) return GiveUp(error, L"the schema cannot be written");
+  // Missing or damaged: only a writer may go on.
+  if (!lock.held()) return GiveUp(lock.error(), L"the document cannot be replaced without the lock");
+  if (load == FileLoad::Missing) {
+    openReport_.outcome = OpenOutcome::Created;
+    return CreateDefaultDocument(nullptr);
+  }
+
+  CString message = ParseErrorMessage(m_dom);
+  if (!BackUpDamagedDocument(content, message, error)) {
+    // Without a backup the damaged file is the only copy of the user's data:
+    // it stays as it is, and nothing is loaded, so nothing is written over it.
+    return GiveUp(error, L"the damaged document cannot be backed up");
+  }
+  Remember(content.stamp, content.bytes);
+  openReport_.outcome = OpenOutcome::Recovered;
+  const bool created = CreateDefaultDocument(&message);
+  openReport_.reason = message.str();
+  return created;
 }
 
-// Both loads failed: keep the damaged file as the backup, then start anew.
-bool CXMLFile::ReplaceDamagedDocument() {
-  const platform::xml::ParseError& error = m_dom.LastParseError();
+bool CXMLFile::OpenReadOnly() {
+  openReport_.readOnly = true;
+  // The schema this library writes, from memory: a missing or damaged schema
+  // file changes nothing, as an ordinary opening would write it anew.
+  m_dom.SetSchemaText(kFileTitle + std::wstring(L".xsd"), CXMLDeviceSchema(GetSchemaPath()).Serialized());
+  platform::FileContent content;
+  platform::FileError error;
+  switch (LoadDocumentFile(m_dom, content, error, false)) {
+    case FileLoad::Loaded:
+      Remember(content.stamp, content.bytes);
+      openReport_.outcome = OpenOutcome::Loaded;
+      return true;
+    case FileLoad::Missing:
+      openReport_.outcome = OpenOutcome::Created;
+      return CreateDefaultDocument(nullptr);
+    case FileLoad::Damaged: {
+      CString message = ParseErrorMessage(m_dom) + L"Default document created instead.";
+      GiveUp({}, L"");
+      openReport_.outcome = OpenOutcome::Recovered;
+      openReport_.reason = message.str();
+      return false;
+    }
+    default:
+      return GiveUp(error, L"the document cannot be read");
+  }
+}
+
+CXMLFile::FileLoad CXMLFile::LoadDocumentFile(platform::xml::Document& dom, platform::FileContent& content,
+                                              platform::FileError& error, bool mayWriteSchema) {
+  content = platform::ReadWholeFile(m_path.str());
+  if (!content.readable) {
+    error = content.error;
+    return content.error.code == ENOENT ? FileLoad::Missing : FileLoad::Unreadable;
+  }
+  if (dom.LoadBytes(content.bytes, m_path.str())) return FileLoad::Loaded;
+  // A schema that cannot be read, or is damaged, costs nothing: it is the
+  // library's own file, written anew before the second attempt.
+  if (!mayWriteSchema) return FileLoad::Damaged;
+  if (!WriteSchema(&error)) return FileLoad::SchemaUnwritable;
+  return dom.LoadBytes(content.bytes, m_path.str()) ? FileLoad::Loaded : FileLoad::Damaged;
+}
+
+CString CXMLFile::ParseErrorMessage(const platform::xml::Document& dom) {
+  const platform::xml::ParseError& error = dom.LastParseError();
   CString message;
   message.Format(L"\nFailed to load XML file:\nparse error: %x\nin line: %d col: %d\n%ls", error.errorCode, error.line,
                  error.linepos, error.reason.c_str());
-  const CString backupPath = m_path + L".bak";
+  return message;
+}
 
-  const bool validate = m_dom.ValidateOnParse();
-  m_dom.SetValidateOnParse(false);
-  bool backedUp;
-  if (m_dom.Load(m_path.str())) {
-    // Well-formed but not valid: the backup is the parsed content with the message.
-    m_dom.AsNode().AppendChild(m_dom.CreateComment(message.str()));
-    try {
-      m_dom.Save(backupPath.str());
-      backedUp = true;
-    } catch (const _com_error&) {
-      backedUp = false;
+bool CXMLFile::BackUpDamagedDocument(const platform::FileContent& content, const CString& message,
+                                     platform::FileError& error) {
+  // Well-formed but not valid: the parsed content with the message. Not
+  // well-formed: the bytes as they were read.
+  std::string backup = content.bytes;
+  try {
+    platform::xml::Document parsed = platform::xml::Document::Create();
+    parsed.SetValidateOnParse(false);
+    if (parsed.LoadBytes(content.bytes, m_path.str())) {
+      parsed.AsNode().AppendChild(parsed.CreateComment(message.str()));
+      backup = parsed.Serialize();
     }
-  } else {
-    backedUp = platform::CopyFileReplacing(m_path.str(), backupPath.str());
+  } catch (const _com_error&) {
+    backup = content.bytes;
   }
-  m_dom.SetValidateOnParse(validate);
-
-  if (!backedUp) {
-    // Without a backup the damaged file is the only copy of the user's data:
-    // leave it as it is, and leave the DOM empty so that the release writes nothing.
-    m_dom.LoadXML(L"");
-    return false;
-  }
-  return CreateDefaultDocument(&message);
+  // Never more readable than the document it copies.
+  platform::WriteOptions options;
+  options.permissions = platform::Permissions::Like;
+  options.like = content.stamp;
+  return platform::ReplaceFileAtomically((m_path + L".bak").str(), backup, options, &error);
 }
 
 bool CXMLFile::CreateDefaultDocument(CString* message) {
@@ -93,19 +171,34 @@ bool CXMLFile::CreateDefaultDocument(CString* message) {
     const CString schemaPath = GetSchemaPath();
     devices.SetAttribute(L"xsi:noNamespaceSchemaLocation", schemaPath.Mid(schemaPath.ReverseFind(L'\\') + 1).str());
     document.AppendChild(devices);
-    save();
-    return true;
   } catch (const _com_error&) {
+    return false;
+  }
+  // A write that fails now is tried again by the next save.
+  platform::FileError ignored;
+  unwritten_ = access_ == Access::ReadOnly || !WriteDocument(ignored);
+  return true;
+}
+
+bool CXMLFile::WriteSchema(platform::FileError* error) {
+  try {
+    CXMLDeviceSchema schema(GetSchemaPath());
+    const bool written = schema.Generate();
+    if (written) openReport_.schemaWritten = true;
+    if (!written && error != nullptr) *error = schema.lastSaveError();
+    return written;
+  } catch (...) {
     return false;
   }
 }
 
-bool CXMLFile::WriteSchema() {
-  try {
-    return CXMLDeviceSchema(GetSchemaPath()).Generate();
-  } catch (...) {
-    return false;
-  }
+bool CXMLFile::GiveUp(const platform::FileError& error, const wchar_t* what) {
+  m_dom.LoadXML(L"");  // nothing loaded: every operation answers false, and nothing is saved
+  openReport_.outcome = OpenOutcome::GaveUp;
+  openReport_.systemError = error.code;
+  openReport_.reason = what;
+  if (error) openReport_.reason += L": " + error.Describe();
+  return false;
 }
 
 }  // namespace dev

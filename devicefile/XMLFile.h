@@ -2,20 +2,25 @@
 // host's data directory, its lifecycle and its operations.
 #pragma once
 
+#include <kvodevice/ConfigurationFile.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
+#include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "host/XMLDOMDocument.h"
+#include "platform/files.h"
 
 namespace dev {
 
 class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
  public:
-  // Opens the document; see CreateXMLFile.
-  CXMLFile();
-  // Saves the document (unless it holds no document element), then releases it.
+  enum class Access { ReadWrite, ReadOnly };
+  // Opens the document; see CreateXMLFile and OpenXMLFileReadOnly.
+  explicit CXMLFile(Access access = Access::ReadWrite);
+  // Saves what changed since the document was loaded or last saved, if anything.
   ~CXMLFile() override;
 
   bool Save() override;
@@ -29,25 +34,98 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   bool AddDriverFile(const CString& file) override;
   bool ClearDriverFiles() override;
 
+  const OpenReport& openReport() const noexcept { return openReport_; }
+  const SaveReport& saveReport() const noexcept { return saveReport_; }
+
  private:
-  // Lifecycle.
+  // What reading and loading the document file came to.
+  enum class FileLoad { Loaded, Missing, Unreadable, Damaged, SchemaUnwritable };
+
+  // Lifecycle (XMLFile.cpp).
   bool Open();
-  bool ReplaceDamagedDocument();
+  bool OpenReadOnly();
+  // Reads the document file whole and loads it into `dom`, validated; when
+  // that fails and `mayWriteSchema`, writes the schema anew and tries once
+  // more. `content` keeps what was read, `error` what could not be read or written.
+  FileLoad LoadDocumentFile(platform::xml::Document& dom, platform::FileContent& content, platform::FileError& error,
+                            bool mayWriteSchema);
+  // Keeps the damaged `content` as the backup, with the document's
+  // permissions; false, with `error`, when it cannot be written.
+  bool BackUpDamagedDocument(const platform::FileContent& content, const CString& message, platform::FileError& error);
   bool CreateDefaultDocument(CString* message);
-  bool WriteSchema();
+  bool WriteSchema(platform::FileError* error = nullptr);
+  bool GiveUp(const platform::FileError& error, const wchar_t* what);
+  // The message a recovery writes, from the last load of `dom`.
+  static CString ParseErrorMessage(const platform::xml::Document& dom);
   static CString GetDataDirectory();
   static CString GetDocumentPath();
   static CString GetSchemaPath();
+  static CString GetLockPath();
+
+  // Saving and merging (Save.cpp).
+  // Runs one operation that may change the document; a change is remembered
+  // with the operation, to be made again on a newer file (see SaveChanges).
+  template <typename Operation>
+  bool Journaled(Operation operation) {
+    return Journaled(operation, operation);
+  }
+  // The same, for an operation whose arguments the journal cannot keep:
+  // `replay` makes its change again.
+  template <typename Operation, typename Replay>
+  bool Journaled(Operation operation, Replay replay) {
+    const std::uint64_t before = m_dom.ChangeCount();
+    const bool answer = operation();
+    if (!replaying_ && m_dom.ChangeCount() != before) journal_.emplace_back(std::move(replay));
+    return answer;
+  }
+  // Writes the document when anything changed since it was loaded or last
+  // saved, under the directory's lock; when another writer replaced the file
+  // meanwhile, that file is loaded first and this object's changes are made
+  // on it again. Nothing changed: true, and nothing is written.
+  bool SaveChanges();
+  // Whether the file at `now` is still the one this object last read or wrote.
+  bool IsKnownFile(const platform::FileStamp& now) const;
+  // Loads the file another writer saved and makes the journal's changes on it.
+  bool MergeWithFile(platform::FileError& error);
+  // Writes the DOM over the document file (through a link, keeping the file's
+  // permissions); remembers what it wrote.
+  bool WriteDocument(platform::FileError& error);
+  void Remember(const platform::FileStamp& stamp, std::string_view bytes);
+  bool SaveFailed(const platform::FileError& error, const wchar_t* what);
+
+  // Fills `files` with the driver file names and deletes the empty entries.
+  bool ListDriverFiles(std::set<std::wstring>& files);
 
   // Unit removal.
-  bool CollectSetNames(std::vector<CString>& setNames);
   bool EnsureSetsNode();
+  bool RemoveUnitFromDocument(const UnitKey& unit);
+  bool CollectSetNames(std::vector<CString>& setNames);
   // The first Set of each Name, by name.
   std::unordered_map<std::wstring, Node> FirstSetOfEachName();
   // Removes the first LinkedUnit of `set` that names the unit.
   bool RemoveUnitFromSet(const Node& set, const CString& unitId);
   // Removes every node of `nodes` from its parent; false at the first that cannot be.
   bool RemoveAll(const platform::xml::NodeList& nodes);
+
+  const Access access_;
+  OpenReport openReport_;
+  SaveReport saveReport_;
+
+  // The operations that changed the document since it was loaded or last
+  // written, in order; made again on a newer file before a save.
+  std::vector<std::function<bool()>> journal_;
+  bool replaying_ = false;
+  // The DOM holds a document that the file does not, without a journal entry
+  // (a default document whose write failed).
+  bool unwritten_ = false;
+  // The file as this object last read or wrote it.
+  struct KnownFile {
+    platform::FileStamp stamp;
+    std::size_t hash = 0;
+    // Written so recently that a rewrite may have kept its time stamp: the
+    // content decides.
+    bool racy = false;
+  } known_;
 };
 
 }  // namespace dev

@@ -63,7 +63,7 @@ class IniCache {
     if (it == files_.end()) {
       Evict();
       it = files_.emplace(std::wstring(path), Entry{}).first;
-    } else if (stamp == it->second.stamp) {
+    } else if (stamp.SameContent(it->second.stamp)) {
       it->second.checkedMs = now;
       return Use(it);
     }

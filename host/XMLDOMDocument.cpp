@@ -37,9 +37,10 @@ bool CXMLDOMDocument::load(bool /*retry*/) {
 }
 
 bool CXMLDOMDocument::save() {
+  m_saveError = {};
   return Reported([&] {
     if (!isDOMReady()) return false;
-    m_dom.Save(m_path.str());
+    m_dom.Save(m_path.str(), m_writeOptions, &m_saveError);
     return true;
   });
 }

@@ -62,10 +62,15 @@ class KVO_HOST_API CXMLDOMDocument : private boost::noncopyable {
   bool existsNode(const CXPATHString& path) const;
 
   const CString& path() const noexcept { return m_path; }
+  // Why the last save failed; no error after a successful one.
+  const platform::FileError& lastSaveError() const noexcept { return m_saveError; }
 
  protected:
   CString m_path;
   platform::xml::Document m_dom;
+  // How save() writes the file: whose permissions it gets, whether a link is followed.
+  platform::WriteOptions m_writeOptions;
+  platform::FileError m_saveError;
 };
 
 }  // namespace utl

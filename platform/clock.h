@@ -9,4 +9,7 @@ namespace platform {
 // milliseconds; costs a few nanoseconds, unlike a precise clock.
 std::int64_t CoarseMonotonicMs();
 
+// The wall-clock time in nanoseconds since 1970, comparable with file times.
+std::int64_t RealTimeNs();
+
 }  // namespace platform

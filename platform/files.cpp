@@ -1,16 +1,14 @@
 #include "platform/files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <memory>
-#include <string>
+#include <cstring>
+#include <random>
 
+#include "platform/FileSystem.h"
 #include "platform/strings.h"
 
 namespace platform {
@@ -25,7 +23,17 @@ FileStamp StampOf(const struct stat& st) {
   stamp.inode = st.st_ino;
   stamp.size = static_cast<std::uint64_t>(st.st_size);
   stamp.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  stamp.changedNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+  stamp.mode = st.st_mode & 07777;
+  stamp.owner = st.st_uid;
+  stamp.group = st.st_gid;
   return stamp;
+}
+
+FileError Failed(const char* call, const std::string& path, int code = errno) { return FileError{code, call, path}; }
+
+void Set(FileError* target, FileError error) {
+  if (target != nullptr) *target = std::move(error);
 }
 
 // Closes a descriptor on every path.
@@ -33,7 +41,7 @@ class Descriptor {
  public:
   explicit Descriptor(int fd) : fd_(fd) {}
   ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) Files().Close(fd_);
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
@@ -43,115 +51,264 @@ class Descriptor {
   int fd_;
 };
 
-}  // namespace
-
-FileStamp StatPath(std::wstring_view path) {
-  struct stat st;
-  if (::stat(NativePath(path).c_str(), &st) != 0) return {};
-  return StampOf(st);
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-FileContent ReadWholeFile(std::wstring_view path) {
-  FileContent content;
-  const Descriptor fd(::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return content;
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0) return content;
-  content.stamp = StampOf(st);
-  if (content.stamp.kind == FileStamp::Kind::Directory) return content;
-  // The size is a hint only: the file may be a pipe, or change while it is read.
-  content.bytes.resize(content.stamp.kind == FileStamp::Kind::File ? content.stamp.size + 1 : 4096);
-  std::size_t used = 0;
-  for (;;) {
-    if (used == content.bytes.size()) content.bytes.resize(content.bytes.size() * 2);
-    const ssize_t got = ::read(fd.get(), content.bytes.data() + used, content.bytes.size() - used);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return FileContent{};
-    if (got == 0) break;
-    used += static_cast<std::size_t>(got);
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TemporaryPrefix(const std::string& path) {
+  std::string prefix = ".";  // appended, not added up: g++ 12 warns falsely (-Wrestrict) on "." + name
+  prefix.append(NameOf(path)).append(".tmp-");
+  return prefix;
+}
+constexpr std::size_t kTemporarySuffix = 6;
+
+// A fresh temporary file beside `target`, created with mode 0666 so that the
+// system applies the umask (and a default ACL) as for any new file.
+int CreateTemporary(const std::string& target, std::string& temporary, FileError& error) {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  const std::string prefix = DirectoryOf(target) + "/" + TemporaryPrefix(target);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = prefix;
+    for (std::size_t i = 0; i < kTemporarySuffix; ++i) temporary += kLetters[random() % (sizeof kLetters - 1)];
+    const int fd = Files().Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
   }
-  content.bytes.resize(used);
-  content.readable = true;
-  return content;
+  error = Failed("create", temporary);
+  return -1;
 }
-
-namespace {
 
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    const ssize_t written = Files().Write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
+    if (written < 0) return false;
+    if (written == 0) {
+      errno = EIO;
+      return false;
+    }
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
 }
 
+// Gives the new file the owner, group and mode of `like`. The owner and group
+// only where the system permits: a user who may not give a file away keeps it,
+// and the group is tried on its own.
+bool ApplyPermissions(int fd, const FileStamp& like, const std::string& temporary, FileError& error) {
+  if (Files().Fchown(fd, like.owner, like.group) != 0) Files().Fchown(fd, static_cast<uid_t>(-1), like.group);
+  if (Files().Fchmod(fd, like.mode) == 0) return true;
+  error = Failed("chmod", temporary);
+  return false;
+}
+
+// A link may be followed when its owner is the caller or root, or owns what it points to.
+bool MayFollow(const struct stat& link, const std::string& target) {
+  if (link.st_uid == ::geteuid() || link.st_uid == 0) return true;
+  struct stat st;
+  return Files().Stat(target.c_str(), &st) == 0 && st.st_uid == link.st_uid;
+}
+
+bool ResolveNative(std::string path, std::string& target, FileError& error) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (Files().Lstat(path.c_str(), &st) != 0) {
+      if (errno != ENOENT) {
+        error = Failed("stat", path);
+        return false;
+      }
+      target = path;  // nothing there yet: a save creates it
+      return true;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      target = path;
+      return true;
+    }
+    std::string link(4096, '\0');
+    const ssize_t length = Files().Readlink(path.c_str(), link.data(), link.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= link.size()) {
+      error = Failed("read the link", path, length < 0 ? errno : ENAMETOOLONG);
+      return false;
+    }
+    link.resize(static_cast<std::size_t>(length));
+    std::string next = link.starts_with('/') ? link : DirectoryOf(path) + "/" + link;
+    if (!MayFollow(st, next)) {
+      error = Failed("follow the link of another user", path, EACCES);
+      return false;
+    }
+    path = std::move(next);
+  }
+  error = Failed("follow the link", path, ELOOP);
+  return false;
+}
+
 }  // namespace
 
-// A file path split for the temporary files of its saves.
-struct SavePaths {
-  explicit SavePaths(std::wstring_view path) : target(NativePath(path)) {
-    const std::size_t slash = target.rfind('/');
-    directory = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    name = slash == std::string::npos ? target : target.substr(slash + 1);
-    temporaryPrefix = "." + name + ".tmp-";
+std::wstring FileError::Describe() const {
+  const std::string text = "cannot " + call + " " + path + ": " + std::strerror(code);
+  return WidePath(text);
+}
+
+FileStamp StatPath(std::wstring_view path, FileError* error) {
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (Files().Stat(native.c_str(), &st) != 0) {
+    if (errno != ENOENT) Set(error, Failed("examine", native));
+    return {};
   }
-  std::string InDirectory(const std::string& file) const { return directory + "/" + file; }
+  return StampOf(st);
+}
 
-  std::string target, directory, name, temporaryPrefix;
-};
+FileContent ReadWholeFile(std::wstring_view path) {
+  FileContent content;
+  const std::string native = NativePath(path);
+  const Descriptor fd(Files().Open(native.c_str(), O_RDONLY | O_CLOEXEC, 0));
+  struct stat st;
+  if (fd.get() < 0) {
+    content.error = Failed("open", native);
+    return content;
+  }
+  if (Files().Fstat(fd.get(), &st) != 0) {
+    content.error = Failed("examine", native);
+    return content;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    content.error = Failed("read", native, EISDIR);
+    return content;
+  }
+  // The size is a hint only: the file may be a pipe, or change while it is read.
+  content.bytes.resize(S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) + 1 : 4096);
+  std::size_t used = 0;
+  for (;;) {
+    if (used == content.bytes.size()) content.bytes.resize(content.bytes.size() * 2);
+    const ssize_t got = Files().Read(fd.get(), content.bytes.data() + used, content.bytes.size() - used);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      content.bytes.clear();
+      content.error = Failed("read", native);
+      return content;
+    }
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  content.bytes.resize(used);
+  // The stamp of the file as it is after the read: a change during the read
+  // shows as a stamp that no longer matches what was read.
+  if (Files().Fstat(fd.get(), &st) != 0) {
+    content.bytes.clear();
+    content.error = Failed("examine", native);
+    return content;
+  }
+  content.stamp = StampOf(st);
+  content.readable = true;
+  return content;
+}
 
-constexpr std::size_t kTemporarySuffix = 6;  // the XXXXXX of mkostemp
+bool ResolveLinks(std::wstring_view path, std::wstring& target, FileError& error) {
+  std::string native;
+  if (!ResolveNative(NativePath(path), native, error)) return false;
+  target = WidePath(native);
+  return true;
+}
 
-bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes) {
-  const SavePaths paths(path);
-  if (paths.name.empty()) return false;
-  std::string temporary = paths.InDirectory(paths.temporaryPrefix + std::string(kTemporarySuffix, 'X'));
-
-  const Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (fd.get() < 0) return false;
-  // Held until the file is renamed or given up: RemoveAbandonedTemporaries
-  // tells a live save from a killed one by it.
-  ::flock(fd.get(), LOCK_EX);
-  const std::string& target = paths.target;
-  struct stat old;
-  const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  const bool written = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 &&
-                       ::rename(temporary.c_str(), target.c_str()) == 0;
-  if (!written) {
-    ::unlink(temporary.c_str());
+bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes, const WriteOptions& options,
+                           FileError* error, FileStamp* written) {
+  FileError failure;
+  std::string target = NativePath(path);
+  if (NameOf(target).empty()) {
+    Set(error, Failed("write", target, EISDIR));
     return false;
   }
+  if (options.followLink && !ResolveNative(target, target, failure)) {
+    Set(error, std::move(failure));
+    return false;
+  }
+
+  std::optional<FileStamp> like;
+  if (options.permissions == Permissions::Like) {
+    like = options.like;
+  } else if (options.permissions == Permissions::KeepTarget) {
+    struct stat old;
+    if (Files().Lstat(target.c_str(), &old) == 0) {
+      if (S_ISREG(old.st_mode)) like = StampOf(old);
+    } else if (errno != ENOENT) {
+      Set(error, Failed("examine", target));
+      return false;
+    }
+  }
+
+  std::string temporary;
+  const Descriptor fd(CreateTemporary(target, temporary, failure));
+  if (fd.get() < 0) {
+    Set(error, std::move(failure));
+    return false;
+  }
+  const auto fail = [&](const char* call, const std::string& file) {
+    failure = failure ? failure : Failed(call, file);
+    Files().Unlink(temporary.c_str());
+    Set(error, std::move(failure));
+    return false;
+  };
+  if (like && !ApplyPermissions(fd.get(), *like, temporary, failure)) return fail("chmod", temporary);
+  if (!WriteAll(fd.get(), bytes)) return fail("write", temporary);
+  if (Files().Fsync(fd.get()) != 0) return fail("flush", temporary);
+  if (Files().Rename(temporary.c_str(), target.c_str()) != 0) return fail("replace", target);
+  struct stat st;
+  if (written != nullptr) *written = Files().Fstat(fd.get(), &st) == 0 ? StampOf(st) : FileStamp{};
   // The rename is durable once the directory is on disk; a failure here
   // cannot be undone and the new file is in place, so it counts as written.
-  const Descriptor dir(::open(paths.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
+  const Descriptor dir(Files().Open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+  if (dir.get() >= 0) Files().Fsync(dir.get());
   return true;
 }
 
 int RemoveAbandonedTemporaries(std::wstring_view path) {
-  const SavePaths paths(path);
-  if (paths.name.empty()) return 0;
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(paths.directory.c_str()), ::closedir);
-  if (dir == nullptr) return 0;
+  const std::string native = NativePath(path);
+  if (NameOf(native).empty()) return 0;
+  const std::string directory = DirectoryOf(native), prefix = TemporaryPrefix(native);
+  std::vector<std::string> names;
+  if (Files().ListDirectory(directory.c_str(), names) != 0) return 0;
   int removed = 0;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string_view file = entry->d_name;
-    if (!file.starts_with(paths.temporaryPrefix) || file.size() != paths.temporaryPrefix.size() + kTemporarySuffix)
-      continue;
-    const std::string candidate = paths.InDirectory(std::string(file));
-    const Descriptor fd(::open(candidate.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  for (const std::string& name : names) {
+    if (!name.starts_with(prefix) || name.size() != prefix.size() + kTemporarySuffix) continue;
+    const std::string candidate = directory + "/" + name;
     struct stat st;
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ::unlink(candidate.c_str()) == 0) ++removed;
+    if (Files().Lstat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && Files().Unlink(candidate.c_str()) == 0)
+      ++removed;
   }
   return removed;
 }
 
-bool CopyFileReplacing(std::wstring_view from, std::wstring_view to) {
-  const FileContent content = ReadWholeFile(from);
-  return content.readable && ReplaceFileAtomically(to, content.bytes);
+FileLock::FileLock(std::wstring_view path) {
+  const std::string native = NativePath(path);
+  // No link is followed: a planted link must not make this process create or open files elsewhere.
+  int fd = Files().Open(native.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+    fd = Files().Open(native.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0);
+  if (fd < 0) {
+    error_ = Failed("open the lock file", native);
+    return;
+  }
+  int locked;
+  while ((locked = Files().Flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+  }
+  if (locked != 0) {
+    error_ = Failed("lock", native);
+    Files().Close(fd);
+    return;
+  }
+  fd_ = fd;
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) Files().Close(fd_);  // closing releases the lock
 }
 
 }  // namespace platform

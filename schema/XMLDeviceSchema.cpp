@@ -12,38 +12,55 @@ CString Text(const _bstr_t& text) { return CString(text.view()); }
 
 }  // namespace
 
-CXMLDeviceSchema::CXMLDeviceSchema(const CString& path) : CXMLSchema(path) {}
+CXMLDeviceSchema::CXMLDeviceSchema(const CString& path) : CXMLSchema(path) {
+  // The schema is the library's own file: whatever the old one had, it is
+  // written as a new file, which those who can read the document can read.
+  m_writeOptions.permissions = platform::Permissions::New;
+}
 
 CXMLDeviceSchema::~CXMLDeviceSchema() = default;
 
 bool CXMLDeviceSchema::Generate() {
   try {
-    BeginSchema(L"schema file for kvoRQ device information");
-    newLine();
-    addComment(L"simple type definitions", Node());
-    newLine();
-    AddSimpleTypes();
-    newLine();
-    addComment(L"complex type definitions", Node());
-    newLine();
-    AddSerialPortListType();
-    newLine();
-    AddUnitType();
-    newLine();
-    AddLinkedItemType();
-    newLine();
-    addComment(L"document element: Devices", Node());
-    newLine();
-    const Node devices = DeclareElement(m_dom.DocumentElement(), XMLNames.DocumentElement);
-    const Node all = AddAll(AnonymousComplexType(devices));
-    AddUnitListElement(all);
-    AddInterfacesElement(all);
-    AddDriverListElement(all);
-    AddSetsElement(all);
+    Build();
     return save();
   } catch (...) {
     return false;  // nothing was saved: the file on disk is as it was
   }
+}
+
+std::string CXMLDeviceSchema::Serialized() {
+  try {
+    Build();
+    return m_dom.Serialize();
+  } catch (...) {
+    return {};
+  }
+}
+
+void CXMLDeviceSchema::Build() {
+  BeginSchema(L"schema file for kvoRQ device information");
+  newLine();
+  addComment(L"simple type definitions", Node());
+  newLine();
+  AddSimpleTypes();
+  newLine();
+  addComment(L"complex type definitions", Node());
+  newLine();
+  AddSerialPortListType();
+  newLine();
+  AddUnitType();
+  newLine();
+  AddLinkedItemType();
+  newLine();
+  addComment(L"document element: Devices", Node());
+  newLine();
+  const Node devices = DeclareElement(m_dom.DocumentElement(), XMLNames.DocumentElement);
+  const Node all = AddAll(AnonymousComplexType(devices));
+  AddUnitListElement(all);
+  AddInterfacesElement(all);
+  AddDriverListElement(all);
+  AddSetsElement(all);
 }
 
 // (A) tSetup: "include" or "exclude".

@@ -15,8 +15,12 @@ class CXMLDeviceSchema : public CXMLSchema {
   // file is replaced atomically). True when the save succeeded; false, with
   // the file as it was, when anything failed.
   bool Generate();
+  // The same schema as text, written nowhere; empty when it cannot be built.
+  std::string Serialized();
 
  private:
+  // Builds the schema in the DOM; raises _com_error when the DOM fails.
+  void Build();
   void AddSimpleTypes();
   void AddSerialPortListType();
   void AddComPortElement(const Node& sequence);

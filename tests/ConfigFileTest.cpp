@@ -140,7 +140,7 @@ TEST(ConfigFile, DamagedDocumentWithoutBackupIsNotReplaced) {
   }
 }
 
-TEST(ConfigFile, ReleaseRewritesTheFileAndEverythingRoundTrips) {
+TEST(ConfigFile, ReleaseWritesOnlyChangesAndEverythingRoundTrips) {
   ConfigDir dir;
   dir.WriteDocument(
       "<UnitList><Unit UnitID=\"U3x1\" setup=\"exclude\"><Driver>d</Driver><Model>m &amp; n</Model>"
@@ -153,7 +153,13 @@ TEST(ConfigFile, ReleaseRewritesTheFileAndEverythingRoundTrips) {
   const std::string before = dir.Listing();
   const auto inode = Inode(dir.DocumentPath());
   dir.Open().reset();
-  EXPECT_NE(Inode(dir.DocumentPath()), inode) << "release writes the file again";
+  EXPECT_EQ(Inode(dir.DocumentPath()), inode) << "a release with nothing changed writes nothing";
+  {
+    const auto io = dir.Open();
+    EXPECT_TRUE(io->AddUnit({3, 3}));
+    EXPECT_TRUE(io->RemoveUnit({3, 3}));
+  }
+  EXPECT_NE(Inode(dir.DocumentPath()), inode) << "a release after a change writes the file";
   EXPECT_EQ(dir.Listing(), before);
   ExpectNextStartKeepsIt(dir);
 }

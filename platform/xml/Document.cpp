@@ -2,6 +2,8 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xmlschemas.h>
 
+#include <limits>
+
 #include "platform/files.h"
 #include "platform/strings.h"
 #include "platform/xml/DocumentData.h"
@@ -68,11 +70,35 @@ std::optional<std::string> SchemaBeside(xmlDocPtr doc, const std::string& docume
   return (slash == std::string::npos ? std::string() : documentPath.substr(0, slash + 1)) + name;
 }
 
-std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath) {
-  // The schema file is read by a parser of our own, so that its errors stay
-  // in that parser instead of going to the console.
+// A file that could not be read, as a parse error record.
+ParseError Unreadable(const FileError& error) {
+  return ParseError{XML_IO_LOAD_ERROR, 0, 0, error.Describe(), error.code};
+}
+
+// Parses bytes read from the file at `path` (native; it names the document
+// for relative references and messages).
+xmlDocPtr ParseBytes(xmlParserCtxtPtr parser, std::string_view bytes, const std::string& path) {
+  return xmlCtxtReadMemory(parser, bytes.data(), static_cast<int>(bytes.size()), path.c_str(), nullptr, kParseOptions);
+}
+
+// A schema known in memory, by the file name it stands for.
+struct SchemaText {
+  std::string fileName;
+  std::string text;
+};
+
+std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath, const std::optional<SchemaText>& known) {
+  // The schema is read through the file seam and parsed by a parser of our
+  // own, so that its errors stay in that parser instead of going to the console.
+  FileContent schemaFile;
+  if (known && schemaPath.substr(schemaPath.rfind('/') + 1) == known->fileName) {
+    schemaFile.bytes = known->text;
+  } else {
+    schemaFile = ReadWholeFile(WidePath(schemaPath));
+    if (!schemaFile.readable) return Unreadable(schemaFile.error);
+  }
   const ParserPtr reader(NewParser());
-  const DocPtr schemaDoc(xmlCtxtReadFile(reader.get(), schemaPath.c_str(), nullptr, kParseOptions));
+  const DocPtr schemaDoc(ParseBytes(reader.get(), schemaFile.bytes, schemaPath));
   if (schemaDoc == nullptr) return FromXmlError(reader->lastError);
   FirstError first;
   const Owned<xmlSchemaParserCtxt, xmlSchemaFreeParserCtxt> parser(
@@ -125,6 +151,7 @@ bool HasBlankStructureText(xmlNodePtr parent, bool strip) {
 struct Document::State {
   std::shared_ptr<DocumentData> data;
   bool validateOnParse = true;
+  std::optional<SchemaText> knownSchema;
   ParseError parseError;
 
   // Takes what a parser read: the document, or (when it read none, or the
@@ -151,12 +178,31 @@ Document Document::Create() {
 
 bool Document::Load(std::wstring_view path) {
   if (!state_) throw _com_error(com::E_POINTER);
+  // Read through the file seam, then parsed from memory: a file that cannot
+  // be read is told apart from one that is damaged, and libxml2 never
+  // reports an I/O error on the console.
+  const FileContent file = ReadWholeFile(path);
+  if (!file.readable) {
+    state_->parseError = Unreadable(file.error);
+    state_->data = EmptyData();
+    return false;
+  }
+  return LoadBytes(file.bytes, path);
+}
+
+bool Document::LoadBytes(std::string_view bytes, std::wstring_view path) {
+  if (!state_) throw _com_error(com::E_POINTER);
+  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    state_->parseError = ParseError{XML_ERR_NO_MEMORY, 0, 0, L"the file is too large", 0};
+    state_->data = EmptyData();
+    return false;
+  }
   const std::string native = NativePath(path);
   const ParserPtr parser(NewParser());
-  DocPtr doc(xmlCtxtReadFile(parser.get(), native.c_str(), nullptr, kParseOptions));
+  DocPtr doc(ParseBytes(parser.get(), bytes, native));
   std::optional<ParseError> invalid;
   if (doc != nullptr && state_->validateOnParse)
-    if (const std::optional<std::string> schema = SchemaBeside(doc.get(), native)) invalid = Validate(doc.get(), *schema);
+    if (const std::optional<std::string> schema = SchemaBeside(doc.get(), native)) invalid = Validate(doc.get(), *schema, state_->knownSchema);
   return state_->Take(std::move(doc), *parser, std::move(invalid));
 }
 
@@ -177,6 +223,11 @@ bool Document::ValidateOnParse() const {
 void Document::SetValidateOnParse(bool on) {
   if (!state_) throw _com_error(com::E_POINTER);
   state_->validateOnParse = on;
+}
+
+void Document::SetSchemaText(std::wstring_view fileName, std::string text) {
+  if (!state_) throw _com_error(com::E_POINTER);
+  state_->knownSchema = SchemaText{NativePath(fileName), std::move(text)};
 }
 
 const ParseError& Document::LastParseError() const {
@@ -201,8 +252,13 @@ std::string Document::Serialize() const {
                      static_cast<std::size_t>(xmlBufferLength(buffer.get())));
 }
 
-void Document::Save(std::wstring_view path) const {
-  if (!ReplaceFileAtomically(path, Serialize())) throw _com_error(com::STG_E_WRITEFAULT);
+void Document::Save(std::wstring_view path, const WriteOptions& options, FileError* error) const {
+  if (!ReplaceFileAtomically(path, Serialize(), options, error)) throw _com_error(com::STG_E_WRITEFAULT);
+}
+
+std::uint64_t Document::ChangeCount() const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  return state_->data->changes();
 }
 
 Node Document::AsNode() const {

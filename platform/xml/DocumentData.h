@@ -29,9 +29,13 @@ class DocumentData : public std::enable_shared_from_this<DocumentData> {
   void Detach(xmlNodePtr node);
   // Keeps a node made outside the tree.
   xmlNodePtr Adopt(xmlNodePtr node);
+  // Counts changes of the tree (and of nodes out of it): see Document::ChangeCount.
+  void Changed() noexcept { ++changes_; }
+  std::uint64_t changes() const noexcept { return changes_; }
 
  private:
   xmlDocPtr doc_;
+  std::uint64_t changes_ = 0;
   std::unordered_set<xmlNodePtr> detached_;
 };
 

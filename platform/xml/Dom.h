@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
+
 struct _xmlNode;
 
 namespace platform::xml {
@@ -97,6 +99,7 @@ struct ParseError {
   std::int32_t line = 0;
   std::int32_t linepos = 0;
   std::wstring reason;
+  int systemError = 0;  // the errno when a file could not be read
 };
 
 // A counted reference to a DOM document. Default-constructed: no document;
@@ -111,20 +114,32 @@ class Document {
   // validate-on-parse on, a document that names a schema in
   // xsi:noNamespaceSchemaLocation must match that schema (resolved beside the
   // document). False when the file cannot be read, is not well-formed or does
-  // not match: the document is then empty and LastParseError() says why.
+  // not match: the document is then empty and LastParseError() says why (a
+  // file that cannot be read: errorCode XML_IO_LOAD_ERROR with systemError).
   bool Load(std::wstring_view path);
+  // The same for `bytes` read from the file at `path` (the schema is looked
+  // for beside it).
+  bool LoadBytes(std::string_view bytes, std::wstring_view path);
   // The same, from text. Empty text gives an empty document (and false).
   bool LoadXML(std::wstring_view text);
   bool ValidateOnParse() const;
   void SetValidateOnParse(bool on);
+  // Validates against `text` instead of reading the schema file when the
+  // schema a document names is called `fileName`: a schema known in memory.
+  void SetSchemaText(std::wstring_view fileName, std::string text);
   const ParseError& LastParseError() const;
 
   // Writes UTF-8 with an XML declaration, indented, the same bytes for the
   // same tree, atomically: the file at `path` is the old one or the new one,
-  // never a mix. Raises STG_E_WRITEFAULT when it cannot be written.
-  void Save(std::wstring_view path) const;
+  // never a mix (see ReplaceFileAtomically). Raises STG_E_WRITEFAULT when it
+  // cannot be written, with the reason in `error` when given.
+  void Save(std::wstring_view path, const WriteOptions& options = {}, FileError* error = nullptr) const;
   // The text that Save writes.
   std::string Serialize() const;
+
+  // Grows with every change made through a Node (append, remove, text,
+  // attribute) until the next load, which starts it again.
+  std::uint64_t ChangeCount() const;
 
   Node AsNode() const;  // the document node
   Node DocumentElement() const;

@@ -92,6 +92,7 @@ Node Node::AppendChild(const Node& child) const {
   } else if (parent->type != XML_ELEMENT_NODE) {
     throw _com_error(com::E_FAIL);
   }
+  document_->Changed();
   LinkLast(parent, node);
   return child;
 }
@@ -99,6 +100,7 @@ Node Node::AppendChild(const Node& child) const {
 Node Node::RemoveChild(const Node& child) const {
   const xmlNodePtr parent = Checked();
   if (!child || child.node_->parent != parent) return Node();
+  document_->Changed();
   document_->Detach(child.node_);
   return child;
 }
@@ -117,6 +119,7 @@ void Node::SetText(std::wstring_view text) const {
       utf8.empty() ? nullptr
                    : Allocated(xmlNewDocTextLen(document_->doc(), reinterpret_cast<const xmlChar*>(utf8.data()),
                                                 static_cast<int>(utf8.size())));
+  document_->Changed();
   while (node->children != nullptr) document_->Detach(node->children);
   if (replacement != nullptr) LinkLast(node, replacement);
 }
@@ -142,6 +145,7 @@ void Node::SetAttribute(std::wstring_view name, std::wstring_view value) const {
   const auto* xmlName = reinterpret_cast<const xmlChar*>(qualified.c_str());
   const auto* xmlValue = reinterpret_cast<const xmlChar*>(text.c_str());
   if (!IsXmlName(name, xmlName) || !IsXmlText(value)) throw _com_error(com::E_INVALIDARG);
+  document_->Changed();
   for (xmlNsPtr ns = node->nsDef; ns != nullptr; ns = ns->next) {
     if (NamespaceDeclarationName(ns) != qualified) continue;
     xmlChar* href = Allocated(xmlStrdup(xmlValue));

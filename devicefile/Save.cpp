@@ -1,0 +1,102 @@
+// Saving: only what changed, under the directory's lock, merged with what
+// other writers saved meanwhile.
+#include <functional>
+
+#include "devicefile/XMLFile.h"
+#include "platform/clock.h"
+
+namespace dev {
+namespace {
+
+// File systems stamp times in steps of up to a few milliseconds (seconds on
+// some): a file rewritten within this long of being stamped may keep its
+// time, so its content decides whether it changed.
+constexpr std::int64_t kRacyNs = 2'000'000'000;
+
+std::size_t Hash(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
+
+}  // namespace
+
+bool CXMLFile::SaveChanges() {
+  saveReport_ = {};
+  if (access_ == Access::ReadOnly) return SaveFailed({}, L"the configuration was opened read-only");
+  if (!isDOMReady()) return SaveFailed({}, L"no document is loaded");
+  if (journal_.empty() && !unwritten_) return true;
+  const platform::FileLock lock(GetLockPath().str());
+  if (!lock.held()) return SaveFailed(lock.error(), L"the configuration cannot be locked");
+  platform::FileError error;
+  const platform::FileStamp now = platform::StatPath(m_path.str(), &error);
+  if (error) return SaveFailed(error, L"the document cannot be examined");
+  if (!IsKnownFile(now) && !MergeWithFile(error)) return SaveFailed(error, L"another writer's document cannot be merged");
+  if (!WriteDocument(error)) return SaveFailed(error, L"the document cannot be written");
+  journal_.clear();
+  unwritten_ = false;
+  return true;
+}
+
+bool CXMLFile::IsKnownFile(const platform::FileStamp& now) const {
+  if (now != known_.stamp) return false;
+  if (now.kind == platform::FileStamp::Kind::Missing || !known_.racy) return true;
+  const platform::FileContent content = platform::ReadWholeFile(m_path.str());
+  return content.readable && content.stamp == now && Hash(content.bytes) == known_.hash;
+}
+
+bool CXMLFile::MergeWithFile(platform::FileError& error) {
+  platform::xml::Document current = platform::xml::Document::Create();
+  platform::FileContent content;
+  switch (LoadDocumentFile(current, content, error, true)) {
+    case FileLoad::Missing:  // removed: nothing to merge with, this object's document is written
+      return true;
+    case FileLoad::Unreadable:
+    case FileLoad::SchemaUnwritable:
+      return false;
+    case FileLoad::Damaged:  // kept as the backup, as an opening keeps it; then this object's document is written
+      return BackUpDamagedDocument(content, ParseErrorMessage(current), error);
+    case FileLoad::Loaded:
+      break;
+  }
+  m_dom = current;
+  Remember(content.stamp, content.bytes);
+  unwritten_ = false;  // a default document yields to the file another writer saved
+  // The same operations with the same arguments; one that no longer applies
+  // answers false and changes nothing.
+  replaying_ = true;
+  for (const std::function<bool()>& operation : journal_) {
+    try {
+      operation();
+    } catch (...) {
+    }
+  }
+  replaying_ = false;
+  return true;
+}
+
+bool CXMLFile::WriteDocument(platform::FileError& error) {
+  std::string bytes;
+  try {
+    bytes = m_dom.Serialize();
+  } catch (const platform::com::_com_error&) {
+    error = {};
+    return false;
+  }
+  platform::FileStamp written;
+  if (!platform::ReplaceFileAtomically(m_path.str(), bytes, m_writeOptions, &error, &written)) return false;
+  Remember(written, bytes);
+  return true;
+}
+
+void CXMLFile::Remember(const platform::FileStamp& stamp, std::string_view bytes) {
+  known_.stamp = stamp;
+  known_.hash = Hash(bytes);
+  known_.racy = platform::RealTimeNs() - stamp.modifiedNs < kRacyNs;
+}
+
+bool CXMLFile::SaveFailed(const platform::FileError& error, const wchar_t* what) {
+  saveReport_.failed = true;
+  saveReport_.systemError = error.code;
+  saveReport_.reason = what;
+  if (error) saveReport_.reason += L": " + error.Describe();
+  return false;
+}
+
+}  // namespace dev
