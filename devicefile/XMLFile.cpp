@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "devicefile/XMLNames.h"
+#include "platform/strings.h"
 #include "schema/XMLDeviceSchema.h"
 
 namespace dev {
@@ -62,7 +63,7 @@ bool CXMLFile::Open() {
     openReport_.outcome = OpenOutcome::Loaded;
     return true;
   }
-  if (load == FileLoad::Unreadable) return GiveUp(error, L"the document cannot be read");
+  if (load == FileLoad::Unreadable) return GiveUp(error, L"the document cannot be read and validated");
   if (load == FileLoad::SchemaUnwritable) return GiveUp(error, L"the schema cannot be written");
   // Missing or damaged: only a writer may go on.
   if (!lock.held()) return GiveUp(lock.error(), L"the document cannot be replaced without the lock");
@@ -123,7 +124,13 @@ CXMLFile::FileLoad CXMLFile::LoadDocumentFile(platform::xml::Document& dom, plat
   // library's own file, written anew before the second attempt.
   if (!mayWriteSchema) return FileLoad::Damaged;
   if (!WriteSchema(&error)) return FileLoad::SchemaUnwritable;
-  return dom.LoadBytes(content.bytes, m_path.str()) ? FileLoad::Loaded : FileLoad::Damaged;
+  if (dom.LoadBytes(content.bytes, m_path.str())) return FileLoad::Loaded;
+  // Not validated, as the schema could not be read: not known to be damaged.
+  if (const int unread = dom.LastParseError().systemError; unread != 0) {
+    error = {unread, "read", platform::NativePath(GetSchemaPath().str())};
+    return FileLoad::Unreadable;
+  }
+  return FileLoad::Damaged;
 }
 
 CString CXMLFile::ParseErrorMessage(const platform::xml::Document& dom) {

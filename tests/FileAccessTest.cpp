@@ -1,0 +1,146 @@
+// What the files go through besides damage: documents and schemas that cannot
+// be read, permissions and owners that saves and backups keep, and linked
+// documents.
+#include <gtest/gtest.h>
+#include <kvodevice/ConfigurationFile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "tests/support/ConfigDir.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/XmlListing.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ConfigDir;
+using testsupport::FaultyFileSystem;
+
+const std::string kValid = ConfigDir::Document("<UnitList><Unit UnitID=\"U1x0\"/></UnitList>");
+
+struct stat StatOf(const fs::path& path) {
+  struct stat st {};
+  ::lstat(path.c_str(), &st);
+  return st;
+}
+
+// A document or schema that cannot be read is not a damaged one: an opening
+// that cannot read the document gives up and changes nothing; a schema is
+// the library's own and is written anew.
+TEST(FileAccess, WhatCannotBeReadIsNotDamaged) {
+  struct Case {
+    const char* call;
+    const char* file;
+    int error;
+    int times;  // how many of these calls fail; -1: all
+    dev::OpenOutcome outcome;
+  } cases[] = {
+      {"Open", "kvoDevice.xml", EACCES, -1, dev::OpenOutcome::GaveUp},
+      {"Read", "kvoDevice.xml", EIO, -1, dev::OpenOutcome::GaveUp},
+      {"Fstat", "kvoDevice.xml", EIO, 1, dev::OpenOutcome::GaveUp},
+      {"Stat", "kvoDevice.xsd", EIO, 1, dev::OpenOutcome::Loaded},
+      {"Open", "kvoDevice.xsd", EACCES, 1, dev::OpenOutcome::Loaded},  // written anew, then read
+      {"Read", "kvoDevice.xsd", EIO, 1, dev::OpenOutcome::Loaded},
+      {"Read", "kvoDevice.xsd", EIO, -1, dev::OpenOutcome::GaveUp},  // the document is not known to be damaged
+      {"Rename", "kvoDevice.xsd", EACCES, -1, dev::OpenOutcome::GaveUp},  // a schema that cannot be written either
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.call) + " " + c.file);
+    ConfigDir dir;
+    dir.Write("kvoDevice.xml", kValid);
+    dir.Write("kvoDevice.xsd", "<xs:schema");  // damaged: an opening writes it anew
+    {
+      FaultyFileSystem faults(c.call, c.file, c.error, c.times);
+      const testsupport::ConfigPtr io = dir.Open();
+      const dev::OpenReport report = dev::GetOpenReport(io.get());
+      EXPECT_EQ(report.outcome, c.outcome) << testsupport::Narrow(report.reason);
+      if (c.outcome == dev::OpenOutcome::GaveUp) {
+        EXPECT_EQ(report.systemError, c.error);
+        EXPECT_FALSE(io->AddUnit({2, 0}));
+      } else {
+        EXPECT_TRUE(io->AddUnit({2, 0}));
+      }
+    }
+    EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
+    if (c.outcome == dev::OpenOutcome::GaveUp) {
+      EXPECT_EQ(dir.Read("kvoDevice.xml"), kValid);
+    }
+  }
+}
+
+// A replaced file keeps its mode, owner and group; a backup is never more
+// readable than the document; new files get 0666 less the umask; a save that
+// cannot examine the old file fails rather than give the new one other permissions.
+TEST(FileAccess, PermissionsAndOwnersAreKept) {
+  const bool root = ::geteuid() == 0;
+  ConfigDir dir;
+  dir.Write("kvoDevice.xml", kValid);
+  const fs::path document = dir.DocumentPath();
+  ::chmod(document.c_str(), 0640);
+  if (root) {
+    ASSERT_EQ(::chown(document.c_str(), 65534, 65534), 0);
+  }
+  dir.Open()->AddUnit({2, 0});
+  EXPECT_EQ(StatOf(document).st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(StatOf(document).st_uid, 65534u);
+    EXPECT_EQ(StatOf(document).st_gid, 65534u);
+  }
+
+  {
+    FaultyFileSystem faults("Lstat", "kvoDevice.xml", EIO);
+    const testsupport::ConfigPtr io = dir.Open();
+    io->AddUnit({3, 0});
+    EXPECT_FALSE(io->Save());
+    EXPECT_EQ(dev::GetLastSaveReport(io.get()).systemError, EIO);
+    faults.Stop();
+  }
+  EXPECT_EQ(StatOf(document).st_mode & 07777, 0640u);
+
+  dir.Write("kvoDevice.xml", "<Devices");
+  ::chmod(document.c_str(), 0600);
+  dir.Open().reset();
+  const struct stat backup = StatOf(dir.Path("kvoDevice.xml.bak"));
+  EXPECT_EQ(backup.st_mode & 07777, 0600u);
+
+  ConfigDir fresh;
+  const mode_t old = ::umask(077);
+  fresh.Open().reset();
+  ::umask(old);
+  for (const char* name : {"kvoDevice.xml", "kvoDevice.xsd", "kvoDevice.lock"})
+    EXPECT_EQ(StatOf(fresh.Path(name)).st_mode & 07777, 0600u) << name;
+}
+
+// A linked document stays linked: saves replace the link's target, in the
+// target's directory. A link that another user planted to a file of this
+// user is not written through, and no copy of that file is readable by others.
+TEST(FileAccess, LinkedDocuments) {
+  ConfigDir dir;
+  fs::create_directory(dir.Path("real"));
+  dir.Write("real/kvoDevice.xml", kValid);
+  fs::create_symlink("real/kvoDevice.xml", dir.DocumentPath());
+  dir.Open()->AddUnit({2, 0});
+  EXPECT_TRUE(fs::is_symlink(dir.DocumentPath()));
+  EXPECT_NE(dir.Read("real/kvoDevice.xml").find("U2x0"), std::string::npos);
+
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  ConfigDir planted;
+  planted.Write("secret", "root's secret");
+  ::chmod(planted.Path("secret").c_str(), 0600);
+  fs::create_symlink(planted.Path("secret"), planted.DocumentPath());
+  ASSERT_EQ(::lchown(planted.DocumentPath().c_str(), 65534, 65534), 0);
+  planted.Open().reset();
+  EXPECT_EQ(planted.Read("secret"), "root's secret");
+  EXPECT_TRUE(fs::is_symlink(planted.DocumentPath()));
+  for (const auto& entry : fs::directory_iterator(planted.Path("."))) {
+    const std::string name = entry.path().filename();
+    if (!entry.is_symlink() && name != "kvoDevice.xsd" && name != "kvoDevice.lock") {
+      EXPECT_EQ(StatOf(entry.path()).st_mode & 0077, 0u) << name << " is readable by others";
+    }
+  }
+}
+
+}  // namespace

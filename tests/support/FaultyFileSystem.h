@@ -1,0 +1,102 @@
+// A file system that forwards to the real one and fails chosen calls with a
+// chosen errno: the n-th call (counting every kind), or every call of one kind
+// on files whose path ends in a given text. Installed for its lifetime.
+#pragma once
+
+#include <cerrno>
+#include <map>
+#include <string>
+
+#include "platform/FileSystem.h"
+
+namespace testsupport {
+
+class FaultyFileSystem : public platform::FileSystem {
+ public:
+  // Fails call number `failAt` (1 for the first) with `error`; counts from
+  // construction, or from Start after Stop.
+  FaultyFileSystem(int failAt, int error) : failAt_(failAt), error_(error), real_(platform::SetFileSystem(this)) {}
+  // Fails every `call` ("Open", "Read", ...) on a path ending in `pathEnd`,
+  // or only the first `times` of them.
+  FaultyFileSystem(std::string call, std::string pathEnd, int error, int times = -1)
+      : error_(error),
+        call_(std::move(call)),
+        pathEnd_(std::move(pathEnd)),
+        times_(times),
+        real_(platform::SetFileSystem(this)) {}
+  ~FaultyFileSystem() override { platform::SetFileSystem(real_); }
+  FaultyFileSystem(const FaultyFileSystem&) = delete;
+  FaultyFileSystem& operator=(const FaultyFileSystem&) = delete;
+
+  // The n-th call came: the scenario made more calls than `failAt`.
+  bool failed() const { return calls_ >= failAt_; }
+  // The name of the last call that failed ("Write", "Rename", ...), or empty.
+  const std::string& failedCall() const { return failedCall_; }
+  void Stop() { armed_ = false; }
+  void Start() {
+    armed_ = true;
+    calls_ = 0;
+  }
+
+  int Open(const char* p, int f, mode_t m) override {
+    if (Fail("Open", p)) return -1;
+    const int fd = real_->Open(p, f, m);
+    if (fd >= 0) paths_[fd] = p;
+    return fd;
+  }
+  int Close(int fd) override {
+    const bool fail = Fail("Close", PathOf(fd));
+    paths_.erase(fd);
+    const int result = real_->Close(fd);
+    return fail ? -1 : result;
+  }
+  int Stat(const char* p, struct stat* s) override { return Fail("Stat", p) ? -1 : real_->Stat(p, s); }
+  int Lstat(const char* p, struct stat* s) override { return Fail("Lstat", p) ? -1 : real_->Lstat(p, s); }
+  int Fstat(int fd, struct stat* s) override { return Fail("Fstat", PathOf(fd)) ? -1 : real_->Fstat(fd, s); }
+  ssize_t Read(int fd, void* b, size_t n) override { return Fail("Read", PathOf(fd)) ? -1 : real_->Read(fd, b, n); }
+  ssize_t Write(int fd, const void* b, size_t n) override {
+    return Fail("Write", PathOf(fd)) ? -1 : real_->Write(fd, b, n);
+  }
+  int Fsync(int fd) override { return Fail("Fsync", PathOf(fd)) ? -1 : real_->Fsync(fd); }
+  int Rename(const char* a, const char* b) override { return Fail("Rename", b) ? -1 : real_->Rename(a, b); }
+  int Unlink(const char* p) override { return Fail("Unlink", p) ? -1 : real_->Unlink(p); }
+  int Link(const char* a, const char* b) override { return Fail("Link", b) ? -1 : real_->Link(a, b); }
+  int Mkdir(const char* p, mode_t m) override { return Fail("Mkdir", p) ? -1 : real_->Mkdir(p, m); }
+  int Flock(int fd, int op) override { return Fail("Flock", PathOf(fd)) ? -1 : real_->Flock(fd, op); }
+  int Fchown(int fd, uid_t u, gid_t g) override { return Fail("Fchown", PathOf(fd)) ? -1 : real_->Fchown(fd, u, g); }
+  int Fchmod(int fd, mode_t m) override { return Fail("Fchmod", PathOf(fd)) ? -1 : real_->Fchmod(fd, m); }
+  ssize_t Readlink(const char* p, char* b, size_t n) override {
+    return Fail("Readlink", p) ? -1 : real_->Readlink(p, b, n);
+  }
+  int ListDirectory(const char* p, std::vector<std::string>& names) override {
+    return Fail("ListDirectory", p) ? -1 : real_->ListDirectory(p, names);
+  }
+
+ private:
+  std::string PathOf(int fd) const {
+    const auto it = paths_.find(fd);
+    return it == paths_.end() ? std::string() : it->second;
+  }
+  bool Fail(const char* call, const std::string& path) {
+    if (!armed_) return false;
+    const bool fail =
+        call_.empty() ? ++calls_ == failAt_ : call_ == call && path.ends_with(pathEnd_) && times_ != 0;
+    if (!fail) return false;
+    if (times_ > 0) --times_;
+    failedCall_ = call;
+    errno = error_;
+    return true;
+  }
+
+  int failAt_ = 0;
+  int error_;
+  std::string call_, pathEnd_;
+  int times_ = -1;
+  platform::FileSystem* real_;
+  std::map<int, std::string> paths_;
+  int calls_ = 0;
+  bool armed_ = true;
+  std::string failedCall_;
+};
+
+}  // namespace testsupport
