@@ -1,5 +1,6 @@
 // The command-line host kvodev, run as a program in scratch data directories.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -35,6 +36,13 @@ std::map<std::string, std::string> Files(const fs::path& dir) {
   for (const auto& entry : fs::recursive_directory_iterator(dir))
     files[fs::relative(entry.path(), dir).string()] = entry.is_directory() ? "<dir>" : ReadFile(entry.path());
   return files;
+}
+
+// What a rewrite changes even when the bytes stay.
+std::pair<ino_t, std::int64_t> Stamp(const fs::path& path) {
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return {st.st_ino, std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 class Kvodev : public ::testing::Test {
@@ -243,7 +251,7 @@ TEST_F(Kvodev, BadInputChangesNothingAndNamesTheValue) {
              "all the same)\n"}});
 }
 
-TEST_F(Kvodev, ReadingLeavesAHandWrittenDocumentAsItWas) {
+TEST_F(Kvodev, ReadingWritesNothing) {
   // One line, no declaration of encoding, an empty driver entry: the library
   // would write every part of it differently.
   const std::string document =
@@ -252,10 +260,13 @@ TEST_F(Kvodev, ReadingLeavesAHandWrittenDocumentAsItWas) {
       "</Unit></UnitList><Interfaces><Serial><ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x1\"/></ComPort></Serial>"
       "</Interfaces><DriverList><File/><File>a.so</File></DriverList></Devices>";
   Write("kvoDevice.xml", document);
+  const auto stamp = Stamp(Path("kvoDevice.xml"));
+  const std::map<std::string, std::string> files = Files(data_.path());
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"units"}, {"units", "--skip-excluded"}, {"units", "exists", "U1x1"}, {"ports", "U1x1"}, {"drivers"}, {"check"}}) {
     EXPECT_EQ(Run(args).status, 0) << args[0];
-    EXPECT_EQ(Read("kvoDevice.xml"), document) << args[0];
+    EXPECT_EQ(Stamp(Path("kvoDevice.xml")), stamp) << args[0];
+    EXPECT_TRUE(args[0] == "check" || Files(data_.path()) == files) << args[0];  // check opens as a host does
   }
   EXPECT_FALSE(fs::exists(Path("kvoDevice.xml.bak")));
   // A change is saved as the library writes it.
@@ -274,7 +285,7 @@ TEST_F(Kvodev, OptionFormsAndNonAsciiPaths) {
       {{"units", "--data-dir=" + dir}, 0, "UNIT  DEVICE  INDEX\nU7x7       7      7\n"},
       {{"units", "exists", "U7x7", "--json", "--data-dir", dir}, 0, "{\"unit\":\"U7x7\",\"exists\":true}\n"},
   });
-  EXPECT_EQ(ReadFile(Expand(dir) + "/kvoDevice.xml"), document);  // put back where the library wrote it
+  EXPECT_EQ(ReadFile(Expand(dir) + "/kvoDevice.xml"), document);  // reading wrote nothing
   RunSteps({
       {{"--data-dir=" + dir, "--json", "drivers", "add", "say \"hi\"\\.so"}, 0,
        "{\"file\":\"say \\\"hi\\\"\\\\.so\",\"added\":true}\n"},
@@ -312,9 +323,9 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
   EXPECT_NE(json["message"].AsString().find(u"\nin line: 3 col: "), std::u16string::npos) << result.out;
   EXPECT_EQ(json["reason"].kind, testsupport::Json::Kind::Null);
 
-  // Another command that meets a damaged document says so.
+  // A command that changes the damaged document says it was replaced.
   Write("kvoDevice.xml", "<Devices>");
-  result = Run({"units", "--json"});
+  result = Run({"units", "add", "1", "1"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, Expand("kvodev: note: %D/kvoDevice.xml could not be loaded: it is kept as %D/kvoDevice.xml.bak, "
                                "and a default document that names the reason replaces it\n"));
@@ -331,17 +342,55 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
   Write("kvoDevice.xml", "<Devices>");
   fs::remove(Path("kvoDevice.xml.bak"));
   fs::create_directory(Path("kvoDevice.xml.bak"));
-  RunSteps({{{"check"}, 4,
-             "gave up: the document %D/kvoDevice.xml could not be loaded, and it could not be backed up to "
-             "%D/kvoDevice.xml.bak (something that is not a regular file has its name); it is left as it was\n"
-             "schema written: %D/kvoDevice.xsd\n"},
-            {{"units", "add", "1", "1"}, 1, "", "kvodev: the configuration could not be opened ('kvodev check' tells why)\n"}});
+  const std::string backupFails =
+      "the damaged document cannot be backed up: cannot replace %D/kvoDevice.xml.bak: Is a directory";
+  RunSteps({{{"check"}, 4, "gave up: " + backupFails + "\nschema written: %D/kvoDevice.xsd\n"},
+            {{"units", "add", "1", "1"}, 1, "",
+             "kvodev: the configuration could not be opened: " + backupFails + " ('kvodev check' tells more)\n"}});
   fs::remove(Path("kvoDevice.xsd"));
   fs::create_directory(Path("kvoDevice.xsd"));
-  RunSteps({{{"check"}, 4,
-             "gave up: the schema %D/kvoDevice.xsd could not be written (something that is not a regular file has its "
-             "name); nothing was loaded and no file was changed\n"}});
+  RunSteps({{{"check"}, 4, "gave up: the schema cannot be written: cannot replace %D/kvoDevice.xsd: Is a directory\n"},
+            {{"schema"}, 1, "", "kvodev: the schema cannot be written: cannot replace %D/kvoDevice.xsd: Is a directory\n"}});
   EXPECT_EQ(Read("kvoDevice.xml"), "<Devices>");
+}
+
+TEST_F(Kvodev, ReadingAnUnloadableDocumentChangesNothing) {
+  const std::string damaged = "kvodev: %D/kvoDevice.xml could not be loaded (parse error: 49; in line: 3 col: 14; Couldn't "
+                              "find end of Start Tag Devices line 3); nothing was changed ('kvodev check' keeps it as the "
+                              "backup and starts a default document)\n";
+  const std::string unreadable = "kvodev: the configuration cannot be loaded: the document cannot be read: cannot read "
+                                 "%D/kvoDevice.xml: Is a directory; nothing was changed ('kvodev check' tells more)\n";
+  Write("kvoDevice.xml", ReadFile(fs::path(KVO_EXAMPLES) / "kvoDevice.xml").substr(0, 150));
+  for (const std::string& message : {damaged, unreadable}) {
+    const std::map<std::string, std::string> files = Files(data_.path());  // also: no backup afterwards
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"units"}, {"units", "exists", "U303x0"}, {"ports", "U303x0"}, {"drivers", "--json"}}) {
+      RunSteps({{args, 5, "", message}});
+      EXPECT_EQ(Files(data_.path()), files) << args[0];
+    }
+    fs::remove(Path("kvoDevice.xml"));
+    fs::create_directory(Path("kvoDevice.xml"));  // unreadable, for the second round
+  }
+}
+
+TEST_F(Kvodev, AChangeThatIsNotSavedIsNotClaimed) {
+  UseExample();
+  ASSERT_EQ(Run({"check"}).status, 0);
+  // Every writer takes the lock first: without it no save can succeed, also for root.
+  fs::remove(Path("kvoDevice.lock"));
+  fs::create_directory(Path("kvoDevice.lock"));
+  const std::string notSaved = "kvodev: the change was not saved: the configuration cannot be locked: cannot open the "
+                               "lock file %D/kvoDevice.lock: Is a directory\n";
+  RunSteps({
+      {{"units", "add", "9", "9"}, 1, "", notSaved},
+      {{"units", "add", "9", "9", "--json"}, 1, "{\"unit\":\"U9x9\",\"added\":false}\n", notSaved},
+      {{"units", "remove", "U303x0"}, 1, "", notSaved},
+      {{"unlink", "U303x0", "COM3"}, 1, "", notSaved},
+      {{"drivers", "add", "x.so"}, 1, "", notSaved},
+      {{"drivers", "clear"}, 1, "", notSaved},
+      {{"units", "add", "303", "0"}, 1, "", "kvodev: U303x0 is listed already\n"},  // nothing to save
+  });
+  EXPECT_EQ(Read("kvoDevice.xml"), ReadFile(fs::path(KVO_EXAMPLES) / "kvoDevice.xml"));
 }
 
 TEST_F(Kvodev, SchemaIsWrittenOrPrinted) {
@@ -352,7 +401,7 @@ TEST_F(Kvodev, SchemaIsWrittenOrPrinted) {
   EXPECT_EQ(Read("kvoDevice.xsd"), "outdated");
   RunSteps({{{"schema"}, 0, "wrote %D/kvoDevice.xsd (" + std::to_string(printed.out.size()) + " bytes)\n"}});
   EXPECT_EQ(Read("kvoDevice.xsd"), printed.out);
-  EXPECT_EQ(Files(data_.path()).size(), 1u);  // no scratch file left beside it
+  for (const auto& [name, bytes] : Files(data_.path())) EXPECT_TRUE(name.starts_with("kvoDevice.")) << name;  // no scratch file
 }
 
 TEST_F(Kvodev, CapabilityTableAndIniDescriptions) {
@@ -423,7 +472,7 @@ TEST_F(Kvodev, HelpForEveryCommand) {
     EXPECT_TRUE(help.out.starts_with("usage: kvodev " + command)) << help.out;
     EXPECT_NE(help.out.find("\nexample:\n  kvodev "), std::string::npos) << help.out;
   }
-  for (const char* status : {"  0  success", "  2  usage error", "  3  check:", "  4  check:"})
+  for (const char* status : {"  0  success", "  2  usage error", "  3  check:", "  4  check:", "  5  the configuration"})
     EXPECT_NE(overview.out.find(status), std::string::npos) << status;
 }
 

@@ -1,84 +1,43 @@
-// check: opens the configuration and tells what the opening did. The library
-// does not report that itself, so the answer comes from the files of the data
-// directory before and after the opening.
+// check: opens the configuration as a host does and tells what the opening
+// did, as the library reports it.
 #include <iostream>
-#include <optional>
 
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
 #include "Json.h"
+#include "Utf8.h"
 
 namespace kvodev {
 namespace {
 
-enum class Outcome { Loaded, Created, Recovered, GaveUp };
+using dev::OpenOutcome;
 
-const char* Name(Outcome outcome) {
+const char* Name(OpenOutcome outcome) {
   switch (outcome) {
-    case Outcome::Loaded: return "loaded";
-    case Outcome::Created: return "created";
-    case Outcome::Recovered: return "recovered";
-    case Outcome::GaveUp: return "gave-up";
+    case OpenOutcome::Loaded: return "loaded";
+    case OpenOutcome::Created: return "created";
+    case OpenOutcome::Recovered: return "recovered";
+    case OpenOutcome::GaveUp: return "gave-up";
   }
   return "?";
-}
-
-// The reason that a replaced document names in its second comment:
-// "Failed to load XML file:\n<the parse error>Default document created instead."
-std::string ParseMessage(const std::string& document) {
-  constexpr std::string_view kStart = "Failed to load XML file:", kEnd = "Default document created instead.";
-  const std::size_t start = document.find(kStart);
-  if (start == std::string::npos) return {};
-  const std::size_t from = start + kStart.size();
-  std::string message = document.substr(from, document.find(kEnd, from) - from);
-  const std::size_t first = message.find_first_not_of(" \n\r\t");
-  if (first == std::string::npos) return {};
-  message.erase(message.find_last_not_of(" \n\r\t") + 1);
-  return message.substr(first);
-}
-
-const char* InTheWay(const FileState& state) {
-  return state.kind == FileState::Other ? " (something that is not a regular file has its name)" : "";
-}
-
-// Why the opening gave up, from what the files are now.
-std::string GaveUpReason(const Configuration& config) {
-  const ConfigFiles& files = config.files();
-  const ConfigFiles::States& after = config.afterOpen();
-  if (after.schema.kind != FileState::Regular)
-    return "the schema " + files.schema.string() + " could not be written" + InTheWay(after.schema) +
-           "; nothing was loaded and no file was changed";
-  if (config.before().document.kind == FileState::Regular)
-    return "the document " + files.document.string() + " could not be loaded, and it could not be backed up to " +
-           files.backup.string() + InTheWay(after.backup) + "; it is left as it was";
-  if (after.document.kind != FileState::Regular)
-    return "the document " + files.document.string() + " could not be written" + InTheWay(after.document);
-  return "the configuration could not be opened";
 }
 
 }  // namespace
 
 int RunCheck(Context& ctx) {
-  Configuration config(ctx.dataDir, Configuration::Access::ReadOnly, /*announce=*/false);
+  Configuration config(ctx.dataDir, Configuration::Access::Change, /*announce=*/false);
   const ConfigFiles& files = config.files();
-  const ConfigFiles::States& after = config.afterOpen();
+  const dev::OpenReport& report = config.report();
+  const OpenOutcome outcome = report.outcome;
+  const std::string reason = EncodeUtf8(report.reason), message = ParseMessage(report);
 
   std::vector<dev::UnitKey> units;
   const bool complete = config->GetUnitList(units, false);
-  Outcome outcome = Outcome::Loaded;
-  std::string reason, message;
-  if (!config.Usable() || after.document.kind != FileState::Regular) {
-    outcome = Outcome::GaveUp;
-    reason = GaveUpReason(config);
-  } else if (config.Recovered()) {
-    outcome = Outcome::Recovered;
-    message = ParseMessage(after.document.bytes);
-  } else if (config.Created()) {
-    outcome = Outcome::Created;
-  }
-  const bool schemaWritten = after.schema.kind == FileState::Regular && !(after.schema == config.before().schema);
-  const bool usable = outcome != Outcome::GaveUp;
+  const bool usable = outcome != OpenOutcome::GaveUp;
+  // A default document whose write failed is tried again by a save; one that
+  // fails again is not on disk, whatever the outcome says.
+  const bool written = !usable || config.Commit(true);
 
   if (ctx.args.json) {
     JsonWriter json(std::cout);
@@ -87,24 +46,24 @@ int RunCheck(Context& ctx) {
         .Member("dataDir", ctx.dataDir)
         .Member("document", files.document.string())
         .Member("schema", files.schema.string())
-        .Member("schemaWritten", schemaWritten)
+        .Member("schemaWritten", report.schemaWritten)
         .Key("backup");
-    outcome == Outcome::Recovered ? json.String(files.backup.string()) : json.Null();
+    outcome == OpenOutcome::Recovered ? json.String(files.backup.string()) : json.Null();
     json.Key("message");
-    outcome == Outcome::Recovered ? json.String(message) : json.Null();
+    outcome == OpenOutcome::Recovered ? json.String(message) : json.Null();
     json.Key("reason");
-    outcome == Outcome::GaveUp ? json.String(reason) : json.Null();
+    outcome == OpenOutcome::GaveUp ? json.String(reason) : json.Null();
     json.Member("units", units.size()).Member("unitListComplete", usable && complete).EndObject();
   } else {
     switch (outcome) {
-      case Outcome::Loaded:
+      case OpenOutcome::Loaded:
         std::cout << "loaded " << files.document.string() << ": " << units.size()
                   << (units.size() == 1 ? " unit\n" : " units\n");
         break;
-      case Outcome::Created:
+      case OpenOutcome::Created:
         std::cout << "created " << files.document.string() << ": a default document (the data directory held none)\n";
         break;
-      case Outcome::Recovered: {
+      case OpenOutcome::Recovered: {
         std::string indented = message;
         for (std::size_t at = indented.find('\n'); at != std::string::npos; at = indented.find('\n', at + 1))
           indented.insert(at + 1, "  ");
@@ -114,17 +73,17 @@ int RunCheck(Context& ctx) {
                   << "a default document replaces it\n";
         break;
       }
-      case Outcome::GaveUp: std::cout << "gave up: " << reason << '\n'; break;
+      case OpenOutcome::GaveUp: std::cout << "gave up: " << reason << '\n'; break;
     }
-    if (schemaWritten) std::cout << "schema written: " << files.schema.string() << '\n';
+    if (report.schemaWritten) std::cout << "schema written: " << files.schema.string() << '\n';
   }
 
   if (usable && !complete) Complain("the unit list is damaged: the library could not read every unit");
-  config.Close();
+  if (!written) Complain("the default document was not written: " + config.saveFailure());
   switch (outcome) {
-    case Outcome::Recovered: return Recovered;
-    case Outcome::GaveUp: return GaveUp;
-    default: return complete ? Success : False;
+    case OpenOutcome::Recovered: return Recovered;
+    case OpenOutcome::GaveUp: return GaveUp;
+    default: return complete && written ? Success : False;
   }
 }
 

@@ -54,15 +54,18 @@ const std::vector<Command>& Commands() {
        "  recovered  the document could not be loaded: it is kept as     exit 3\n"
        "             kvoDevice.xml.bak and a default document replaces it;\n"
        "             the backup's path and the parse error are shown\n"
-       "  gave up    the schema could not be written, or the damaged     exit 4\n"
-       "             document could not be backed up: nothing is loaded\n"
-       "             and the document is left as it was; the reason is shown\n"
-       "Exit status 1 when the document loaded but its unit list is damaged. The\n"
-       "schema is written when it is missing or damaged (\"schema written\").\n\n"
+       "  gave up    the schema could not be written, the document       exit 4\n"
+       "             could not be read, or the damaged document could not be\n"
+       "             backed up: nothing is loaded and the document is left\n"
+       "             as it was; the reason is shown\n"
+       "Exit status 1 when the document loaded but its unit list is damaged, or\n"
+       "the default document could not be written. The schema is written when it\n"
+       "is missing or damaged (\"schema written\").\n\n"
        "example:\n  kvodev --data-dir /srv/kvoRQ check\n"},
       {"schema", {}, "[--print]", OptPrint, false, RunSchema, "write the schema into the data directory, or print it",
        "Writes kvoDevice.xsd, the schema of the document, into the data directory,\n"
-       "replacing the file there.\n\n"
+       "replacing the file there: removes it, then opens the configuration as a host\n"
+       "does, which writes the schema (and a default document when there is none).\n\n"
        "  --print  print it on standard output instead; nothing is written\n\n"
        "example:\n  kvodev schema --print > kvoDevice.xsd\n"},
       {"caps", {}, "[--ini FILE]... [--device N]... [--all-types]", OptIni | OptDevice | OptAllTypes, false, RunCaps,
@@ -129,14 +132,16 @@ void PrintOverview(std::ostream& out) {
          "  --help, -h      this text; 'kvodev COMMAND --help' for one command\n\n"
          "UNIT is a unit id such as U303x0 (device 303, index 0; decimal, no leading\n"
          "zeros); PORT a serial port such as COM3 or COM-5.\n\n"
-         "Changes are saved before kvodev exits. Commands that only read leave the\n"
-         "document byte-for-byte as it was when it loads cleanly.\n\n"
+         "A change is reported only once it is saved. Commands that only read (units,\n"
+         "units exists, ports, drivers) write nothing.\n\n"
          "exit status:\n"
          "  0  success\n"
-         "  1  the library answered false (not added, not listed, not linked, ...)\n"
+         "  1  the library answered false (not added, not listed, not linked, ...),\n"
+         "     or the change was not saved\n"
          "  2  usage error or bad input; nothing was changed\n"
          "  3  check: the document was damaged and replaced (the backup keeps it)\n"
-         "  4  check: gave up, nothing was loaded\n\n"
+         "  4  check: gave up, nothing was loaded\n"
+         "  5  the configuration cannot be loaded; nothing was changed\n\n"
          "example:\n  kvodev --data-dir /srv/kvoRQ units add 303 0\n";
 }
 

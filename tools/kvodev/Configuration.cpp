@@ -1,79 +1,84 @@
 #include "Configuration.h"
 
-#include <iostream>
-#include <vector>
-
+#include "Commands.h"
 #include "Errors.h"
+#include "Utf8.h"
 
 namespace kvodev {
+namespace {
+
+using dev::OpenOutcome;
+
+// The first `count` lines of `text` on one line: the parse error's code, its
+// place and the parser's reason, whose further lines may be long.
+std::string FirstLines(const std::string& text, int count) {
+  std::string line;
+  for (std::size_t from = 0; from != std::string::npos && count-- > 0;) {
+    const std::size_t end = text.find('\n', from);
+    line.append(line.empty() ? "" : "; ").append(text, from, end - from);
+    from = end == std::string::npos ? end : end + 1;
+  }
+  return line;
+}
+
+}  // namespace
+
+std::string ParseMessage(const dev::OpenReport& report) {
+  // The report carries the message a replaced document names:
+  // "Failed to load XML file:\n<the parse error>Default document created instead."
+  constexpr std::string_view kStart = "Failed to load XML file:", kEnd = "Default document created instead.";
+  const std::string reason = EncodeUtf8(report.reason);
+  const std::size_t start = reason.find(kStart);
+  const std::size_t from = start == std::string::npos ? 0 : start + kStart.size();
+  std::string message = reason.substr(from, reason.find(kEnd, from) - from);
+  const std::size_t first = message.find_first_not_of(" \n\r\t");
+  if (first == std::string::npos) return {};
+  message.erase(message.find_last_not_of(" \n\r\t") + 1);
+  return message.substr(first);
+}
 
 Configuration::Configuration(const std::string& dataDir, Access access, bool announce)
-    : files_(fs::path(dataDir)), access_(access), before_(files_.Now()) {
-  io_ = dev::CreateXMLFile();
-  afterOpen_ = files_.Now();
-  if (announce && Recovered())
-    std::cerr << "kvodev: note: " << files_.document.string() << " could not be loaded: it is kept as "
-              << files_.backup.string() << ", and a default document that names the reason replaces it\n";
+    : files_(fs::path(dataDir)),
+      io_(access == Access::ReadOnly ? dev::OpenXMLFileReadOnly() : dev::CreateXMLFile()),
+      report_(dev::GetOpenReport(io_)) {
+  if (announce) Announce(access);
 }
 
-Configuration::~Configuration() {
-  if (io_ != nullptr) Close();
+Configuration::~Configuration() { io_->Release(); }
+
+bool Configuration::loaded() const {
+  return report_.outcome == OpenOutcome::Loaded || report_.outcome == OpenOutcome::Created;
 }
 
-bool Configuration::Created() const {
-  return before_.document.kind == FileState::Missing && afterOpen_.document.kind == FileState::Regular;
+void Configuration::Announce(Access access) const {
+  const std::string document = files_.document.string();
+  if (access == Access::Change && report_.outcome == OpenOutcome::Recovered)
+    Complain("note: " + document + " could not be loaded: it is kept as " + files_.backup.string() +
+             ", and a default document that names the reason replaces it");
+  if (access == Access::ReadOnly && report_.outcome == OpenOutcome::Recovered)
+    Complain(document + " could not be loaded (" + FirstLines(ParseMessage(report_), 3) +
+             "); nothing was changed ('kvodev check' keeps it as the backup and starts a default document)");
+  if (access == Access::ReadOnly && report_.outcome == OpenOutcome::GaveUp)
+    Complain("the configuration cannot be loaded: " + EncodeUtf8(report_.reason) +
+             "; nothing was changed ('kvodev check' tells more)");
 }
 
-bool Configuration::Recovered() const {
-  return before_.document.kind == FileState::Regular && afterOpen_.backup.kind == FileState::Regular &&
-         !(afterOpen_.backup == before_.backup);
-}
-
-bool Configuration::Usable() {
-  if (usable_ < 0) {
-    // An opening that gave up leaves the library without a document: it can
-    // neither list the units nor save. A document whose unit list is damaged
-    // still saves.
-    std::vector<dev::UnitKey> units;
-    usable_ = io_->GetUnitList(units, false) || io_->Save() ? 1 : 0;
-  }
-  return usable_ == 1;
-}
-
-std::string Configuration::FalseHint() {
-  return Usable() ? std::string() : "the configuration could not be opened ('kvodev check' tells why)";
+bool Configuration::Commit(bool answer) {
+  // Saved whatever the answer: an operation that answers false may still have
+  // changed the document (removing a unit adds the missing set list first).
+  saveFailure_ = io_->Save() ? std::string() : EncodeUtf8(dev::GetLastSaveReport(io_).reason);
+  return answer && saveFailure_.empty();
 }
 
 int Configuration::Finish(bool answer, const std::string& reason) {
-  std::string why = answer ? std::string() : FalseHint();
-  if (!answer && why.empty()) why = reason;
-  const std::string path = files_.document.string();
-  if (!Close() && answer) why = "the document could not be saved: " + path;
-  if (!why.empty()) std::cerr << "kvodev: " << why << '\n';
-  return answer && why.empty() ? Success : False;
-}
-
-bool Configuration::Close() {
-  const bool saved = access_ == Access::ReadOnly || io_->Save();
-  io_->Release();
-  io_ = nullptr;
-
-  // The library writes the document again when its object is released. It
-  // writes what it loaded, so a document it wrote itself comes back
-  // byte-identical; a document written by hand or by another program may come
-  // back reformatted, and listing driver files drops empty entries. A command
-  // that only reads must leave the file as it was, so when the document loaded
-  // cleanly (it was there, and no backup was made) and its bytes changed, the
-  // original bytes go back, atomically. A document the library replaced or
-  // created stays as the library wrote it.
-  if (access_ == Access::ReadOnly && before_.document.kind == FileState::Regular && !Recovered()) {
-    const FileState now = FileState::Of(files_.document);
-    std::string error;
-    if (now.kind == FileState::Regular && now.bytes != before_.document.bytes &&
-        !WriteAtomically(files_.document, before_.document.bytes, error))
-      std::cerr << "kvodev: " << error << '\n';
-  }
-  return saved;
+  if (answer) return Success;
+  if (report_.outcome == OpenOutcome::GaveUp)
+    Complain("the configuration could not be opened: " + EncodeUtf8(report_.reason) + " ('kvodev check' tells more)");
+  else if (!saveFailure_.empty())
+    Complain("the change was not saved: " + saveFailure_);
+  else if (!reason.empty())
+    Complain(reason);
+  return False;
 }
 
 }  // namespace kvodev

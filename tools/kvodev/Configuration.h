@@ -1,70 +1,70 @@
-// One opening of the device configuration through the library, with what the
-// opening did to the files of the data directory.
+// One opening of the device configuration through the library, with how the
+// opening ended and whether the last save failed.
 #pragma once
 
+#include <kvodevice/ConfigurationFile.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
+#include <filesystem>
 #include <string>
-
-#include "Files.h"
 
 namespace kvodev {
 
-// The files the library keeps in a data directory, and their states.
+namespace fs = std::filesystem;
+
+// The files the library keeps in a data directory.
 struct ConfigFiles {
   explicit ConfigFiles(const fs::path& dir)
       : document(dir / "kvoDevice.xml"), schema(dir / "kvoDevice.xsd"), backup(dir / "kvoDevice.xml.bak") {}
   fs::path document, schema, backup;
-
-  struct States {
-    FileState document, schema, backup;
-  };
-  States Now() const { return {FileState::Of(document), FileState::Of(schema), FileState::Of(backup)}; }
 };
+
+// The parse error that the report of a damaged document names, one item a
+// line: "parse error: 4c", "in line: 3 col: 14", the parser's reason.
+std::string ParseMessage(const dev::OpenReport& report);
 
 class Configuration {
  public:
-  enum class Access { ReadOnly, Change };
+  enum class Access {
+    ReadOnly,  // writes nothing, ever
+    Change,    // opens as a host does: may write the schema, create or recover the document
+  };
 
   // Opens the configuration of the data directory that the library was given.
-  // With `announce`, says on standard error when the document was replaced.
+  // With `announce`, says on standard error when a ReadOnly opening could not
+  // load the document (see loaded()), or a Change opening replaced it.
   Configuration(const std::string& dataDir, Access access, bool announce = true);
+  // Releases the library's object, which writes only what was not saved yet.
   ~Configuration();
   Configuration(const Configuration&) = delete;
   Configuration& operator=(const Configuration&) = delete;
 
   dev::IDeviceManagerIO* operator->() { return io_; }
   const ConfigFiles& files() const { return files_; }
-  const ConfigFiles::States& before() const { return before_; }
-  const ConfigFiles::States& afterOpen() const { return afterOpen_; }
+  const dev::OpenReport& report() const { return report_; }
+  // Why the last Commit's save failed; empty when it did not.
+  const std::string& saveFailure() const { return saveFailure_; }
 
-  // A document that was not there is there now.
-  bool Created() const;
-  // The document could not be loaded and was kept as the backup.
-  bool Recovered() const;
-  // False when the opening gave up: nothing is loaded, every operation answers false.
-  bool Usable();
-  // Why an operation may have answered false besides its own reason, or empty.
-  std::string FalseHint();
+  // The document loaded, or there was none (an empty configuration).
+  bool loaded() const;
 
-  // Ends a command whose operation answered `answer`: closes the
-  // configuration, and on a false answer (or a failed save) says why on
-  // standard error: the configuration could not be opened, else `reason`
-  // (nothing when it is empty). Returns the exit status.
+  // Saves (nothing is written when nothing changed) and returns whether
+  // `answer` holds and the save succeeded. For Change commands, before any
+  // output that claims the change.
+  bool Commit(bool answer);
+
+  // Ends a command whose operation (with its Commit) answered `answer`. On
+  // false says why on standard error: the opening gave up, else the save
+  // failed, else `reason` (nothing when it is empty). Returns the exit status.
   int Finish(bool answer, const std::string& reason);
 
-  // Releases the library's object, which writes the document once more. A
-  // change is saved first, and a failed save answers false. Reading commands
-  // put back the exact bytes of a document that loaded cleanly (see the .cpp).
-  bool Close();
-
  private:
+  void Announce(Access access) const;
+
   ConfigFiles files_;
-  Access access_;
-  ConfigFiles::States before_;
-  ConfigFiles::States afterOpen_;
-  dev::IDeviceManagerIO* io_ = nullptr;
-  int usable_ = -1;  // unknown until asked
+  dev::IDeviceManagerIO* io_;
+  dev::OpenReport report_;
+  std::string saveFailure_;
 };
 
 }  // namespace kvodev

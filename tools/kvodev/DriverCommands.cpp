@@ -14,6 +14,7 @@ using Access = Configuration::Access;
 
 int RunDrivers(Context& ctx) {
   Configuration config(ctx.dataDir, Access::ReadOnly);
+  if (!config.loaded()) return NotLoaded;
   std::set<std::wstring> files;
   const bool listed = config->GetDriverFiles(files);
   if (ctx.args.json) {
@@ -32,7 +33,7 @@ int RunDrivers(Context& ctx) {
 int RunDriversAdd(Context& ctx) {
   const std::wstring file = Wide(ctx.operands[0], "the driver file name");
   Configuration config(ctx.dataDir, Access::Change);
-  const bool added = config->AddDriverFile(CString(file));
+  const bool added = config.Commit(config->AddDriverFile(CString(file)));
   if (ctx.args.json)
     JsonWriter(std::cout).BeginObject().Member("file", file).Member("added", added).EndObject();
   else if (added)
@@ -44,7 +45,7 @@ int RunDriversAdd(Context& ctx) {
 
 int RunDriversClear(Context& ctx) {
   Configuration config(ctx.dataDir, Access::Change);
-  const bool cleared = config->ClearDriverFiles();
+  const bool cleared = config.Commit(config->ClearDriverFiles());
   if (ctx.args.json)
     JsonWriter(std::cout).BeginObject().Member("cleared", cleared).EndObject();
   else if (cleared)

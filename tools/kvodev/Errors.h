@@ -6,14 +6,15 @@
 
 namespace kvodev {
 
-// Exit statuses. A command whose operation the library answered with false
-// ends with False; check has two more of its own.
+// Exit statuses. A command whose operation the library answered with false,
+// or whose change was not saved, ends with False; check has two more of its own.
 enum Exit : int {
   Success = 0,
   False = 1,
   Usage = 2,      // a usage error or bad input: nothing was changed
   Recovered = 3,  // check: the document was damaged and replaced
   GaveUp = 4,     // check: the configuration could not be opened
+  NotLoaded = 5,  // a reading command: the configuration cannot be loaded; nothing was changed
 };
 
 // Bad input or a usage error: one line for standard error, exit status Usage.

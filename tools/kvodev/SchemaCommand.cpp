@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "Commands.h"
+#include "Configuration.h"
 #include "Errors.h"
 #include "Files.h"
 #include "Json.h"
@@ -27,32 +28,51 @@ std::optional<std::string> GenerateSchema(const Args& args) {
   return ReadFile(scratch.path() / "kvoDevice.xsd");
 }
 
-}  // namespace
-
-int RunSchema(Context& ctx) {
-  if (!ctx.args.print) ctx.dataDir = UseDataDir(ctx.args);
-  const std::optional<std::string> schema = GenerateSchema(ctx.args);
+int PrintSchema(const Args& args) {
+  const std::optional<std::string> schema = GenerateSchema(args);
   if (!schema) {
     Complain("the library wrote no schema");
     return False;
   }
-  if (ctx.args.print) {
-    if (ctx.args.json)
-      JsonWriter(std::cout).BeginObject().Member("schema", *schema).EndObject();
-    else
-      std::cout << *schema;
-    return Success;
+  if (args.json)
+    JsonWriter(std::cout).BeginObject().Member("schema", *schema).EndObject();
+  else
+    std::cout << *schema;
+  return Success;
+}
+
+// Removes the schema file so that the next opening writes it, under the
+// library's lock. Anything but a file or a link in its place stays, and the
+// opening reports it.
+bool RemoveSchema(const fs::path& schema) {
+  std::error_code code;
+  const fs::file_status status = fs::symlink_status(schema, code);
+  if (fs::is_regular_file(status) || fs::is_symlink(status)) fs::remove(schema, code);
+  if (code && code != std::errc::no_such_file_or_directory) {
+    Complain("cannot remove " + schema.string() + ": " + code.message());
+    return false;
   }
+  return true;
+}
+
+}  // namespace
+
+int RunSchema(Context& ctx) {
+  if (ctx.args.print) return PrintSchema(ctx.args);
+  ctx.dataDir = UseDataDir(ctx.args);
   const fs::path target = fs::path(ctx.dataDir) / "kvoDevice.xsd";
-  std::string error;
-  if (!WriteAtomically(target, *schema, error)) {
-    Complain(error);
+  if (!RemoveSchema(target)) return False;
+  const dev::OpenReport report = Configuration(ctx.dataDir, Configuration::Access::Change).report();
+  std::error_code code;
+  const std::uintmax_t bytes = fs::file_size(target, code);
+  if (!report.schemaWritten || code) {
+    Complain(report.reason.empty() ? "the library wrote no schema" : EncodeUtf8(report.reason));
     return False;
   }
   if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("written", target.string()).Member("bytes", schema->size()).EndObject();
+    JsonWriter(std::cout).BeginObject().Member("written", target.string()).Member("bytes", bytes).EndObject();
   else
-    std::cout << "wrote " << target.string() << " (" << schema->size() << " bytes)\n";
+    std::cout << "wrote " << target.string() << " (" << bytes << " bytes)\n";
   return Success;
 }
 

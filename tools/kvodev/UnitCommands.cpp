@@ -16,6 +16,7 @@ void Complain(const std::string& line) { std::cerr << "kvodev: " << line << '\n'
 
 int RunUnits(Context& ctx) {
   Configuration config(ctx.dataDir, Access::ReadOnly);
+  if (!config.loaded()) return NotLoaded;
   std::vector<dev::UnitKey> units;
   const bool complete = config->GetUnitList(units, ctx.args.skipExcluded);
   if (ctx.args.json) {
@@ -43,7 +44,7 @@ int RunUnitsAdd(Context& ctx) {
   const dev::UnitKey unit{static_cast<std::uint16_t>(ParseNumber(ctx.operands[0], 65535, "device number")),
                           static_cast<std::uint16_t>(ParseNumber(ctx.operands[1], 65535, "unit index"))};
   Configuration config(ctx.dataDir, Access::Change);
-  const bool added = config->AddUnit(unit);
+  const bool added = config.Commit(config->AddUnit(unit));
   if (ctx.args.json)
     JsonWriter(std::cout).BeginObject().Member("unit", FormatUnit(unit)).Member("added", added).EndObject();
   else if (added)
@@ -54,7 +55,7 @@ int RunUnitsAdd(Context& ctx) {
 int RunUnitsRemove(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::Change);
-  const bool removed = config->RemoveUnit(unit);
+  const bool removed = config.Commit(config->RemoveUnit(unit));
   if (ctx.args.json)
     JsonWriter(std::cout).BeginObject().Member("unit", FormatUnit(unit)).Member("removed", removed).EndObject();
   else if (removed)
@@ -65,6 +66,7 @@ int RunUnitsRemove(Context& ctx) {
 int RunUnitsExists(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::ReadOnly);
+  if (!config.loaded()) return NotLoaded;
   const bool exists = config->ExistsUnit(unit);
   if (ctx.args.json)
     JsonWriter(std::cout).BeginObject().Member("unit", FormatUnit(unit)).Member("exists", exists).EndObject();
@@ -76,6 +78,7 @@ int RunUnitsExists(Context& ctx) {
 int RunPorts(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::ReadOnly);
+  if (!config.loaded()) return NotLoaded;
   std::vector<dev::PortAddress> ports;
   const bool complete = config->GetUnitPorts(unit, ports);
   const auto type = [](const dev::PortAddress& port) { return port.portType == dev::PortSerial ? "serial" : "other"; };
@@ -104,7 +107,7 @@ int RunUnlink(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   const dev::PortAddress port = ParsePort(ctx.operands[1]);
   Configuration config(ctx.dataDir, Access::Change);
-  const bool unlinked = config->UnlinkUnitPort(unit, port);
+  const bool unlinked = config.Commit(config->UnlinkUnitPort(unit, port));
   if (ctx.args.json)
     JsonWriter(std::cout)
         .BeginObject()
