@@ -71,7 +71,7 @@ bool CXMLFile::MergeWithFile(platform::FileError& error) {
   return true;
 }
 
-bool CXMLFile::WriteDocument(platform::FileError& error) {
+bool CXMLFile::WriteDocument(platform::FileError& error, History::Reason reason) {
   std::string bytes;
   try {
     bytes = m_dom.Serialize();
@@ -79,6 +79,11 @@ bool CXMLFile::WriteDocument(platform::FileError& error) {
     error = {};
     return false;
   }
+  // The version this write replaces; whether it could be kept does not matter to the write.
+  std::wstring target;
+  platform::FileError ignored;
+  if (platform::ResolveLinks(m_path.str(), target, ignored))
+    history_.Keep(target, platform::StatPath(target), reason, ignored);
   platform::FileStamp written;
   if (!platform::ReplaceFileAtomically(m_path.str(), bytes, m_writeOptions, &error, &written)) return false;
   Remember(written, bytes);

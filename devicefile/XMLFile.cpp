@@ -21,7 +21,10 @@ constexpr const wchar_t* kSchemaInstanceNamespace = L"http://www.w3.org/2001/XML
 
 IDeviceManagerIO* CreateXMLFile() { return new CXMLFile(); }
 
-CXMLFile::CXMLFile(Access access) : CXMLDOMDocument(GetDocumentPath()), access_(access) {
+CXMLFile::CXMLFile(Access access)
+    : CXMLDOMDocument(GetDocumentPath()),
+      access_(access),
+      history_(GetDataDirectory().str(), History::KeepFromEnvironment()) {
   m_writeOptions.followLink = true;  // a linked document stays linked
   access_ == Access::ReadOnly ? OpenReadOnly() : Open();
 }
@@ -181,9 +184,11 @@ bool CXMLFile::CreateDefaultDocument(CString* message) {
   } catch (const _com_error&) {
     return false;
   }
-  // A write that fails now is tried again by the next save.
+  // A write that fails now is tried again by the next save. The damaged file
+  // it replaces goes into the history too.
   platform::FileError ignored;
-  unwritten_ = access_ == Access::ReadOnly || !WriteDocument(ignored);
+  unwritten_ = access_ == Access::ReadOnly ||
+               !WriteDocument(ignored, message != nullptr ? History::Reason::Recovery : History::Reason::Save);
   return true;
 }
 

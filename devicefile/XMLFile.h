@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "devicefile/History.h"
 #include "host/XMLDOMDocument.h"
 #include "platform/files.h"
 
@@ -88,8 +89,9 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   // Loads the file another writer saved and makes the journal's changes on it.
   bool MergeWithFile(platform::FileError& error);
   // Writes the DOM over the document file (through a link, keeping the file's
-  // permissions); remembers what it wrote.
-  bool WriteDocument(platform::FileError& error);
+  // permissions), after keeping the file it replaces in the history for
+  // `reason`; remembers what it wrote.
+  bool WriteDocument(platform::FileError& error, History::Reason reason = History::Reason::Save);
   void Remember(const platform::FileStamp& stamp, std::string_view bytes);
   bool SaveFailed(const platform::FileError& error, const wchar_t* what);
 
@@ -108,6 +110,7 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   bool RemoveAll(const platform::xml::NodeList& nodes);
 
   const Access access_;
+  History history_;
   OpenReport openReport_;
   SaveReport saveReport_;
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -11,5 +12,9 @@ std::int64_t CoarseMonotonicMs();
 
 // The wall-clock time in nanoseconds since 1970, comparable with file times.
 std::int64_t RealTimeNs();
+
+// `ns` since 1970 as UTC "YYYYMMDDTHHMMSS.nnnnnnnnnZ": fixed width, so that
+// such texts sort as the times they stand for.
+std::string UtcTimestamp(std::int64_t ns);
 
 }  // namespace platform

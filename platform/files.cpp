@@ -286,6 +286,39 @@ int RemoveAbandonedTemporaries(std::wstring_view path) {
   return removed;
 }
 
+bool LinkFile(std::wstring_view from, std::wstring_view to, FileError& error) {
+  const std::string source = NativePath(from), target = NativePath(to);
+  if (Files().Link(source.c_str(), target.c_str()) == 0) return true;
+  error = Failed("link", target);
+  return false;
+}
+
+bool MakeDirectory(std::wstring_view path, FileError& error) {
+  const std::string native = NativePath(path);
+  if (Files().Mkdir(native.c_str(), 0777) == 0 || errno == EEXIST) return true;
+  error = Failed("create the directory", native);
+  return false;
+}
+
+bool RemoveFile(std::wstring_view path, FileError& error) {
+  const std::string native = NativePath(path);
+  if (Files().Unlink(native.c_str()) == 0) return true;
+  error = Failed("remove", native);
+  return false;
+}
+
+bool ListDirectory(std::wstring_view path, std::vector<std::wstring>& names, FileError& error) {
+  const std::string native = NativePath(path);
+  std::vector<std::string> found;
+  if (Files().ListDirectory(native.c_str(), found) != 0) {
+    error = Failed("list", native);
+    return false;
+  }
+  names.clear();
+  for (const std::string& name : found) names.push_back(WidePath(name));
+  return true;
+}
+
 FileLock::FileLock(std::wstring_view path) {
   const std::string native = NativePath(path);
   // No link is followed: a planted link must not make this process create or open files elsewhere.

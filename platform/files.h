@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -90,6 +91,14 @@ bool ResolveLinks(std::wstring_view path, std::wstring& target, FileError& error
 // regular files). Call with the directory's FileLock held, so that no live
 // save is among them. Returns how many were removed.
 int RemoveAbandonedTemporaries(std::wstring_view path);
+
+// Small file operations through the seam; false with `error` on failure.
+// LinkFile makes a hard link `to` of `from` (it never follows a link at `to`).
+bool LinkFile(std::wstring_view from, std::wstring_view to, FileError& error);
+bool MakeDirectory(std::wstring_view path, FileError& error);  // 0777 less the umask; true when it exists
+bool RemoveFile(std::wstring_view path, FileError& error);
+// The names in a directory, without "." and "..", in no particular order.
+bool ListDirectory(std::wstring_view path, std::vector<std::wstring>& names, FileError& error);
 
 // An exclusive advisory lock (flock) on the file at `path`, created (0666 less
 // the umask) when missing, held until destruction. Waits while another holder

@@ -25,14 +25,16 @@ int TemporaryFiles(const fs::path& dir) {
   return count;
 }
 
-// Adds units {1, n}, {1, n + 1}, ... and saves after each, until killed.
-[[noreturn]] void SaveForever() {
+// Adds units {1, n}, {1, n + 1}, ... and saves after each, until killed; says
+// on `started` when the first save is done.
+[[noreturn]] void SaveForever(int started) {
   dev::IDeviceManagerIO* io = dev::CreateXMLFile();
   std::vector<dev::UnitKey> units;
   io->GetUnitList(units, false);
   for (auto next = static_cast<std::uint16_t>(units.size());; ++next) {
     io->AddUnit({1, next});
     io->Save();
+    if (started >= 0 && ::write(std::exchange(started, -1), "s", 1) < 0) ::_exit(3);
   }
 }
 
@@ -43,10 +45,18 @@ TEST(CrashSafety, KilledSavesLeaveAWholeVersion) {
   std::size_t lastCount = 0;
   int kills = 0;
   for (; kills < 200; ++kills) {
+    // The kill comes at a random moment after the child's first save, which
+    // on a loaded machine may take longer than the saves after it.
+    int started[2];
+    ASSERT_EQ(::pipe(started), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
-    if (child == 0) SaveForever();
-    std::this_thread::sleep_for(std::chrono::microseconds(1000 + random() % 15000));
+    if (child == 0) SaveForever(started[1]);
+    ::close(started[1]);
+    char byte;
+    ASSERT_EQ(::read(started[0], &byte, 1), 1) << "the child ended before its first save";
+    ::close(started[0]);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 15000));
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);

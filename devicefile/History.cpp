@@ -1,0 +1,83 @@
+#include "devicefile/History.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace dev {
+namespace {
+
+constexpr std::size_t kDefaultKeep = 20;
+// "YYYYMMDDTHHMMSS.nnnnnnnnnZ-"
+constexpr std::size_t kTimeLength = 27;
+
+const wchar_t* Why(History::Reason reason) {
+  switch (reason) {
+    case History::Reason::Save: return L"save";
+    case History::Reason::Recovery: return L"recovery";
+    case History::Reason::Restore: return L"restore";
+  }
+  return L"save";
+}
+
+// A name this history gave: its own files only are ever dropped.
+bool IsVersionName(const std::wstring& name) {
+  return name.size() > kTimeLength + 4 && name[8] == L'T' && name[kTimeLength - 1] == L'-' &&
+         name.ends_with(L".xml") && std::all_of(name.begin(), name.begin() + 8, [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+}  // namespace
+
+History::History(std::wstring dataDirectory, std::size_t keep)
+    : folder_(std::move(dataDirectory) + L"/kvoDevice.history"), keep_(keep) {}
+
+std::size_t History::KeepFromEnvironment() {
+  const char* text = std::getenv("KVO_HISTORY");
+  if (text == nullptr) return kDefaultKeep;
+  std::size_t keep = 0;
+  const char* end = text + std::char_traits<char>::length(text);
+  const auto [last, error] = std::from_chars(text, end, keep);
+  return error == std::errc() && last == end && last != text ? keep : kDefaultKeep;
+}
+
+bool History::Keep(const std::wstring& document, const platform::FileStamp& stamp, Reason reason,
+                   platform::FileError& error) {
+  if (keep_ == 0 || stamp.kind != platform::FileStamp::Kind::File) return true;
+  if (!platform::MakeDirectory(folder_, error)) return false;
+  const std::string time = platform::UtcTimestamp(platform::RealTimeNs());
+  const std::wstring base = folder_ + L"/" + std::wstring(time.begin(), time.end()) + L"-" + Why(reason);
+  std::wstring version = base + L".xml";
+  // Two versions in the same nanosecond get a number.
+  for (int n = 2; platform::StatPath(version).kind != platform::FileStamp::Kind::Missing; ++n)
+    version = base + L"-" + std::to_wstring(n) + L".xml";
+  if (!platform::LinkFile(document, version, error)) {
+    // A file system without hard links, or the document on another one: a copy.
+    const platform::FileContent content = platform::ReadWholeFile(document);
+    platform::WriteOptions options;
+    options.permissions = platform::Permissions::Like;
+    options.like = stamp;
+    if (!content.readable) {
+      error = content.error;
+      return false;
+    }
+    if (!platform::ReplaceFileAtomically(version, content.bytes, options, &error)) return false;
+  }
+  DropOldest();
+  return true;
+}
+
+void History::DropOldest() {
+  std::vector<std::wstring> names;
+  platform::FileError ignored;
+  if (!platform::ListDirectory(folder_, names, ignored)) return;
+  std::erase_if(names, [](const std::wstring& name) { return !IsVersionName(name); });
+  if (names.size() <= keep_) return;
+  std::sort(names.begin(), names.end());
+  for (std::size_t i = 0; i + keep_ < names.size(); ++i) platform::RemoveFile(folder_ + L"/" + names[i], ignored);
+}
+
+}  // namespace dev
