@@ -7,6 +7,20 @@ namespace dev {
 
 IDeviceManagerIO* OpenXMLFileReadOnly() { return new CXMLFile(CXMLFile::Access::ReadOnly); }
 
+OpenReport DryRunOpen() { return CXMLFile(CXMLFile::Access::ReadOnly).openReport(); }
+
+int RepairLinks(IDeviceManagerIO* io) {
+  auto* file = dynamic_cast<CXMLFile*>(io);
+  return file != nullptr ? file->RepairLinks() : -1;
+}
+
+std::vector<HistoryVersion> ListHistory() { return CXMLFile::ListHistory(); }
+
+bool RestoreXMLFile(const std::wstring& version, SaveReport* report) {
+  SaveReport ignored;
+  return CXMLFile::Restore(version, report != nullptr ? *report : ignored);
+}
+
 OpenReport GetOpenReport(const IDeviceManagerIO* io) {
   const auto* file = dynamic_cast<const CXMLFile*>(io);
   return file != nullptr ? file->openReport() : OpenReport{};

@@ -70,13 +70,31 @@ bool History::Keep(const std::wstring& document, const platform::FileStamp& stam
   return true;
 }
 
-void History::DropOldest() {
+std::vector<std::wstring> History::Names() const {
   std::vector<std::wstring> names;
   platform::FileError ignored;
-  if (!platform::ListDirectory(folder_, names, ignored)) return;
+  if (!platform::ListDirectory(folder_, names, ignored)) return {};
   std::erase_if(names, [](const std::wstring& name) { return !IsVersionName(name); });
-  if (names.size() <= keep_) return;
   std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<HistoryVersion> History::List() const {
+  std::vector<HistoryVersion> versions;
+  for (const std::wstring& name : Names()) {
+    HistoryVersion& version = versions.emplace_back();
+    version.path = folder_ + L"/" + name;
+    version.time = name.substr(0, kTimeLength - 1);
+    const std::size_t end = name.find_first_of(L"-.", kTimeLength);
+    version.reason = name.substr(kTimeLength, end - kTimeLength);
+    version.size = platform::StatPath(version.path).size;
+  }
+  return versions;
+}
+
+void History::DropOldest() {
+  const std::vector<std::wstring> names = Names();
+  platform::FileError ignored;
   for (std::size_t i = 0; i + keep_ < names.size(); ++i) platform::RemoveFile(folder_ + L"/" + names[i], ignored);
 }
 

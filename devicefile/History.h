@@ -6,8 +6,11 @@
 // than the document was.
 #pragma once
 
+#include <kvodevice/ConfigurationFile.h>
+
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -28,9 +31,13 @@ class History {
   // version is worth less than the save that replaces it.
   bool Keep(const std::wstring& document, const platform::FileStamp& stamp, Reason reason, platform::FileError& error);
 
+  // The versions kept, oldest first.
+  std::vector<HistoryVersion> List() const;
   const std::wstring& folder() const noexcept { return folder_; }
 
  private:
+  // The names of the versions, oldest first.
+  std::vector<std::wstring> Names() const;
   void DropOldest();
 
   std::wstring folder_;

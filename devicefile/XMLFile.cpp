@@ -82,9 +82,9 @@ bool CXMLFile::Open() {
     return GiveUp(error, L"the damaged document cannot be backed up");
   }
   Remember(content.stamp, content.bytes);
-  openReport_.outcome = OpenOutcome::Recovered;
+  const platform::xml::ParseError damage = m_dom.LastParseError();
   const bool created = CreateDefaultDocument(&message);
-  openReport_.reason = message.str();
+  ReportDamage(damage, message);
   return created;
 }
 
@@ -92,7 +92,7 @@ bool CXMLFile::OpenReadOnly() {
   openReport_.readOnly = true;
   // The schema this library writes, from memory: a missing or damaged schema
   // file changes nothing, as an ordinary opening would write it anew.
-  m_dom.SetSchemaText(kFileTitle + std::wstring(L".xsd"), CXMLDeviceSchema(GetSchemaPath()).Serialized());
+  m_dom.SetSchemaText(kFileTitle + std::wstring(L".xsd"), SchemaText());
   platform::FileContent content;
   platform::FileError error;
   switch (LoadDocumentFile(m_dom, content, error, false)) {
@@ -104,10 +104,10 @@ bool CXMLFile::OpenReadOnly() {
       openReport_.outcome = OpenOutcome::Created;
       return CreateDefaultDocument(nullptr);
     case FileLoad::Damaged: {
-      CString message = ParseErrorMessage(m_dom) + L"Default document created instead.";
+      const CString message = ParseErrorMessage(m_dom) + L"Default document created instead.";
+      const platform::xml::ParseError damage = m_dom.LastParseError();
       GiveUp({}, L"");
-      openReport_.outcome = OpenOutcome::Recovered;
-      openReport_.reason = message.str();
+      ReportDamage(damage, message);
       return false;
     }
     default:
@@ -142,6 +142,15 @@ CString CXMLFile::ParseErrorMessage(const platform::xml::Document& dom) {
   message.Format(L"\nFailed to load XML file:\nparse error: %x\nin line: %d col: %d\n%ls", error.errorCode, error.line,
                  error.linepos, error.reason.c_str());
   return message;
+}
+
+void CXMLFile::ReportDamage(const platform::xml::ParseError& error, const CString& message) {
+  openReport_.outcome = OpenOutcome::Recovered;
+  openReport_.reason = message.str();
+  openReport_.parseError = error.errorCode;
+  openReport_.line = error.line;
+  openReport_.column = error.linepos;
+  openReport_.parseErrorKind = platform::xml::ExplainErrorCode(error.errorCode);
 }
 
 bool CXMLFile::BackUpDamagedDocument(const platform::FileContent& content, const CString& message,
@@ -191,6 +200,8 @@ bool CXMLFile::CreateDefaultDocument(CString* message) {
                !WriteDocument(ignored, message != nullptr ? History::Reason::Recovery : History::Reason::Save);
   return true;
 }
+
+std::string CXMLFile::SchemaText() { return CXMLDeviceSchema(GetSchemaPath()).Serialized(); }
 
 bool CXMLFile::WriteSchema(platform::FileError* error) {
   try {

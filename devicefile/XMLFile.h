@@ -38,6 +38,11 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   const OpenReport& openReport() const noexcept { return openReport_; }
   const SaveReport& saveReport() const noexcept { return saveReport_; }
 
+  // See the functions of the same names in ConfigurationFile.h.
+  int RepairLinks();
+  static std::vector<HistoryVersion> ListHistory();
+  static bool Restore(const std::wstring& version, SaveReport& report);
+
  private:
   // What reading and loading the document file came to.
   enum class FileLoad { Loaded, Missing, Unreadable, Damaged, SchemaUnwritable };
@@ -58,6 +63,10 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   bool GiveUp(const platform::FileError& error, const wchar_t* what);
   // The message a recovery writes, from the last load of `dom`.
   static CString ParseErrorMessage(const platform::xml::Document& dom);
+  // The opening found the document damaged: the report gets the error and the message.
+  void ReportDamage(const platform::xml::ParseError& error, const CString& message);
+  // The schema this library writes, as text, for validating without the file.
+  static std::string SchemaText();
   static CString GetDataDirectory();
   static CString GetDocumentPath();
   static CString GetSchemaPath();
@@ -95,6 +104,7 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   void Remember(const platform::FileStamp& stamp, std::string_view bytes);
   bool SaveFailed(const platform::FileError& error, const wchar_t* what);
 
+  int RepairLinksInDocument();
   // Fills `files` with the driver file names and deletes the empty entries.
   bool ListDriverFiles(std::set<std::wstring>& files);
 

@@ -1,6 +1,7 @@
 // The configuration service beyond IDeviceManagerIO, whose slots stay as they
-// are: an opening that writes nothing, how an opening ended, and why the last
-// save failed. The report functions take the object the host already holds.
+// are: an opening that writes nothing, how an opening ended, why the last save
+// failed, the history of replaced versions, a restore, and a repair of links.
+// The functions that take an object take the one the host already holds.
 #pragma once
 
 #include <kvodevice/Export.h>
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace dev {
 
@@ -26,6 +28,11 @@ struct OpenReport {
   std::wstring reason;
   // GaveUp: the errno of the file call that failed (0 when none did).
   int systemError = 0;
+  // Recovered: the parse error that made the document count as damaged, its
+  // place, and its kind in words ("the document breaks the schema", ...).
+  std::uint32_t parseError = 0;
+  int line = 0, column = 0;
+  std::wstring parseErrorKind;
   // The schema was (re)written during the opening.
   bool schemaWritten = false;
   // Opened by OpenXMLFileReadOnly: the outcome is what CreateXMLFile would
@@ -42,6 +49,10 @@ struct OpenReport {
 // Recovered with the message a recovery would write). Call Release when done.
 KVO_DEVICE_API IDeviceManagerIO* OpenXMLFileReadOnly();
 
+// What CreateXMLFile would do with the files as they are now, without doing
+// it: the report of an OpenXMLFileReadOnly. Changes nothing.
+KVO_DEVICE_API OpenReport DryRunOpen();
+
 // How the opening of `io` ended. For an object that CreateXMLFile did not make
 // (or null): GaveUp with an empty reason. Reads nothing from disk.
 KVO_DEVICE_API OpenReport GetOpenReport(const IDeviceManagerIO* io);
@@ -56,5 +67,33 @@ struct SaveReport {
 // Why the last save of `io` failed; a save that had nothing to write, or wrote,
 // clears it. Reads nothing from disk.
 KVO_DEVICE_API SaveReport GetLastSaveReport(const IDeviceManagerIO* io);
+
+// Makes the links of the document in memory agree with what GetUnitPorts
+// answers, which reads the port side: a link on the port side only gets its
+// unit side; a link on the unit side only, and a link to a port or unit that
+// is not there (set memberships included), goes. A change like any other:
+// Save writes it. Returns how many links were added or removed; -1 when `io`
+// holds no document.
+KVO_DEVICE_API int RepairLinks(IDeviceManagerIO* io);
+
+// One replaced version of the document, kept in "kvoDevice.history".
+struct HistoryVersion {
+  std::wstring path;
+  std::wstring time;    // UTC, "YYYYMMDDTHHMMSS.nnnnnnnnnZ": when it was replaced
+  std::wstring reason;  // "save", "recovery" or "restore"
+  std::uint64_t size = 0;
+};
+
+// The versions kept for the data directory's document, oldest first. Reads
+// only the folder.
+KVO_DEVICE_API std::vector<HistoryVersion> ListHistory();
+
+// Puts the document file at `version` (a version from the history, or any
+// copy) back as the data directory's document, under the writers' lock: it
+// must be readable and valid; the current document is kept in the history
+// first (reason "restore"). The new file keeps the document's permissions. An
+// object open meanwhile merges its changes into it when it saves. False, with
+// `report` saying why, when nothing was changed.
+KVO_DEVICE_API bool RestoreXMLFile(const std::wstring& version, SaveReport* report);
 
 }  // namespace dev

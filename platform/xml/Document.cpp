@@ -15,7 +15,9 @@ using com::_com_error;
 
 // No network, no messages on the console (errors are read from the context),
 // and whitespace between elements dropped as the original platform drops it.
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
+// Lines beyond 65535 counted as they are (XML_PARSE_BIG_LINES), for messages.
+constexpr int kParseOptions =
+    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS | XML_PARSE_BIG_LINES;
 const auto* const kSchemaInstance = reinterpret_cast<const xmlChar*>("http://www.w3.org/2001/XMLSchema-instance");
 
 using ParserPtr = Owned<xmlParserCtxt, xmlFreeParserCtxt>;
@@ -302,6 +304,18 @@ Node Document::CreateTextNode(std::wstring_view text) const {
   DocumentData& data = *state_->data;
   return data.Wrap(data.Adopt(Allocated(
       xmlNewDocTextLen(data.doc(), reinterpret_cast<const xmlChar*>(utf8.data()), static_cast<int>(utf8.size())))));
+}
+
+std::wstring ExplainErrorCode(std::uint32_t code) {
+  // libxml2 numbers its errors by module: the I/O layer, the schema
+  // validator, the schema parser; the parser's own errors lie below them.
+  if (code == 0) return L"no error";
+  if (code >= XML_IO_UNKNOWN && code < XML_XINCLUDE_RECURSION) return L"the file cannot be read";
+  if (code >= XML_SCHEMAV_NOROOT && code <= XML_SCHEMAV_MISC) return L"the document breaks the schema";
+  if ((code >= XML_SCHEMAP_PREFIX_UNDEFINED && code < XML_SCHEMAV_NOROOT) || code >= XML_SCHEMAP_SRC_SIMPLE_TYPE_1)
+    return L"the schema is not usable";
+  if (code < XML_IO_UNKNOWN) return L"the document is not well-formed XML";
+  return L"the document cannot be loaded";
 }
 
 DocumentData::~DocumentData() {

@@ -35,6 +35,8 @@ class Node {
   bool IsText() const;
   // Qualified name of an element ("xs:schema"); "#comment", "#text", "#document" otherwise.
   std::wstring Name() const;
+  // The line of the file the node was read from; 0 for a node made in memory.
+  int Line() const;
 
   Node Parent() const;
   Node FirstChild() const;
@@ -154,6 +156,11 @@ class Document {
   struct State;
   std::shared_ptr<State> state_;
 };
+
+// What a libxml2 error number stands for, in words: "the file cannot be
+// read", "the document is not well-formed XML", "the document breaks the
+// schema", "the schema is not usable".
+std::wstring ExplainErrorCode(std::uint32_t code);
 
 // XML 1.0 text: only characters of the Char production, no U+0000.
 bool IsXmlText(std::wstring_view text);

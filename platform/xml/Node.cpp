@@ -69,6 +69,11 @@ std::wstring Node::Name() const {
   }
 }
 
+int Node::Line() const {
+  const long line = xmlGetLineNo(Checked());
+  return line > 0 ? static_cast<int>(line) : 0;
+}
+
 Node Node::Parent() const { return document_->Wrap(Checked()->parent); }
 Node Node::FirstChild() const { return document_->Wrap(Checked()->children); }
 Node Node::NextSibling() const { return document_->Wrap(Checked()->next); }

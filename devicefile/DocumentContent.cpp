@@ -1,0 +1,183 @@
+// What a document file holds and what is wrong in it, for diagnosis.
+#include <kvodevice/ConfigurationContent.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "devicefile/DocumentLinks.h"
+#include "devicefile/UnitId.h"
+#include "devicefile/XMLNames.h"
+#include "platform/files.h"
+#include "schema/XMLDeviceSchema.h"
+
+namespace dev {
+namespace {
+
+using platform::xml::Node;
+
+std::wstring Attribute(const Node& node, const CString& name) {
+  return node.GetAttribute(name.str()).value_or(std::wstring());
+}
+
+std::wstring ChildText(const Node& parent, const CString& name) {
+  const Node child = parent.ChildElement(name.str());
+  return child ? child.Text() : std::wstring();
+}
+
+// The elements named `name` among the children of `parent`, in order.
+std::vector<Node> Children(const Node& parent, const CString& name) {
+  std::vector<Node> children;
+  if (!parent) return children;
+  for (Node child = parent.FirstChild(); child; child = child.NextSibling())
+    if (child.IsElement() && child.Name() == name.str()) children.push_back(child);
+  return children;
+}
+
+std::vector<std::wstring> ItemIds(const Node& parent, const CString& name) {
+  std::vector<std::wstring> ids;
+  for (const Node& link : Children(parent, name)) ids.push_back(Attribute(link, XMLNames.ItemID));
+  return ids;
+}
+
+}  // namespace
+
+void ReadTree(const Node& devices, DocumentContent& content) {
+  for (const Node& unit : Children(devices.ChildElement(XMLNames.UnitList.str()), XMLNames.Unit)) {
+    UnitEntry& entry = content.units.emplace_back();
+    const std::optional<std::wstring> id = unit.GetAttribute(XMLNames.UnitID.str());
+    entry.hasId = id.has_value();
+    entry.id = id.value_or(std::wstring());
+    entry.setup = Attribute(unit, XMLNames.setup);
+    entry.driver = ChildText(unit, XMLNames.Driver);
+    entry.model = ChildText(unit, XMLNames.Model);
+    entry.name = ChildText(unit, XMLNames.UnitName);
+    entry.serialNo = ChildText(unit, XMLNames.SerialNo);
+    entry.ports = ItemIds(unit, XMLNames.LinkedInterface);
+    entry.line = unit.Line();
+  }
+  if (const Node interfaces = devices.ChildElement(XMLNames.Interfaces.str()))
+    for (Node kind = interfaces.FirstChild(); kind; kind = kind.NextSibling())
+      for (Node port = kind.IsElement() ? kind.FirstChild() : Node(); port; port = port.NextSibling())
+        if (port.IsElement())
+          content.ports.push_back({kind.Name(), Attribute(port, XMLNames.PortNo), ItemIds(port, XMLNames.LinkedUnit),
+                                   port.Line()});
+  for (const Node& file : Children(devices.ChildElement(XMLNames.DriverList.str()), XMLNames.File))
+    content.drivers.push_back({file.Text(), file.Line()});
+  if (const Node sets = devices.ChildElement(XMLNames.Sets.str())) {
+    content.hasSets = true;
+    content.activeSet = Attribute(sets.ChildElement(XMLNames.ActiveSet.str()), XMLNames.Name);
+    for (const Node& set : Children(sets, XMLNames.Set))
+      content.sets.push_back(
+          {Attribute(set, XMLNames.Name), ChildText(set, XMLNames.Comment), ItemIds(set, XMLNames.LinkedUnit), set.Line()});
+  }
+}
+
+namespace {
+
+void Find(DocumentContent& content, FindingKind kind, int line, const std::wstring& text) {
+  content.findings.push_back({kind, line, text});
+}
+
+void FindUnitIdProblems(DocumentContent& content) {
+  std::set<std::wstring> seen;
+  for (const UnitEntry& unit : content.units) {
+    if (!unit.hasId) {
+      Find(content, FindingKind::UnitWithoutId, unit.line, L"a unit without UnitID");
+    } else if (FormatUnitID(ParseUnitID(unit.id.c_str())).str() != unit.id) {
+      Find(content, FindingKind::MalformedUnitId, unit.line,
+           L"the unit id " + unit.id + L" names no unit (U<device>x<index>, both 0 to 65535 without leading zeros)");
+    } else if (!seen.insert(unit.id).second) {
+      Find(content, FindingKind::DuplicateUnitId, unit.line, L"the unit id " + unit.id + L" is there twice");
+    }
+  }
+}
+
+void FindLinkProblems(DocumentContent& content) {
+  const LinkMap links(content);
+  for (const UnitEntry& unit : content.units)
+    for (const std::wstring& port : unit.ports) {
+      if (!links.HasPort(port))
+        Find(content, FindingKind::LinkToMissingPort, unit.line, unit.id + L" links to the port " + port + L", which is not there");
+      else if (!links.PortLinks(port, unit.id))
+        Find(content, FindingKind::UnitSideOnly, unit.line,
+             unit.id + L" links to " + port + L", which does not link back (the unit side only)");
+    }
+  for (const PortEntry& port : content.ports)
+    for (const std::wstring& unit : port.units) {
+      if (!links.HasUnit(unit))
+        Find(content, FindingKind::LinkToMissingUnit, port.line, port.portNo + L" links to the unit " + unit + L", which is not there");
+      else if (!links.UnitLinks(unit, port.portNo))
+        Find(content, FindingKind::PortSideOnly, port.line,
+             port.portNo + L" links to " + unit + L", which does not link back (the port side only)");
+    }
+  for (const SetEntry& set : content.sets)
+    for (const std::wstring& unit : set.members)
+      if (!links.HasUnit(unit))
+        Find(content, FindingKind::LinkToMissingUnit, set.line,
+             L"the set \"" + set.name + L"\" holds the unit " + unit + L", which is not there");
+}
+
+void FindDriverCaseTwins(DocumentContent& content) {
+  std::map<std::wstring, std::wstring> byLowerCase;
+  for (const DriverEntry& driver : content.drivers) {
+    std::wstring lower = driver.file;
+    for (wchar_t& c : lower)
+      if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    const auto [first, added] = byLowerCase.try_emplace(lower, driver.file);
+    if (!added && first->second != driver.file)
+      Find(content, FindingKind::DriverCaseTwin, driver.line,
+           L"the driver file " + driver.file + L" differs from " + first->second + L" only in letter case");
+  }
+}
+
+void SetError(DocumentContent& content, const platform::xml::ParseError& error) {
+  content.errorCode = error.errorCode;
+  content.errorLine = error.line;
+  content.errorColumn = error.linepos;
+  content.errorReason = error.reason;
+  content.errorReason.erase(content.errorReason.find_last_not_of(L" \n") + 1);
+  content.errorKind = platform::xml::ExplainErrorCode(error.errorCode);
+}
+
+}  // namespace
+
+DocumentContent ReadDocumentContent(const std::wstring& path) {
+  DocumentContent content;
+  try {
+    const platform::FileContent file = platform::ReadWholeFile(path);
+    platform::xml::Document document = platform::xml::Document::Create();
+    document.SetValidateOnParse(false);
+    if (!file.readable) {
+      document.Load(path);  // the record of why it cannot be read
+      SetError(content, document.LastParseError());
+      return content;
+    }
+    content.read = true;
+    if (!document.LoadBytes(file.bytes, path)) {
+      SetError(content, document.LastParseError());
+      return content;
+    }
+    content.wellFormed = true;
+    ReadTree(document.DocumentElement(), content);
+
+    // Validated as an opening validates, against the schema the library writes.
+    platform::xml::Document validated = platform::xml::Document::Create();
+    validated.SetSchemaText(L"kvoDevice.xsd", CXMLDeviceSchema(L"kvoDevice.xsd").Serialized());
+    content.valid = validated.LoadBytes(file.bytes, path);
+    if (!content.valid) {
+      SetError(content, validated.LastParseError());
+      Find(content, FindingKind::NotValid, content.errorLine, content.errorKind + L": " + content.errorReason);
+    }
+    FindUnitIdProblems(content);
+    FindLinkProblems(content);
+    FindDriverCaseTwins(content);
+    std::stable_sort(content.findings.begin(), content.findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+  } catch (...) {
+    content.errorReason = L"the document could not be read";
+  }
+  return content;
+}
+
+}  // namespace dev

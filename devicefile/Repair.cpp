@@ -1,0 +1,106 @@
+// Repairing links, and restoring a version of the document.
+#include <set>
+#include <utility>
+
+#include "devicefile/DocumentLinks.h"
+#include "devicefile/XMLFile.h"
+#include "devicefile/XMLNames.h"
+
+namespace dev {
+
+int CXMLFile::RepairLinks() {
+  if (!isDOMReady()) return -1;
+  int repaired = 0;
+  Journaled([this, &repaired] { return (repaired = RepairLinksInDocument()) >= 0; },
+            [this] { return RepairLinksInDocument() >= 0; });
+  return repaired;
+}
+
+int CXMLFile::RepairLinksInDocument() {
+  int repaired = 0;
+  try {
+    const Node devices = m_dom.DocumentElement();
+    DocumentContent content;
+    ReadTree(devices, content);
+    const LinkMap links(content);  // the links as they were before any repair
+    const auto remove = [&](const Node& link) {
+      if (link.Parent().RemoveChild(link)) ++repaired;
+    };
+    // Each child `name` of `parent` whose ItemID `keep` refuses goes.
+    const auto sweep = [&](const Node& parent, const CString& name, const auto& keep) {
+      std::vector<Node> doomed;
+      for (Node child = parent.FirstChild(); child; child = child.NextSibling())
+        if (child.IsElement() && child.Name() == name.str() &&
+            !keep(child.GetAttribute(XMLNames.ItemID.str()).value_or(L"")))
+          doomed.push_back(child);
+      for (const Node& link : doomed) remove(link);
+    };
+    std::unordered_map<std::wstring, Node> units;
+    std::set<std::pair<std::wstring, std::wstring>> added;
+    if (const Node list = devices.ChildElement(XMLNames.UnitList.str()))
+      for (Node unit = list.FirstChild(); unit; unit = unit.NextSibling())
+        if (const auto id = unit.GetAttribute(XMLNames.UnitID.str()); id && unit.Name() == XMLNames.Unit.str()) {
+          units.try_emplace(*id, unit);
+          sweep(unit, XMLNames.LinkedInterface, [&](const std::wstring& port) { return links.PortLinks(port, *id); });
+        }
+    if (const Node interfaces = devices.ChildElement(XMLNames.Interfaces.str()))
+      for (Node kind = interfaces.FirstChild(); kind; kind = kind.NextSibling())
+        for (Node port = kind.IsElement() ? kind.FirstChild() : Node(); port; port = port.NextSibling()) {
+          const std::wstring portNo = port.GetAttribute(XMLNames.PortNo.str()).value_or(L"");
+          sweep(port, XMLNames.LinkedUnit, [&](const std::wstring& unit) { return links.HasUnit(unit); });
+          // The port side is what GetUnitPorts answers from: a unit it names gets its side.
+          for (Node link = port.FirstChild(); link && !portNo.empty(); link = link.NextSibling()) {
+            const std::wstring unit = link.GetAttribute(XMLNames.ItemID.str()).value_or(L"");
+            if (link.Name() != XMLNames.LinkedUnit.str() || !units.contains(unit) || links.UnitLinks(unit, portNo) ||
+                !added.emplace(unit, portNo).second)
+              continue;
+            const CString portText(portNo);
+            if (newNode(XMLNames.LinkedInterface, units.at(unit), &XMLNames.ItemID, &portText)) ++repaired;
+          }
+        }
+    if (const Node sets = devices.ChildElement(XMLNames.Sets.str()))
+      for (Node set = sets.FirstChild(); set; set = set.NextSibling())
+        if (set.IsElement() && set.Name() == XMLNames.Set.str())
+          sweep(set, XMLNames.LinkedUnit, [&](const std::wstring& unit) { return links.HasUnit(unit); });
+    return repaired;
+  } catch (...) {
+    return -1;
+  }
+}
+
+std::vector<HistoryVersion> CXMLFile::ListHistory() { return History(GetDataDirectory().str(), 0).List(); }
+
+bool CXMLFile::Restore(const std::wstring& version, SaveReport& report) {
+  const auto fail = [&report](const platform::FileError& error, std::wstring what) {
+    report = {true, error.code, std::move(what)};
+    if (error) report.reason += L": " + error.Describe();
+    return false;
+  };
+  report = {};
+  const platform::FileContent content = platform::ReadWholeFile(version);
+  if (!content.readable) return fail(content.error, L"the version cannot be read");
+  platform::xml::Document check = platform::xml::Document::Create();
+  check.SetSchemaText(L"kvoDevice.xsd", SchemaText());
+  if (!check.LoadBytes(content.bytes, version)) {
+    const platform::xml::ParseError& error = check.LastParseError();
+    return fail({}, L"the version is not a valid document: line " + std::to_wstring(error.line) + L": " + error.reason);
+  }
+  if (check.DocumentElement().Name() != XMLNames.DocumentElement.str())
+    return fail({}, L"the version is not a configuration document");
+
+  const platform::FileLock lock(GetLockPath().str());
+  if (!lock.held()) return fail(lock.error(), L"the configuration cannot be locked");
+  const std::wstring document = GetDocumentPath().str();
+  std::wstring target;
+  platform::FileError error;
+  if (!platform::ResolveLinks(document, target, error)) return fail(error, L"the document cannot be replaced");
+  History(GetDataDirectory().str(), History::KeepFromEnvironment())
+      .Keep(target, platform::StatPath(target), History::Reason::Restore, error);
+  platform::WriteOptions options;
+  options.followLink = true;
+  if (!platform::ReplaceFileAtomically(document, content.bytes, options, &error))
+    return fail(error, L"the document cannot be written");
+  return true;
+}
+
+}  // namespace dev
