@@ -16,6 +16,11 @@ int RepairLinks(IDeviceManagerIO* io) {
 
 std::vector<HistoryVersion> ListHistory() { return CXMLFile::ListHistory(); }
 
+IDeviceEditor* GetDeviceEditor(IDeviceManagerIO* io) {
+  auto* file = dynamic_cast<CXMLFile*>(io);
+  return file != nullptr ? file->Editor() : nullptr;
+}
+
 bool RestoreXMLFile(const std::wstring& version, SaveReport* report) {
   SaveReport ignored;
   return CXMLFile::Restore(version, report != nullptr ? *report : ignored);

@@ -93,24 +93,26 @@ void FindUnitIdProblems(DocumentContent& content) {
   }
 }
 
+// One side of a link: what it names must be there and link back.
+void CheckLink(DocumentContent& content, bool fromUnit, const std::wstring& from, const std::wstring& to, int line,
+               bool there, bool linksBack) {
+  if (!there)
+    Find(content, fromUnit ? FindingKind::LinkToMissingPort : FindingKind::LinkToMissingUnit, line,
+         from + (fromUnit ? L" links to the port " : L" links to the unit ") + to + L", which is not there");
+  else if (!linksBack)
+    Find(content, fromUnit ? FindingKind::UnitSideOnly : FindingKind::PortSideOnly, line,
+         from + L" links to " + to + L", which does not link back (the " + (fromUnit ? L"unit" : L"port") +
+             L" side only)");
+}
+
 void FindLinkProblems(DocumentContent& content) {
   const LinkMap links(content);
   for (const UnitEntry& unit : content.units)
-    for (const std::wstring& port : unit.ports) {
-      if (!links.HasPort(port))
-        Find(content, FindingKind::LinkToMissingPort, unit.line, unit.id + L" links to the port " + port + L", which is not there");
-      else if (!links.PortLinks(port, unit.id))
-        Find(content, FindingKind::UnitSideOnly, unit.line,
-             unit.id + L" links to " + port + L", which does not link back (the unit side only)");
-    }
+    for (const std::wstring& port : unit.ports)
+      CheckLink(content, true, unit.id, port, unit.line, links.HasPort(port), links.PortLinks(port, unit.id));
   for (const PortEntry& port : content.ports)
-    for (const std::wstring& unit : port.units) {
-      if (!links.HasUnit(unit))
-        Find(content, FindingKind::LinkToMissingUnit, port.line, port.portNo + L" links to the unit " + unit + L", which is not there");
-      else if (!links.UnitLinks(unit, port.portNo))
-        Find(content, FindingKind::PortSideOnly, port.line,
-             port.portNo + L" links to " + unit + L", which does not link back (the port side only)");
-    }
+    for (const std::wstring& unit : port.units)
+      CheckLink(content, false, port.portNo, unit, port.line, links.HasUnit(unit), links.UnitLinks(unit, port.portNo));
   for (const SetEntry& set : content.sets)
     for (const std::wstring& unit : set.members)
       if (!links.HasUnit(unit))

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <kvodevice/ConfigurationFile.h>
+#include <kvodevice/IDeviceEditor.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
 #include <functional>
@@ -16,7 +17,9 @@
 
 namespace dev {
 
-class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
+// IDeviceManagerIO comes first, so that its slots are the object's own; the
+// editor is a further interface of the same object.
+class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public IDeviceEditor {
  public:
   enum class Access { ReadWrite, ReadOnly };
   // Opens the document; see CreateXMLFile and OpenXMLFileReadOnly.
@@ -34,6 +37,23 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   bool GetDriverFiles(std::set<std::wstring>& files) override;
   bool AddDriverFile(const CString& file) override;
   bool ClearDriverFiles() override;
+
+  // Editing (Editing.cpp).
+  bool LinkUnitPort(const UnitKey& unit, const PortAddress& port) override;
+  bool RemovePort(const PortAddress& port) override;
+  bool GetUnit(const UnitKey& unit, UnitDetails& details) override;
+  bool SetUnitText(const UnitKey& unit, UnitText which, const wchar_t* text) override;
+  bool SetUnitSetup(const UnitKey& unit, UnitSetup setup) override;
+  bool GetSets(std::vector<std::wstring>& names) override;
+  bool GetSet(const std::wstring& name, SetDetails& details) override;
+  bool GetActiveSet(std::wstring& name) override;
+  bool CreateSet(const std::wstring& name, const std::wstring& comment) override;
+  bool SetSetComment(const std::wstring& name, const std::wstring& comment) override;
+  bool AddSetMember(const std::wstring& name, const UnitKey& unit) override;
+  bool RemoveSetMember(const std::wstring& name, const UnitKey& unit) override;
+  bool SetActiveSet(const std::wstring& name) override;
+  bool RemoveDriverFile(const std::wstring& file) override;
+  IDeviceEditor* Editor() noexcept;
 
   const OpenReport& openReport() const noexcept { return openReport_; }
   const SaveReport& saveReport() const noexcept { return saveReport_; }
@@ -105,6 +125,11 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument {
   bool SaveFailed(const platform::FileError& error, const wchar_t* what);
 
   int RepairLinksInDocument();
+  // An edit: false without a document or when `change` throws; journaled.
+  template <typename Change>
+  bool Edit(Change change);
+  Node FindUnit(const UnitKey& unit) const;
+  Node FindSet(const std::wstring& name) const;
   // Fills `files` with the driver file names and deletes the empty entries.
   bool ListDriverFiles(std::set<std::wstring>& files);
 

@@ -47,6 +47,9 @@ class Node {
   // Appends `child` (of the same document) as the last child, moving it from
   // where it stood. Adjacent text nodes are never merged.
   Node AppendChild(const Node& child) const;
+  // Inserts `child` (of the same document) before `before`, a child of this
+  // element, moving it from where it stood; with a null `before`, appends it.
+  Node InsertBefore(const Node& child, const Node& before) const;
   // Removes `child` from this node; returns it, or null when it is no child of this node.
   Node RemoveChild(const Node& child) const;
 
@@ -59,6 +62,8 @@ class Node {
   std::optional<std::wstring> GetAttribute(std::wstring_view name) const;
   // Sets an attribute: a new one goes after the existing ones.
   void SetAttribute(std::wstring_view name, std::wstring_view value) const;
+  // Removes an attribute; nothing happens when there is none.
+  void RemoveAttribute(std::wstring_view name) const;
   // Every attribute in document order, namespace declarations first.
   std::vector<std::pair<std::wstring, std::wstring>> Attributes() const;
 

@@ -102,6 +102,27 @@ Node Node::AppendChild(const Node& child) const {
   return child;
 }
 
+Node Node::InsertBefore(const Node& child, const Node& before) const {
+  if (!before) return AppendChild(child);
+  const xmlNodePtr parent = Checked();
+  const xmlNodePtr node = child.Checked();
+  const xmlNodePtr next = before.Checked();
+  if (child.document_ != document_ || IsAncestorOrSelf(node, parent) || next->parent != parent || node == next ||
+      parent->type != XML_ELEMENT_NODE)
+    throw _com_error(com::E_INVALIDARG);
+  document_->Changed();
+  xmlUnlinkNode(node);  // linked by hand: xmlAddPrevSibling would merge text nodes
+  node->parent = parent;
+  node->next = next;
+  node->prev = next->prev;
+  if (next->prev != nullptr)
+    next->prev->next = node;
+  else
+    parent->children = node;
+  next->prev = node;
+  return child;
+}
+
 Node Node::RemoveChild(const Node& child) const {
   const xmlNodePtr parent = Checked();
   if (!child || child.node_->parent != parent) return Node();
@@ -165,6 +186,18 @@ void Node::SetAttribute(std::wstring_view name, std::wstring_view value) const {
     }
   }
   Allocated(xmlNewProp(node, xmlName, xmlValue));  // appended after the others
+}
+
+void Node::RemoveAttribute(std::wstring_view name) const {
+  const xmlNodePtr node = Checked();
+  if (node->type != XML_ELEMENT_NODE) throw _com_error(com::E_FAIL);
+  const std::string wanted = ToUtf8(name);
+  for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next)
+    if (QualifiedName(attribute->ns, attribute->name) == wanted) {
+      document_->Changed();
+      xmlRemoveProp(attribute);
+      return;
+    }
 }
 
 std::vector<std::pair<std::wstring, std::wstring>> Node::Attributes() const {

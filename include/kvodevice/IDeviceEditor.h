@@ -1,0 +1,76 @@
+// Editing the configuration beyond IDeviceManagerIO, whose slots stay fixed:
+// port links on both sides, a unit's details, sets, single driver files.
+// Reached from the configuration object (GetDeviceEditor). The rules of the
+// other operations hold: changes stay in memory until Save or Release writes
+// them (merged with other writers like any change); text that XML cannot
+// hold, or a change that would make the document invalid, is refused with
+// false and nothing changed; every operation answers false when the object
+// holds no document.
+#pragma once
+
+#include <kvodevice/Export.h>
+#include <kvodevice/IDeviceManagerIO.h>
+
+#include <string>
+#include <vector>
+
+namespace dev {
+
+enum class UnitText : std::int32_t { Driver = 0, Model = 1, UnitName = 2, SerialNo = 3 };
+enum class UnitSetup : std::int32_t { Unset = 0, Include = 1, Exclude = 2 };
+
+struct UnitDetails {
+  UnitKey key{};
+  UnitSetup setup = UnitSetup::Unset;  // Unset counts as included
+  // Driver, Model, UnitName, SerialNo (by UnitText); `has` tells an empty text from none.
+  std::wstring text[4];
+  bool has[4] = {false, false, false, false};
+  std::vector<PortAddress> ports;  // the ports the unit links to, on its side, in document order
+};
+
+struct SetDetails {
+  std::wstring name, comment;
+  std::vector<UnitKey> members;  // in document order (the invalid key for a malformed id)
+};
+
+class IDeviceEditor {
+ public:
+  // Links the unit to the serial port on both sides; the port (and Interfaces,
+  // Serial) is made when missing. False when the unit is not listed, the port
+  // is not serial, or the link is there on both sides already.
+  virtual bool LinkUnitPort(const UnitKey& unit, const PortAddress& port) = 0;
+  // Removes the serial port with every link to it on the units' side.
+  virtual bool RemovePort(const PortAddress& port) = 0;
+
+  virtual bool GetUnit(const UnitKey& unit, UnitDetails& details) = 0;
+  // Sets one text of the unit (in its place among the others); null clears it.
+  virtual bool SetUnitText(const UnitKey& unit, UnitText which, const wchar_t* text) = 0;
+  virtual bool SetUnitSetup(const UnitKey& unit, UnitSetup setup) = 0;
+
+  // The names of the sets, in document order.
+  virtual bool GetSets(std::vector<std::wstring>& names) = 0;
+  virtual bool GetSet(const std::wstring& name, SetDetails& details) = 0;
+  // The active set's name; empty when none is chosen.
+  virtual bool GetActiveSet(std::wstring& name) = 0;
+  // A new, empty set; false when one of that name exists or the name is empty.
+  virtual bool CreateSet(const std::wstring& name, const std::wstring& comment) = 0;
+  virtual bool SetSetComment(const std::wstring& name, const std::wstring& comment) = 0;
+  // A listed unit joins the set once; false when it is no listed unit or a member already.
+  virtual bool AddSetMember(const std::wstring& name, const UnitKey& unit) = 0;
+  virtual bool RemoveSetMember(const std::wstring& name, const UnitKey& unit) = 0;
+  // Chooses an existing set, or none with an empty name.
+  virtual bool SetActiveSet(const std::wstring& name) = 0;
+
+  // Removes the driver file of that name (letters A to Z in any case, as
+  // AddDriverFile compares); false when none is listed.
+  virtual bool RemoveDriverFile(const std::wstring& file) = 0;
+
+ protected:
+  ~IDeviceEditor() = default;  // owned by the configuration object
+};
+
+// The editor of `io`, valid as long as `io` is; null for an object that
+// CreateXMLFile or OpenXMLFileReadOnly did not make.
+KVO_DEVICE_API IDeviceEditor* GetDeviceEditor(IDeviceManagerIO* io);
+
+}  // namespace dev
