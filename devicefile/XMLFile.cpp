@@ -35,11 +35,11 @@ bool CXMLFile::Save() { return SaveChanges(); }
 
 CString CXMLFile::GetDataDirectory() { return CString(ssnGetDataDir(1)); }
 
-CString CXMLFile::GetDocumentPath() { return GetDataDirectory() + L"\\" + kFileTitle + L".xml"; }
+CString CXMLFile::GetDocumentPath() { return GetDataDirectory() + L"/" + kFileTitle + L".xml"; }
 
-CString CXMLFile::GetSchemaPath() { return GetDataDirectory() + L"\\" + kFileTitle + L".xsd"; }
+CString CXMLFile::GetSchemaPath() { return GetDataDirectory() + L"/" + kFileTitle + L".xsd"; }
 
-CString CXMLFile::GetLockPath() { return GetDataDirectory() + L"\\" + kFileTitle + L".lock"; }
+CString CXMLFile::GetLockPath() { return GetDataDirectory() + L"/" + kFileTitle + L".lock"; }
 
 bool CXMLFile::Open() {
   // Every writer of the data directory holds this lock while it writes, so the
@@ -188,7 +188,7 @@ bool CXMLFile::CreateDefaultDocument(CString* message) {
     const Node devices = m_dom.CreateElement(XMLNames.DocumentElementBstr.view());
     devices.SetAttribute(L"xmlns:xsi", kSchemaInstanceNamespace);
     const CString schemaPath = GetSchemaPath();
-    devices.SetAttribute(L"xsi:noNamespaceSchemaLocation", schemaPath.Mid(schemaPath.ReverseFind(L'\\') + 1).str());
+    devices.SetAttribute(L"xsi:noNamespaceSchemaLocation", schemaPath.Mid(schemaPath.ReverseFind(L'/') + 1).str());
     document.AppendChild(devices);
   } catch (const _com_error&) {
     return false;

@@ -17,9 +17,9 @@ std::wstring FromEnvironment(const char* name) {
   return value == nullptr ? std::wstring() : platform::WidePath(value);
 }
 
-// Drops trailing separators ('/' or the library's '\'), keeping a lone root.
+// Drops trailing separators, keeping a lone root. A backslash is part of a name.
 std::wstring WithoutTrailingSeparator(std::wstring dir) {
-  while (dir.size() > 1 && (dir.back() == L'/' || dir.back() == L'\\')) dir.pop_back();
+  while (dir.size() > 1 && dir.back() == L'/') dir.pop_back();
   return dir;
 }
 

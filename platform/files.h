@@ -1,5 +1,5 @@
 // The file system, for the rest of the library. Paths come in the library's
-// form (see NativePath). Every call goes through the seam in FileSystem.h.
+// form (see NativePath), joined with '/'. Every call goes through the seam in FileSystem.h.
 #pragma once
 
 #include <cstdint>

@@ -133,9 +133,7 @@ std::string NativePath(std::wstring_view path) {
   out.reserve(path.size());
   for (const wchar_t c : path) {
     const auto cp = static_cast<char32_t>(c);
-    if (cp == U'\\')
-      out.push_back('/');
-    else if (cp >= 0xDC80 && cp <= 0xDCFF)
+    if (cp >= 0xDC80 && cp <= 0xDCFF)
       out.push_back(static_cast<char>(cp - 0xDC00));
     else
       AppendUtf8(out, cp);

@@ -28,8 +28,9 @@ std::wstring WideFromUtf8(std::string_view bytes);
 // (a surrogate or above U+10FFFF): such text must be refused, never replaced.
 std::optional<std::string> Utf8FromWide(std::wstring_view text);
 
-// A file-system path from the library's form: '\' becomes '/', and U+DC80..U+DCFF
-// become the single bytes 0x80..0xFF they stand for (see WidePath).
+// A file-system path from the library's form: UTF-8, with U+DC80..U+DCFF as
+// the single bytes 0x80..0xFF they stand for (see WidePath). Every character
+// stands for itself: '\\' is a character of a name, as Linux has it.
 std::string NativePath(std::wstring_view path);
 
 // The library's form of a file-system path: UTF-8 decoded, and each byte of an

@@ -45,8 +45,8 @@ TEST(DataDir, SetOverridesUntilReset) {
   EXPECT_EQ(ssnGetDataDir(1), L"/chosen");
   EXPECT_EQ(ssnGetDataDir(0), L"");
   EXPECT_EQ(ssnGetDataDir(2), L"");
-  ssnSetDataDir(L"C:\\data\\");
-  EXPECT_EQ(ssnGetDataDir(1), L"C:\\data");
+  ssnSetDataDir(L"/a\\b\\/");  // a backslash is a character of a name
+  EXPECT_EQ(ssnGetDataDir(1), L"/a\\b\\");
   ssnSetDataDir(L"");
   EXPECT_EQ(ssnGetDataDir(1), L"/from/env");
   ssnSetDataDir(L"/again");

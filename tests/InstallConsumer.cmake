@@ -1,7 +1,7 @@
 # Installs the build tree into a scratch prefix, then builds the example host
 # program examples/consumer against it twice (CMake package, pkg-config) and
 # runs both builds and the installed kvodev. Run with cmake -P and:
-#   BUILD_DIR SOURCE_DIR WORK_DIR LIBDIR GENERATOR MAKE_PROGRAM CXX_COMPILER SANITIZE_FLAGS
+#   BUILD_DIR SOURCE_DIR WORK_DIR LIBDIR GENERATOR MAKE_PROGRAM CXX_COMPILER SANITIZE_FLAGS VERSION
 cmake_minimum_required(VERSION 3.25)
 
 function(run)
@@ -19,6 +19,10 @@ function(expect_consumer_output text)
   string(FIND "${text}" "${expected}" at)
   if(NOT at EQUAL 0)
     message(FATAL_ERROR "unexpected output:\n${text}\nexpected it to start with:\n${expected}")
+  endif()
+  string(FIND "${text}" "kvodevice ${VERSION} (headers ${VERSION})" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the consumer does not name version ${VERSION}:\n${text}")
   endif()
 endfunction()
 
@@ -41,14 +45,14 @@ endif()
 # 2. The installed kvodev finds the installed libraries by itself and reads what the consumer wrote.
 run("${prefix}/bin/kvodev" --data-dir "${WORK_DIR}/data-cmake" units exists U303x0)
 
-# 3. pkg-config, when it is there.
+# 3. pkg-config, when it is there; its flags carry the language standard.
 find_program(PKG_CONFIG pkg-config)
 if(PKG_CONFIG)
   set(ENV{PKG_CONFIG_PATH} "${prefix}/${LIBDIR}/pkgconfig")
   run("${PKG_CONFIG}" --cflags --libs kvodevice)
   separate_arguments(flags UNIX_COMMAND "${out}")
   separate_arguments(sanitize UNIX_COMMAND "${SANITIZE_FLAGS}")
-  run("${CXX_COMPILER}" -std=c++20 ${sanitize} "${SOURCE_DIR}/examples/consumer/main.cpp" ${flags}
+  run("${CXX_COMPILER}" ${sanitize} "${SOURCE_DIR}/examples/consumer/main.cpp" ${flags}
       "-Wl,-rpath,${prefix}/${LIBDIR}" -o "${WORK_DIR}/consumer-pkgconfig")
   file(MAKE_DIRECTORY "${WORK_DIR}/data-pkgconfig")
   run("${WORK_DIR}/consumer-pkgconfig" "${WORK_DIR}/data-pkgconfig" "${SOURCE_DIR}/examples/cameras.ini")

@@ -32,7 +32,7 @@ TEST(Strings, PathsRoundTripAnyBytes) {
   const std::string native = "/tmp/\xFF\xC3\xA4/x\x80y";
   EXPECT_EQ(platform::WidePath(native), L"/tmp/\xDCFF\u00E4/x\xDC80y");
   EXPECT_EQ(platform::NativePath(platform::WidePath(native)), native);
-  EXPECT_EQ(platform::NativePath(L"C:\\dir\\kvoDevice.xml"), "C:/dir/kvoDevice.xml");
+  EXPECT_EQ(platform::NativePath(L"a\\b/kvoDevice.xml"), "a\\b/kvoDevice.xml");
 }
 
 TEST(Strings, WtoiReadsTheLeadingDecimal) {

@@ -4,6 +4,7 @@
 #include <kvodevice/Host.h>
 #include <kvodevice/IDeviceManagerIO.h>
 #include <kvodevice/IExtendedDeviceInfo.h>
+#include <kvodevice/Version.h>
 
 #include <cstdio>
 #include <cstring>
@@ -41,5 +42,8 @@ int main(int argc, char** argv) {
   std::printf("device 332 shading: %s, HDRI: %s\n",
               dev::dynInfo::IsCamAdapterEnabled(device, tro::cam::Shading) ? "yes" : "no",
               dev::dynInfo::IsCamAdapterEnabled(device, tro::cam::HDRI) ? "yes" : "no");
+  // 4. The library loaded, and the headers this program was built with.
+  std::printf("kvodevice %s (headers %d.%d.%d)\n", dev::Version(), KVODEVICE_VERSION_MAJOR, KVODEVICE_VERSION_MINOR,
+              KVODEVICE_VERSION_PATCH);
   return added && listed ? 0 : 1;
 }

@@ -1,0 +1,7 @@
+#include <kvodevice/Version.h>
+
+namespace dev {
+
+const char* Version() { return KVO_VERSION_TEXT; }
+
+}  // namespace dev
