@@ -7,7 +7,7 @@
 
 #include "devicefile/DocumentLinks.h"
 #include "devicefile/UnitId.h"
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 #include "platform/files.h"
 #include "schema/XMLDeviceSchema.h"
 

@@ -1,6 +1,6 @@
 // The list of driver files.
 #include "devicefile/XMLFile.h"
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 
 namespace dev {
 

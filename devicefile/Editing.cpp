@@ -4,7 +4,7 @@
 #include "devicefile/PortName.h"
 #include "devicefile/UnitId.h"
 #include "devicefile/XMLFile.h"
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 
 namespace dev {
 namespace {

@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <string>
 
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 
 namespace dev {
 

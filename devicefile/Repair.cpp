@@ -4,7 +4,7 @@
 
 #include "devicefile/DocumentLinks.h"
 #include "devicefile/XMLFile.h"
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 
 namespace dev {
 

@@ -1,7 +1,7 @@
 // Listing, finding and adding units.
 #include "devicefile/UnitId.h"
 #include "devicefile/XMLFile.h"
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 
 namespace dev {
 

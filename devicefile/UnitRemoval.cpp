@@ -3,7 +3,7 @@
 
 #include "devicefile/UnitId.h"
 #include "devicefile/XMLFile.h"
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 
 namespace dev {
 

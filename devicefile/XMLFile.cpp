@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 #include "platform/strings.h"
 #include "schema/XMLDeviceSchema.h"
 

@@ -1,6 +1,6 @@
 #include "schema/XMLDeviceSchema.h"
 
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 
 namespace dev {
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "devicefile/UnitId.h"
-#include "devicefile/XMLNames.h"
+#include "names/XMLNames.h"
 #include "tests/support/XmlListing.h"
 
 namespace {
