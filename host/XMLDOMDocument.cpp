@@ -8,7 +8,7 @@ using Node = CXMLDOMDocument::Node;
 
 // Runs `body`; a failed DOM call becomes the empty result of its type.
 template <typename Body>
-auto Reported(Body body) -> decltype(body()) {
+auto EmptyOnDomFailure(Body body) -> decltype(body()) {
   try {
     return body();
   } catch (const _com_error&) {
@@ -33,12 +33,12 @@ CXMLDOMDocument::CXMLDOMDocument(const CString& path) : m_path(path), m_dom(plat
 CXMLDOMDocument::~CXMLDOMDocument() = default;
 
 bool CXMLDOMDocument::load(bool /*retry*/) {
-  return Reported([&] { return m_dom.Load(m_path.str()); });
+  return EmptyOnDomFailure([&] { return m_dom.Load(m_path.str()); });
 }
 
 bool CXMLDOMDocument::save() {
   m_saveError = {};
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     if (!isDOMReady()) return false;
     m_dom.Save(m_path.str(), m_writeOptions, &m_saveError);
     return true;
@@ -46,7 +46,7 @@ bool CXMLDOMDocument::save() {
 }
 
 bool CXMLDOMDocument::isDOMReady() const {
-  return Reported([&] { return static_cast<bool>(m_dom.DocumentElement()); });
+  return EmptyOnDomFailure([&] { return static_cast<bool>(m_dom.DocumentElement()); });
 }
 
 bool CXMLDOMDocument::newProcessingInstruction() {
@@ -56,14 +56,14 @@ bool CXMLDOMDocument::newProcessingInstruction() {
 }
 
 Node CXMLDOMDocument::addComment(const CString& text, const Node& parent) {
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     const Node target = parent ? parent : m_dom.DocumentElement();
     return target ? target.AppendChild(m_dom.CreateComment(text.str())) : Node();
   });
 }
 
 bool CXMLDOMDocument::newLine() {
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     const Node root = m_dom.DocumentElement();
     return root && root.AppendChild(m_dom.CreateTextNode(L"\n"));
   });
@@ -71,7 +71,7 @@ bool CXMLDOMDocument::newLine() {
 
 Node CXMLDOMDocument::newNode(const _bstr_t& name, const Node& parent, const _bstr_t* attributeName,
                               const _bstr_t* attributeValue) {
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     return AppendElement(m_dom, name.view(), parent, attributeName != nullptr ? *attributeName : nullptr,
                          attributeValue != nullptr ? *attributeValue : nullptr);
   });
@@ -79,14 +79,14 @@ Node CXMLDOMDocument::newNode(const _bstr_t& name, const Node& parent, const _bs
 
 Node CXMLDOMDocument::newNode(const CString& name, const Node& parent, const CString* attributeName,
                               const CString* attributeValue) {
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     return AppendElement(m_dom, name.str(), parent, attributeName != nullptr ? attributeName->GetString() : nullptr,
                          attributeValue != nullptr ? attributeValue->GetString() : nullptr);
   });
 }
 
 Node CXMLDOMDocument::getChildNode(const CString& name, const Node& parent, bool create) {
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     if (!parent) return Node();
     if (const Node child = parent.ChildElement(name.str())) return child;
     return create ? parent.AppendChild(m_dom.CreateElement(name.str())) : Node();
@@ -94,7 +94,7 @@ Node CXMLDOMDocument::getChildNode(const CString& name, const Node& parent, bool
 }
 
 bool CXMLDOMDocument::getString(const Node& node, CString& text) const {
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     if (!node.IsElement()) return false;
     text = CString(node.Text());
     return true;
@@ -102,14 +102,14 @@ bool CXMLDOMDocument::getString(const Node& node, CString& text) const {
 }
 
 bool CXMLDOMDocument::setString(const Node& node, const CString& text) {
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     node.SetText(text.str());
     return true;
   });
 }
 
 bool CXMLDOMDocument::setAttribute(const Node& node, const CString* name, const CString* value) {
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     if (name == nullptr || value == nullptr) return false;
     node.SetAttribute(name->str(), value->str());
     return true;
@@ -117,7 +117,7 @@ bool CXMLDOMDocument::setAttribute(const Node& node, const CString* name, const 
 }
 
 bool CXMLDOMDocument::removeNode(const Node& node) {
-  return Reported([&] {
+  return EmptyOnDomFailure([&] {
     if (!node) return false;
     const Node parent = node.Parent();
     return parent && static_cast<bool>(parent.RemoveChild(node));

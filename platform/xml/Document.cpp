@@ -126,26 +126,34 @@ bool IsBlankText(xmlNodePtr node) {
 // that an earlier file held. libxml2 indents an element's children only when
 // none of them is text, so these go before saving; the saver then puts every
 // element and comment on its own line. An element with other text keeps all
-// of its content as it is.
-bool HasBlankStructureText(xmlNodePtr parent, bool strip) {
-  bool found = false, structured = false;
+// of its content as it is. Visits every such node below `parent` and hands it
+// to `visit`, which may free it; stops when `visit` answers false.
+template <typename Visit>
+bool ForEachBlankStructureText(xmlNodePtr parent, const Visit& visit) {
+  bool structured = false;
   for (xmlNodePtr child = parent->children; child != nullptr; child = child->next) {
     if (child->type == XML_ELEMENT_NODE || child->type == XML_COMMENT_NODE) structured = true;
-    if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) && !IsBlankText(child)) return false;
+    if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) && !IsBlankText(child)) return true;
   }
   for (xmlNodePtr child = parent->children, next; child != nullptr; child = next) {
     next = child->next;
-    if (child->type == XML_ELEMENT_NODE) {
-      found = HasBlankStructureText(child, strip) || found;
-    } else if (structured && IsBlankText(child)) {
-      found = true;
-      if (!strip) return true;
-      xmlUnlinkNode(child);
-      xmlFreeNode(child);
-    }
-    if (found && !strip) return true;
+    if (child->type == XML_ELEMENT_NODE ? !ForEachBlankStructureText(child, visit)
+                                        : structured && IsBlankText(child) && !visit(child))
+      return false;
   }
-  return found;
+  return true;
+}
+
+bool HasBlankStructureText(xmlNodePtr root) {
+  return !ForEachBlankStructureText(root, [](xmlNodePtr) { return false; });
+}
+
+void StripBlankStructureText(xmlNodePtr root) {
+  ForEachBlankStructureText(root, [](xmlNodePtr text) {
+    xmlUnlinkNode(text);
+    xmlFreeNode(text);
+    return true;
+  });
 }
 
 }  // namespace
@@ -241,9 +249,9 @@ std::string Document::Serialize() const {
   if (!state_) throw _com_error(com::E_POINTER);
   xmlDocPtr doc = state_->data->doc();
   DocPtr copy;
-  if (const xmlNodePtr root = xmlDocGetRootElement(doc); root != nullptr && HasBlankStructureText(root, false)) {
+  if (const xmlNodePtr root = xmlDocGetRootElement(doc); root != nullptr && HasBlankStructureText(root)) {
     copy.reset(Allocated(xmlCopyDoc(doc, 1)));  // the live tree and its handles stay as they are
-    HasBlankStructureText(xmlDocGetRootElement(copy.get()), true);
+    StripBlankStructureText(xmlDocGetRootElement(copy.get()));
     doc = copy.get();
   }
   const Owned<xmlBuffer, xmlBufferFree> buffer(Allocated(xmlBufferCreate()));
