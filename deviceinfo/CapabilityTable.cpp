@@ -1,5 +1,6 @@
 #include "deviceinfo/CapabilityTable.h"
 
+#include <kvodevice/CapabilityTable.h>
 #include <kvodevice/Host.h>
 
 #include <array>
@@ -92,5 +93,13 @@ constexpr auto kAnswers = [] {
 const std::array<CapabilityTypeAnswers, kCapabilityLastType + 1> kCapabilityAnswers = kAnswers;
 
 bool HdriEnabled() { return pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI"); }
+
+bool IsDeviceInCapabilityTable(dev::id device) {
+  const std::uint32_t d = device;
+  if (d >= kCapabilityMappedDevices) return false;
+  for (const CapabilityTypeAnswers& answers : kCapabilityAnswers)
+    if ((answers.opposite[d / 64] >> (d % 64) & 1) != 0) return true;
+  return false;
+}
 
 }  // namespace dev::dynInfo

@@ -1,6 +1,7 @@
 // The fixed capability table, checked against a second, independent
 // transcription written the way the table is published: ranges as text.
 #include <gtest/gtest.h>
+#include <kvodevice/CapabilityTable.h>
 #include <kvodevice/Host.h>
 
 #include <set>
@@ -82,6 +83,12 @@ TEST(CapabilityTable, EveryTypeAtEveryRangeEndAndPastIt) {
         EXPECT_EQ(answer, Expected(type, device, hdri)) << "type " << type << " device " << device << " hdri " << hdri;
       }
     }
+  }
+  // A device is in the table when some row names it.
+  for (const unsigned device : probes) {
+    bool named = false;
+    for (const PublishedRow& row : kPublished) named = named || Devices(row.opposite).contains(device);
+    EXPECT_EQ(dev::dynInfo::IsDeviceInCapabilityTable(static_cast<dev::id>(device)), named) << device;
   }
   pkg::setFeatureEnabled(L"ACQ_ENABLE_HDRI", false);
 }
