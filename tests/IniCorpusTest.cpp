@@ -1,6 +1,6 @@
 // Runs every file of tests/data/ini/corpus through the profile functions and
 // compares each answer with the reference answers in golden.jsonl (see the
-// README there for the format, and RULES.md for what each file shows).
+// README there for the format, and docs/INI.md for the rules they show).
 #include <gtest/gtest.h>
 
 #include <algorithm>

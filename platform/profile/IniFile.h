@@ -1,5 +1,5 @@
-// An INI file read by the Windows profile-file rules (tests/data/ini/RULES.md
-// lists them with the files that show each one). General INI libraries follow
+// An INI file read by the Windows profile-file rules (docs/INI.md states them,
+// with the corpus files that show each one). General INI libraries follow
 // other rules, hence this reader.
 #pragma once
 
