@@ -136,6 +136,32 @@ demo() {
   echo "\$ head -n 8 kvoDevice.xml"
   head -n 8 "$data/kvoDevice.xml"
 
+  step "a damage that parses: a setup the schema refuses and a link to a port that is not there"
+  run units add 303 0
+  run units add 332 0
+  sed -i -e 's|<Unit UnitID="U303x0"/>|<Unit UnitID="U303x0" setup="Exclude"/>|' \
+    -e 's|<Unit UnitID="U332x0"/>|<Unit UnitID="U332x0"><LinkedInterface ItemID="COM9"/></Unit>|' "$data/kvoDevice.xml"
+  cp "$data/kvoDevice.xml" "$data/damaged.xml"
+  run check --dry-run
+  cmp -s "$data/damaged.xml" "$data/kvoDevice.xml" && echo "(the dry run left kvoDevice.xml as it was)"
+  rm "$data/damaged.xml"
+  run check
+
+  step "the history: every version that a save, a recovery or a restore replaced"
+  run history
+  # The hand edit bypassed the library, so the newest save holds the document
+  # as it was before the last change (units add 332 0); the recovery's version
+  # is the damaged file itself.
+  local saved
+  saved=$("$kvodev" --data-dir "$data" history | awk '$5 == "save" { n = $1 } END { print n }')
+  echo "(the newest save is version $saved: the document before the last change, units add 332 0)"
+  run diff "$saved" kvoDevice.xml.bak
+
+  step "putting the newest save back"
+  run restore "$saved"
+  run units
+  run diff
+
   step "the files"
   ls -l "$data"
   echo

@@ -163,9 +163,10 @@ DocumentContent ReadDocumentContent(const std::wstring& path) {
     content.wellFormed = true;
     ReadTree(document.DocumentElement(), content);
 
-    // Validated as an opening validates, against the schema the library writes.
+    // Validated against the schema the library writes, whatever schema the
+    // document names (an opening validates only a document that names one).
     platform::xml::Document validated = platform::xml::Document::Create();
-    validated.SetSchemaText(L"kvoDevice.xsd", CXMLDeviceSchema(L"kvoDevice.xsd").Serialized());
+    validated.SetSchemaText(L"", CXMLDeviceSchema(L"kvoDevice.xsd").Serialized());
     content.valid = validated.LoadBytes(file.bytes, path);
     if (!content.valid) {
       SetError(content, validated.LastParseError());

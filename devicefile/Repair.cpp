@@ -80,10 +80,12 @@ bool CXMLFile::Restore(const std::wstring& version, SaveReport& report) {
   const platform::FileContent content = platform::ReadWholeFile(version);
   if (!content.readable) return fail(content.error, L"the version cannot be read");
   platform::xml::Document check = platform::xml::Document::Create();
-  check.SetSchemaText(L"kvoDevice.xsd", SchemaText());
+  check.SetSchemaText(L"", SchemaText());  // whatever schema the version names, or none
   if (!check.LoadBytes(content.bytes, version)) {
     const platform::xml::ParseError& error = check.LastParseError();
-    return fail({}, L"the version is not a valid document: line " + std::to_wstring(error.line) + L": " + error.reason);
+    std::wstring reason = error.reason;
+    reason.erase(reason.find_last_not_of(L" \n") + 1);
+    return fail({}, L"the version is not a valid document: line " + std::to_wstring(error.line) + L": " + reason);
   }
   if (check.DocumentElement().Name() != XMLNames.DocumentElement.str())
     return fail({}, L"the version is not a configuration document");

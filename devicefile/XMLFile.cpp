@@ -96,18 +96,25 @@ bool CXMLFile::OpenReadOnly() {
   platform::FileContent content;
   platform::FileError error;
   switch (LoadDocumentFile(m_dom, content, error, false)) {
-    case FileLoad::Loaded:
+    case FileLoad::Loaded: {
       Remember(content.stamp, content.bytes);
       openReport_.outcome = OpenOutcome::Loaded;
+      // An ordinary opening validates against the schema file and writes it
+      // anew when that fails: say whether it would.
+      platform::xml::Document probe = platform::xml::Document::Create();
+      openReport_.schemaWritten = !probe.LoadBytes(content.bytes, m_path.str());
       return true;
+    }
     case FileLoad::Missing:
       openReport_.outcome = OpenOutcome::Created;
+      openReport_.schemaWritten = platform::StatPath(GetSchemaPath().str()).kind == platform::FileStamp::Kind::Missing;
       return CreateDefaultDocument(nullptr);
     case FileLoad::Damaged: {
       const CString message = ParseErrorMessage(m_dom) + L"Default document created instead.";
       const platform::xml::ParseError damage = m_dom.LastParseError();
       GiveUp({}, L"");
       ReportDamage(damage, message);
+      openReport_.schemaWritten = true;  // a failed load writes the schema anew
       return false;
     }
     default:

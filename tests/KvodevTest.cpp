@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "tests/support/Json.h"
@@ -50,7 +51,7 @@ class Kvodev : public ::testing::Test {
   // Runs kvodev with `--data-dir DIR` (unless `environment` is given) and
   // `args`; "%D" in an argument stands for DIR.
   Result Run(std::vector<std::string> args, const std::string& environment = "") const {
-    std::string command = "env -u KVO_FEATURES -u KVO_DATA_DIR " + environment;
+    std::string command = "env -u KVO_FEATURES -u KVO_DATA_DIR -u KVO_HISTORY " + environment;
     command.append(" ").append(Quoted(KVODEV));
     if (environment.empty()) command.append(" --data-dir ").append(Quoted(Dir()));
     for (const std::string& arg : args) command.append(" ").append(Quoted(Expand(arg)));
@@ -159,7 +160,8 @@ TEST_F(Kvodev, JsonOutputOfEverySubcommand) {
       {{"units", "remove", "U1x2"}, R"({"unit":"U1x2","removed":true})"},
       {{"drivers", "clear"}, R"({"cleared":true})"},
       {{"check"}, R"({"outcome":"loaded","dataDir":"%D","document":"%D/kvoDevice.xml","schema":"%D/kvoDevice.xsd",)"
-                  R"("schemaWritten":false,"backup":null,"message":null,"reason":null,"units":5,"unitListComplete":true})"},
+                  R"("schemaWritten":false,"backup":null,"message":null,"reason":null,"units":5,"unitListComplete":true,)"
+                  R"("dryRun":false,"parseError":null,"backupFile":null,"linksRepaired":null,"historyKept":null,"findings":[]})"},
       {{"--version"}, R"({"version":"0.1.0"})"},
       {{"caps", "--device", "303", "--ini", KVO_EXAMPLES "/positions.ini"},
        R"({"iniFiles":[")" KVO_EXAMPLES R"(/positions.ini"],"service":true,"hdri":false,"types":[{"type":2,"name":"Shading"},)"
@@ -292,7 +294,8 @@ TEST_F(Kvodev, OptionFormsAndNonAsciiPaths) {
       {{"check", "--data-dir=" + dir, "--json"}, 0,
        "{\"outcome\":\"loaded\",\"dataDir\":\"%D/Ger\\u00e4te\",\"document\":\"%D/Ger\\u00e4te/kvoDevice.xml\","
        "\"schema\":\"%D/Ger\\u00e4te/kvoDevice.xsd\",\"schemaWritten\":false,\"backup\":null,\"message\":null,"
-       "\"reason\":null,\"units\":1,\"unitListComplete\":true}\n"},
+       "\"reason\":null,\"units\":1,\"unitListComplete\":true,\"dryRun\":false,\"parseError\":null,\"backupFile\":null,"
+       "\"linksRepaired\":null,\"historyKept\":null,\"findings\":[]}\n"},
   });
   const Result caps = Run({"caps", "--device=303", "--device", "1201", "--ini=" KVO_EXAMPLES "/positions.ini", "--json"});
   const testsupport::Json json = testsupport::ParseJson(caps.out);
@@ -311,7 +314,7 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
       << result.out;
   EXPECT_NE(result.out.find("\n  in line: 3 col: "), std::string::npos) << result.out;
   EXPECT_EQ(Read("kvoDevice.xml.bak"), cut);
-  EXPECT_EQ(Run({"check"}).out, Expand("loaded %D/kvoDevice.xml: 0 units\n"));  // the replacement loads
+  EXPECT_TRUE(Run({"check"}).out.starts_with(Expand("loaded %D/kvoDevice.xml: 0 units\nbackup: %D/kvoDevice.xml.bak (written ")));
 
   Write("kvoDevice.xml", cut);
   result = Run({"check", "--json"});
@@ -321,6 +324,7 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
   EXPECT_EQ(json["backup"].AsString(), Path("kvoDevice.xml.bak").u16string());
   EXPECT_TRUE(json["message"].AsString().starts_with(u"parse error: ")) << result.out;
   EXPECT_NE(json["message"].AsString().find(u"\nin line: 3 col: "), std::u16string::npos) << result.out;
+  EXPECT_EQ(json["parseError"]["kind"].AsString(), u"the document is not well-formed XML");
   EXPECT_EQ(json["reason"].kind, testsupport::Json::Kind::Null);
 
   // A command that changes the damaged document says it was replaced.
@@ -333,7 +337,8 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
 
   // A damaged unit list: loaded, but the answer is false.
   Write("kvoDevice.xml", "<Devices><UnitList><Unit UnitID=\"U1x1\"/><Unit/></UnitList></Devices>");
-  RunSteps({{{"check"}, 1, "loaded %D/kvoDevice.xml: 1 unit\n",
+  fs::remove(Path("kvoDevice.xml.bak"));
+  RunSteps({{{"check"}, 1, "loaded %D/kvoDevice.xml: 1 unit\nfindings in %D/kvoDevice.xml:\n  line 1: a unit without UnitID\n",
              "kvodev: the unit list is damaged: the library could not read every unit\n"},
             {{"units"}, 1, "UNIT  DEVICE  INDEX\nU1x1       1      1\n",
              "kvodev: the unit list is damaged: only the units before the damage are listed\n"}});
@@ -355,9 +360,9 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
 }
 
 TEST_F(Kvodev, ReadingAnUnloadableDocumentChangesNothing) {
-  const std::string damaged = "kvodev: %D/kvoDevice.xml could not be loaded (parse error: 49; in line: 3 col: 14; Couldn't "
-                              "find end of Start Tag Devices line 3); nothing was changed ('kvodev check' keeps it as the "
-                              "backup and starts a default document)\n";
+  const std::string damaged = "kvodev: %D/kvoDevice.xml could not be loaded (parse error: 49 (73: the document is not "
+                              "well-formed XML); in line: 3 col: 14; Couldn't find end of Start Tag Devices line 3); "
+                              "nothing was changed ('kvodev check' keeps it as the backup and starts a default document)\n";
   const std::string unreadable = "kvodev: the configuration cannot be loaded: the document cannot be read: cannot read "
                                  "%D/kvoDevice.xml: Is a directory; nothing was changed ('kvodev check' tells more)\n";
   Write("kvoDevice.xml", ReadFile(fs::path(KVO_EXAMPLES) / "kvoDevice.xml").substr(0, 150));
@@ -457,11 +462,162 @@ TEST_F(Kvodev, CapabilityTableAndIniDescriptions) {
   EXPECT_EQ(rows[1][1 + 2], "yes");
 }
 
+const std::string kSchemaNamed = "<Devices xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                                 "xsi:noNamespaceSchemaLocation=\"kvoDevice.xsd\">";
+
+// Lines joined, so that each case's line numbers can be read off its table row.
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
+  using Found = std::vector<std::pair<std::u16string, std::int64_t>>;
+  const std::string unitsOpen = "<Devices><UnitList>", serial = "</UnitList><Interfaces><Serial>";
+  const struct {
+    std::vector<std::string> document;
+    int status;
+    Found found;
+  } cases[] = {
+      {{unitsOpen, "<Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"COM9\"/></Unit>", serial, "<ComPort PortNo=\"COM9\"/>",
+        "</Serial></Interfaces></Devices>"},
+       0, {{u"unit-side-only", 2}}},
+      {{unitsOpen, "<Unit UnitID=\"U1x1\"/>", serial, "<ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x1\"/>",
+        "<LinkedUnit ItemID=\"U2x2\"/></ComPort>", "</Serial></Interfaces></Devices>"},
+       0, {{u"port-side-only", 4}, {u"link-to-missing-unit", 4}}},
+      {{unitsOpen, "<Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"COM9\"/></Unit>", "</UnitList></Devices>"},
+       0, {{u"link-to-missing-port", 2}}},
+      {{unitsOpen, "<Unit UnitID=\"U1x1\"/>", "<Unit UnitID=\"U0170x0\"/>", "<Unit UnitID=\"U1x1\"/>", "</UnitList>",
+        "<Sets><Set Name=\"s\"><LinkedUnit ItemID=\"U5x5\"/></Set></Sets></Devices>"},
+       0, {{u"malformed-unit-id", 3}, {u"not-valid", 4}, {u"duplicate-unit-id", 4}, {u"link-to-missing-unit", 6}}},
+      {{unitsOpen, "<Unit UnitID=\"U1x1\"/>", "<Unit/>", "</UnitList></Devices>"}, 1, {{u"unit-without-id", 3}}},
+      {{"<Devices><DriverList>", "<File>A.so</File>", "<File>a.so</File>", "</DriverList></Devices>"},
+       0, {{u"driver-case-twin", 3}}},
+      // Findings check the schema always; an opening only when the document names it.
+      {{kSchemaNamed, "<UnitList>", "<Unit UnitID=\"U1x1\" setup=\"Exclude\"/>", "</UnitList></Devices>"},
+       3, {{u"not-valid", 3}}},
+  };
+  for (const auto& c : cases) {
+    Write("kvoDevice.xml", Lines(c.document));
+    const std::map<std::string, std::string> files = Files(data_.path());
+    const Result result = Run({"check", "--dry-run", "--json"});
+    EXPECT_EQ(result.status, c.status) << result.out;
+    Found found;
+    const testsupport::Json json = testsupport::ParseJson(result.out);
+    for (const testsupport::Json& finding : json["findings"])
+      found.emplace_back(finding["kind"].AsString(), finding["line"].AsInt());
+    EXPECT_EQ(found, c.found) << result.out;
+    EXPECT_EQ(Files(data_.path()), files) << result.out;
+  }
+  RunSteps({{{"check", "--dry-run"}, 3,
+             "would recover: %D/kvoDevice.xml cannot be loaded\nwould keep it as: %D/kvoDevice.xml.bak\n"
+             "message: parse error: 72f (1839: the document breaks the schema)\n  in line: 3 col: 0\n"
+             "  Element 'Unit', attribute 'setup': [facet 'pattern'] The value 'Exclude' is not accepted by the pattern "
+             "'include|exclude'.\na default document would replace it\nschema would be written: %D/kvoDevice.xsd\n"
+             "findings in %D/kvoDevice.xml:\n  line 3: the document breaks the schema: Element 'Unit', attribute 'setup': "
+             "[facet 'pattern'] The value 'Exclude' is not accepted by the pattern 'include|exclude'.\n"},
+            {{"check", "--dry-run", "--repair-links"}, 2, "",
+             "kvodev: --repair-links writes the repair: it does not go with --dry-run\n"}});
+  // After the recovery the user's data is in the backup, and so are the findings.
+  const Result recovered = Run({"check", "--json"});
+  const testsupport::Json json = testsupport::ParseJson(recovered.out);
+  EXPECT_EQ(json["findings"][0]["file"].AsString(), u"backup");
+  EXPECT_EQ(json["findings"][0]["line"].AsInt(), 4);  // the backup is written with an XML declaration before
+  EXPECT_EQ(json["parseError"]["code"].AsInt(), 1839);
+}
+
+TEST_F(Kvodev, HistoryDiffAndRestore) {
+  UseExample();
+  EXPECT_EQ(Run({"history"}).out, Expand("the history %D/kvoDevice.history keeps no versions\n"));
+  EXPECT_EQ(Run({"diff"}).status, 2);
+  // Each change against the version it replaced.
+  const std::pair<std::vector<std::string>, std::string> changes[] = {
+      {{"units", "add", "9", "9"}, "+ unit U9x9 (line 30)\n"},
+      {{"units", "remove", "U170x0"}, "- unit U170x0 (line 22): setup \"exclude\", model \"Camera adapter 170 (spare)\"\n"},
+      {{"unlink", "U303x0", "COM3"},
+       "~ unit U303x0 (line 5 -> 5): link to COM3 removed\n~ port COM3 (line 31 -> 30): link to U303x0 removed\n"},
+      {{"drivers", "add", "f.so"}, "+ driver file f.so (line 43)\n"},
+      {{"units", "remove", "U303x1"}, "- unit U303x1 (line 11): driver \"stage303.so\", name \"Auxiliary stage\", "
+                                      "linked to COM5\n~ set \"Fluorescence\" (line 52 -> 47): member U303x1 removed\n"},
+  };
+  for (const auto& [args, lines] : changes) {
+    ASSERT_EQ(Run(args).status, 0) << args[0];
+    const Result diff = Run({"diff"});
+    EXPECT_EQ(diff.status, 1);
+    EXPECT_EQ(diff.out.substr(diff.out.find("\n+++ ") + 1), Expand("+++ %D/kvoDevice.xml\n") + lines);
+  }
+  const testsupport::Json history = testsupport::ParseJson(Run({"history", "--json"}).out)["versions"];
+  ASSERT_EQ(history.size(), 5u);
+  for (std::size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(history[i]["number"].AsInt(), static_cast<std::int64_t>(i + 1));
+    EXPECT_EQ(history[i]["reason"].AsString(), u"save");
+    EXPECT_EQ(history[i]["units"].AsInt(), i == 0 ? 5 : i < 2 ? 6 : 5) << i;
+  }
+  EXPECT_TRUE(std::regex_search(Run({"history"}).out, std::regex("\n5  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC  save  "
+                                                                   " +5  +\\d+  \\d{8}T\\d{6}\\.\\d{9}Z-save\\.xml\n$")));
+
+  // A restore round trip, by number; the document it replaced is the newest version.
+  const Result restored = Run({"restore", "1"});
+  EXPECT_EQ(restored.status, 0) << restored.err;
+  EXPECT_TRUE(restored.out.starts_with("restored version 1 (")) << restored.out;
+  EXPECT_NE(restored.out.find("the document it replaced is kept as version 6 ("), std::string::npos) << restored.out;
+  EXPECT_EQ(Read("kvoDevice.xml"), ReadFile(fs::path(KVO_EXAMPLES) / "kvoDevice.xml"));
+  const Result same = Run({"diff", "1"});
+  EXPECT_EQ(same.status, 0);
+  EXPECT_EQ(same.out, "");
+  EXPECT_TRUE(same.err.starts_with("kvodev: no differences between version 1 (")) << same.err;
+  const testsupport::Json undone = testsupport::ParseJson(Run({"diff", "--json"}).out)["units"];
+  EXPECT_EQ(undone["removed"][0]["unit"].AsString(), u"U9x9");
+  EXPECT_EQ(undone["added"][0]["unit"].AsString(), u"U303x1");
+  EXPECT_EQ(undone["added"][1]["unit"].AsString(), u"U170x0");
+
+  // Files by name or path; edits of values, comments and the active set.
+  std::string other = Read("kvoDevice.xml");
+  for (const auto& [from, to] : {std::pair{"Motorised stage 303", "Stage 303"}, {"\"Brightfield\"/>", "\"Fluorescence\"/>"},
+                                 {"Both stages and the adapter", "Both stages"}})
+    other.replace(other.find(from), std::string(from).size(), to);
+  Write("other.xml", other);
+  RunSteps({{{"diff", "kvoDevice.xml", "%D/other.xml"}, 1,
+             "--- %D/kvoDevice.xml\n+++ %D/other.xml\n"
+             "~ unit U303x0 (line 5 -> 5): model \"Motorised stage 303\" -> \"Stage 303\"\n"
+             "~ set \"Fluorescence\" (line 56 -> 56): comment \"Both stages and the adapter\" -> \"Both stages\"\n"
+             "~ active set: \"Brightfield\" -> \"Fluorescence\"\n"},
+            {{"diff", "7"}, 2, "", "kvodev: no version 7 in the history: it holds 6 (kvodev history lists them; ./7 names a file)\n"}});
+  Write("bad.xml", kSchemaNamed + "<UnitList><Unit UnitID=\"U1x1\" setup=\"Exclude\"/></UnitList></Devices>");
+  const std::string before = Read("kvoDevice.xml");
+  const Result refused = Run({"restore", "bad.xml"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(refused.err.starts_with("kvodev: not restored: ")) << refused.err;
+  EXPECT_EQ(Read("kvoDevice.xml"), before);
+}
+
+TEST_F(Kvodev, RepairLinksSavesAndKeepsTheVersionBefore) {
+  Write("kvoDevice.xml", Lines({"<Devices><UnitList>", "<Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"COM1\"/></Unit>",
+                                "<Unit UnitID=\"U2x2\"/>", "</UnitList><Interfaces><Serial>",
+                                "<ComPort PortNo=\"COM1\"/>", "<ComPort PortNo=\"COM2\"><LinkedUnit ItemID=\"U2x2\"/></ComPort>",
+                                "</Serial></Interfaces></Devices>"}));
+  const Result repaired = Run({"check", "--repair-links"});
+  EXPECT_EQ(repaired.status, 0) << repaired.err;
+  EXPECT_TRUE(repaired.out.starts_with(Expand("loaded %D/kvoDevice.xml: 2 units\nschema written: %D/kvoDevice.xsd\n"
+                                              "repaired 2 links; the document before the repair is kept as version 1 (")))
+      << repaired.out;
+  const std::string diff = Run({"diff", "1"}).out;
+  EXPECT_EQ(diff.substr(diff.find("\n~")),
+            "\n~ unit U1x1 (line 2 -> 4): link to COM1 removed\n~ unit U2x2 (line 3 -> 5): link to COM2 added\n");
+  const Result again = Run({"check", "--dry-run", "--json"});
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(testsupport::ParseJson(again.out)["findings"].size(), 0u) << again.out;
+  RunSteps({{{"check", "--repair-links"}, 0, "loaded %D/kvoDevice.xml: 2 units\nno links to repair\n"}});
+  EXPECT_EQ(testsupport::ParseJson(Run({"history", "--json"}).out)["versions"].size(), 1u);
+}
+
 TEST_F(Kvodev, HelpForEveryCommand) {
   const Result overview = Run({"--help"});
   EXPECT_EQ(overview.status, 0);
   for (const std::string command : {"units", "units add", "units remove", "units exists", "ports", "unlink", "drivers",
-                                    "drivers add", "drivers clear", "check", "schema", "caps", "ini"}) {
+                                    "drivers add", "drivers clear", "check", "history", "diff", "restore", "schema",
+                                    "caps", "ini"}) {
     EXPECT_NE(overview.out.find("\n  " + command + " "), std::string::npos) << command;
     const std::size_t space = command.find(' ');
     std::vector<std::string> args{command.substr(0, space)};

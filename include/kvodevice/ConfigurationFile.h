@@ -33,7 +33,7 @@ struct OpenReport {
   std::uint32_t parseError = 0;
   int line = 0, column = 0;
   std::wstring parseErrorKind;
-  // The schema was (re)written during the opening.
+  // The schema was (re)written during the opening (read-only: would be).
   bool schemaWritten = false;
   // Opened by OpenXMLFileReadOnly: the outcome is what CreateXMLFile would
   // have done, and nothing was written.

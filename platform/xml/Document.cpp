@@ -93,7 +93,7 @@ std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath,
   // The schema is read through the file seam and parsed by a parser of our
   // own, so that its errors stay in that parser instead of going to the console.
   FileContent schemaFile;
-  if (known && schemaPath.substr(schemaPath.rfind('/') + 1) == known->fileName) {
+  if (known && (known->fileName.empty() || schemaPath.substr(schemaPath.rfind('/') + 1) == known->fileName)) {
     schemaFile.bytes = known->text;
   } else {
     schemaFile = ReadWholeFile(WidePath(schemaPath));
@@ -211,8 +211,12 @@ bool Document::LoadBytes(std::string_view bytes, std::wstring_view path) {
   const ParserPtr parser(NewParser());
   DocPtr doc(ParseBytes(parser.get(), bytes, native));
   std::optional<ParseError> invalid;
-  if (doc != nullptr && state_->validateOnParse)
-    if (const std::optional<std::string> schema = SchemaBeside(doc.get(), native)) invalid = Validate(doc.get(), *schema, state_->knownSchema);
+  if (doc != nullptr && state_->validateOnParse) {
+    if (const std::optional<SchemaText>& known = state_->knownSchema; known && known->fileName.empty())
+      invalid = Validate(doc.get(), native, known);
+    else if (const std::optional<std::string> schema = SchemaBeside(doc.get(), native))
+      invalid = Validate(doc.get(), *schema, known);
+  }
   return state_->Take(std::move(doc), *parser, std::move(invalid));
 }
 

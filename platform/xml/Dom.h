@@ -133,6 +133,8 @@ class Document {
   void SetValidateOnParse(bool on);
   // Validates against `text` instead of reading the schema file when the
   // schema a document names is called `fileName`: a schema known in memory.
+  // An empty `fileName`: every document is validated against `text`, also
+  // one that names another schema or none.
   void SetSchemaText(std::wstring_view fileName, std::string text);
   const ParseError& LastParseError() const;
 

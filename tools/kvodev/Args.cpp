@@ -22,6 +22,8 @@ std::string OptionName(Option option) {
     case OptIni: return "--ini";
     case OptDevice: return "--device";
     case OptAllTypes: return "--all-types";
+    case OptDryRun: return "--dry-run";
+    case OptRepairLinks: return "--repair-links";
   }
   return "?";
 }
@@ -72,6 +74,10 @@ Args ParseArgs(int argc, const char* const* argv) {
       flag(args.print, OptPrint);
     } else if (name == "--all-types") {
       flag(args.allTypes, OptAllTypes);
+    } else if (name == "--dry-run") {
+      flag(args.dryRun, OptDryRun);
+    } else if (name == "--repair-links") {
+      flag(args.repairLinks, OptRepairLinks);
     } else if (name == "--ini") {
       args.iniFiles.push_back(value());
       args.given |= OptIni;

@@ -16,6 +16,8 @@ enum Option : std::uint32_t {
   OptIni = 1u << 2,
   OptDevice = 1u << 3,
   OptAllTypes = 1u << 4,
+  OptDryRun = 1u << 5,
+  OptRepairLinks = 1u << 6,
 };
 
 struct Args {
@@ -31,6 +33,8 @@ struct Args {
   bool skipExcluded = false;
   bool print = false;
   bool allTypes = false;
+  bool dryRun = false;
+  bool repairLinks = false;
   std::vector<std::string> iniFiles;
   std::vector<std::string> devices;
 

@@ -47,7 +47,8 @@ const std::vector<Command>& Commands() {
       {"drivers clear", {}, "", 0, true, RunDriversClear, "remove every driver file",
        "Removes the whole driver file list.\n\n"
        "example:\n  kvodev drivers clear\n"},
-      {"check", {}, "", 0, true, RunCheck, "open the configuration and tell what happened",
+      {"check", {}, "[--dry-run | --repair-links]", OptDryRun | OptRepairLinks, true, RunCheck,
+       "open the configuration, tell what happened and what is wrong",
        "Opens the configuration as a host does and tells the outcome:\n"
        "  loaded     the document loaded                                 exit 0\n"
        "  created    there was no document: a default one was written    exit 0\n"
@@ -59,9 +60,55 @@ const std::vector<Command>& Commands() {
        "             backed up: nothing is loaded and the document is left\n"
        "             as it was; the reason is shown\n"
        "Exit status 1 when the document loaded but its unit list is damaged, or\n"
-       "the default document could not be written. The schema is written when it\n"
-       "is missing or damaged (\"schema written\").\n\n"
-       "example:\n  kvodev --data-dir /srv/kvoRQ check\n"},
+       "the default document (or the repair) could not be written. The schema is\n"
+       "written when it is missing or damaged (\"schema written\").\n\n"
+       "Then it names what is wrong in the document, each finding with its line:\n"
+       "links on one side only, links to units or ports that are not there, unit\n"
+       "ids that are malformed, missing or repeated, driver files that differ only\n"
+       "in letter case, and the schema's first error. After a recovery the backup\n"
+       "is read as well: the user's data is there. An older backup is named with\n"
+       "its age. Findings leave the exit status as it is.\n\n"
+       "  --dry-run       tell what an opening would do, and find what is wrong,\n"
+       "                  writing nothing; the exit status is the one check\n"
+       "                  would end with\n"
+       "  --repair-links  then make every link agree on both sides (as the ports\n"
+       "                  have it), drop links to units or ports that are not\n"
+       "                  there, and save; the version before the repair is kept\n"
+       "                  in kvoDevice.history\n\n"
+       "example:\n  kvodev --data-dir /srv/kvoRQ check --dry-run\n"},
+      {"history", {}, "", 0, true, RunHistory, "list the replaced versions of the document",
+       "Lists the versions of kvoDevice.xml that saves, recoveries and restores\n"
+       "replaced, kept in kvoDevice.history, oldest first: the number that names a\n"
+       "version for diff and restore (numbers shift as versions come and go; the\n"
+       "file name does not), when it was replaced (UTC), why (save, recovery,\n"
+       "restore), how many units it holds (\"damaged\" when it is not XML, \"not\n"
+       "valid\" when the schema refuses it, so that restore would too) and its size.\n"
+       "The newest $KVO_HISTORY versions are kept (default 20; 0 keeps none).\n\n"
+       "example:\n  kvodev --data-dir /srv/kvoRQ history\n"},
+      {"diff", {"[A]", "[B]"}, "", 0, true, RunDiff, "what changed between two versions of the document",
+       "Compares what two documents say, not their text: units added, removed or\n"
+       "changed (setup, driver, model, name, serial number, port links), ports and\n"
+       "their linked units, driver files, sets (comment, members), the active set.\n"
+       "A and B are each a number or a file name from 'kvodev history', the path of\n"
+       "any document file (./3 for a file named 3), or a file of the data directory\n"
+       "(kvoDevice.xml.bak). Without B, A is compared with the current document;\n"
+       "without either, the newest version is. Lines start with - (only in A),\n"
+       "+ (only in B) or ~ (changed), and give the line in A, in B, or both (A -> B).\n\n"
+       "Exit status, as diff(1): 0 no differences (a note on standard error), 1\n"
+       "differences, 2 trouble: no such version, no history, or a file that cannot\n"
+       "be read or is not XML.\n\n"
+       "example:\n  kvodev --data-dir /srv/kvoRQ diff 3\n"},
+      {"restore", {"VERSION"}, "", 0, true, RunRestore, "put a version of the document back",
+       "Puts VERSION back as kvoDevice.xml: a number or a file name from 'kvodev\n"
+       "history', the path of any document file (./3 for a file named 3), or a file\n"
+       "of the data directory (kvoDevice.xml.bak). It must be readable and valid.\n"
+       "The library writes it under the writers' lock and first keeps the document\n"
+       "it replaces in the history (why: restore), so a restore is undone by another.\n"
+       "Hosts holding the configuration merge their unsaved changes into it when\n"
+       "they save.\n"
+       "Exit status 1, with nothing changed, when the library refuses the version;\n"
+       "the reason is shown.\n\n"
+       "example:\n  kvodev --data-dir /srv/kvoRQ restore 3\n"},
       {"schema", {}, "[--print]", OptPrint, false, RunSchema, "write the schema into the data directory, or print it",
        "Writes kvoDevice.xsd, the schema of the document, into the data directory,\n"
        "replacing the file there: removes it, then opens the configuration as a host\n"
@@ -101,6 +148,12 @@ const Command* FindCommand(const std::vector<std::string>& words, std::size_t& u
   return nullptr;
 }
 
+std::size_t RequiredOperands(const Command& command) {
+  std::size_t required = 0;
+  while (required < command.operands.size() && !command.operands[required].starts_with('[')) ++required;
+  return required;
+}
+
 std::string UsageLine(const Command& command) {
   std::string usage = "kvodev ";
   usage.append(command.name);
@@ -133,14 +186,15 @@ void PrintOverview(std::ostream& out) {
          "UNIT is a unit id such as U303x0 (device 303, index 0; decimal, no leading\n"
          "zeros); PORT a serial port such as COM3 or COM-5.\n\n"
          "A change is reported only once it is saved. Commands that only read (units,\n"
-         "units exists, ports, drivers) write nothing.\n\n"
+         "units exists, ports, drivers, history, diff, check --dry-run) write nothing.\n\n"
          "exit status:\n"
-         "  0  success\n"
-         "  1  the library answered false (not added, not listed, not linked, ...),\n"
-         "     or the change was not saved\n"
-         "  2  usage error or bad input; nothing was changed\n"
+         "  0  success; diff: no differences\n"
+         "  1  the library answered false (not added, not listed, not linked, not\n"
+         "     restored, ...), or the change was not saved; diff: differences\n"
+         "  2  usage error or bad input; nothing was changed; diff: trouble\n"
          "  3  check: the document was damaged and replaced (the backup keeps it)\n"
          "  4  check: gave up, nothing was loaded\n"
+         "     (check --dry-run ends with the status that check would)\n"
          "  5  the configuration cannot be loaded; nothing was changed\n\n"
          "example:\n  kvodev --data-dir /srv/kvoRQ units add 303 0\n";
 }

@@ -13,7 +13,9 @@ namespace kvodev {
 
 struct Command {
   std::string_view name;                   // the words that select it: "units add"
-  std::vector<std::string_view> operands;  // their names, in order: {"DEVICE", "INDEX"}
+  // Operand names, in order: {"DEVICE", "INDEX"}. Names in brackets ("[B]")
+  // are optional; they come last, and each needs the ones before it.
+  std::vector<std::string_view> operands;
   std::string_view optionsUsage;           // "[--skip-excluded]"
   std::uint32_t options;                   // the Option bits it accepts
   bool configuration;                      // opens the configuration of the data directory
@@ -27,6 +29,9 @@ const std::vector<Command>& Commands();
 // The command that the leading words name (two words before one), with the
 // number of words that named it; null when none does.
 const Command* FindCommand(const std::vector<std::string>& words, std::size_t& used);
+
+// How many operands the command needs at least.
+std::size_t RequiredOperands(const Command& command);
 
 // "kvodev units add DEVICE INDEX"
 std::string UsageLine(const Command& command);

@@ -25,6 +25,11 @@ int RunDriversClear(Context& ctx);
 int RunCheck(Context& ctx);
 int RunSchema(Context& ctx);
 
+// The replaced versions of the document (HistoryCommands.cpp, DiffCommand.cpp).
+int RunHistory(Context& ctx);
+int RunDiff(Context& ctx);
+int RunRestore(Context& ctx);
+
 // Extended device information from INI files (DeviceInfoCommands.cpp).
 int RunCaps(Context& ctx);
 int RunIni(Context& ctx);

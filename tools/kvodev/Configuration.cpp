@@ -1,5 +1,8 @@
 #include "Configuration.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "Commands.h"
 #include "Errors.h"
 #include "Utf8.h"
@@ -34,7 +37,19 @@ std::string ParseMessage(const dev::OpenReport& report) {
   const std::size_t first = message.find_first_not_of(" \n\r\t");
   if (first == std::string::npos) return {};
   message.erase(message.find_last_not_of(" \n\r\t") + 1);
-  return message.substr(first);
+  message.erase(0, first);
+  // "parse error: 49" keeps the number the document carries; the words go beside it.
+  constexpr std::string_view kCode = "parse error: ";
+  if (message.starts_with(kCode) && !report.parseErrorKind.empty())
+    message.insert(std::min(message.find('\n'), message.size()),
+                   " (" + std::to_string(report.parseError) + ": " + EncodeUtf8(report.parseErrorKind) + ")");
+  return message;
+}
+
+std::string ExplainedCode(std::uint32_t code, const std::wstring& kind) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%x", code);
+  return std::string(hex) + " (" + std::to_string(code) + ": " + EncodeUtf8(kind) + ")";
 }
 
 Configuration::Configuration(const std::string& dataDir, Access access, bool announce)

@@ -20,8 +20,14 @@ struct ConfigFiles {
 };
 
 // The parse error that the report of a damaged document names, one item a
-// line: "parse error: 4c", "in line: 3 col: 14", the parser's reason.
+// line: "parse error: 49 (73: the document is not well-formed XML)", "in
+// line: 3 col: 14", the parser's reason. The document gives the number in
+// hexadecimal; the words beside it say what kind of damage it is.
 std::string ParseMessage(const dev::OpenReport& report);
+
+// A parse error's number as documents write it, with its kind in words:
+// "74f (1871: the document breaks the schema)".
+std::string ExplainedCode(std::uint32_t code, const std::wstring& kind);
 
 class Configuration {
  public:
@@ -40,6 +46,7 @@ class Configuration {
   Configuration& operator=(const Configuration&) = delete;
 
   dev::IDeviceManagerIO* operator->() { return io_; }
+  dev::IDeviceManagerIO* io() { return io_; }
   const ConfigFiles& files() const { return files_; }
   const dev::OpenReport& report() const { return report_; }
   // Why the last Commit's save failed; empty when it did not.

@@ -11,6 +11,7 @@ namespace kvodev {
 enum Exit : int {
   Success = 0,
   False = 1,
+  Different = 1,  // diff: the documents differ (as diff(1); trouble is Usage)
   Usage = 2,      // a usage error or bad input: nothing was changed
   Recovered = 3,  // check: the document was damaged and replaced
   GaveUp = 4,     // check: the configuration could not be opened

@@ -1,0 +1,102 @@
+#include "DocumentDiff.h"
+
+#include <deque>
+#include <map>
+
+namespace kvodev {
+namespace {
+
+// The items of `from` that `other` does not have as often.
+std::vector<std::wstring> Minus(const std::vector<std::wstring>& from, const std::vector<std::wstring>& other) {
+  std::map<std::wstring, int> left;
+  for (const std::wstring& item : other) ++left[item];
+  std::vector<std::wstring> rest;
+  for (const std::wstring& item : from)
+    if (left[item]-- <= 0) rest.push_back(item);
+  return rest;
+}
+
+ListChange CompareLists(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
+  return {Minus(b, a), Minus(a, b)};
+}
+
+void CompareValue(std::vector<ValueChange>& values, const char* field, const std::wstring& a, const std::wstring& b) {
+  if (a != b) values.push_back({field, a, b});
+}
+
+// Pairs the entries of A and B that have the same key, the first with the
+// first (a name there twice pairs in document order); `both` gets each pair
+// and adds a change when they differ.
+template <typename Entry, typename Change, typename Key, typename Both>
+void Match(const std::vector<Entry>& a, const std::vector<Entry>& b, Key key, Both both,
+           Changes<Entry, Change>& changes) {
+  std::map<std::wstring, std::deque<const Entry*>> inB;
+  for (const Entry& entry : b) inB[key(entry)].push_back(&entry);
+  std::map<const Entry*, bool> paired;
+  for (const Entry& entry : a) {
+    std::deque<const Entry*>& same = inB[key(entry)];
+    if (same.empty()) {
+      changes.removed.push_back(entry);
+      continue;
+    }
+    paired[same.front()] = true;
+    both(entry, *same.front());
+    same.pop_front();
+  }
+  for (const Entry& entry : b)
+    if (!paired.contains(&entry)) changes.added.push_back(entry);
+}
+
+void CompareUnits(const dev::UnitEntry& a, const dev::UnitEntry& b, Changes<dev::UnitEntry, UnitChange>& changes) {
+  UnitChange change{a, b, {}, CompareLists(a.ports, b.ports)};
+  CompareValue(change.values, "setup", a.setup, b.setup);
+  CompareValue(change.values, "driver", a.driver, b.driver);
+  CompareValue(change.values, "model", a.model, b.model);
+  CompareValue(change.values, "name", a.name, b.name);
+  CompareValue(change.values, "serialNo", a.serialNo, b.serialNo);
+  if (!change.values.empty() || !change.ports.empty()) changes.changed.push_back(std::move(change));
+}
+
+void CompareSets(const dev::SetEntry& a, const dev::SetEntry& b, Changes<dev::SetEntry, SetChange>& changes) {
+  SetChange change{a, b, std::nullopt, CompareLists(a.members, b.members)};
+  if (a.comment != b.comment) change.comment = ValueChange{"comment", a.comment, b.comment};
+  if (change.comment || !change.members.empty()) changes.changed.push_back(std::move(change));
+}
+
+}  // namespace
+
+std::wstring UnitName(const dev::UnitEntry& unit) { return unit.hasId ? unit.id : L"a unit without UnitID"; }
+
+std::wstring PortName(const dev::PortEntry& port) {
+  return port.interfaceName == L"Serial" ? port.portNo : port.interfaceName + L" " + port.portNo;
+}
+
+bool DocumentDiff::empty() const {
+  return units.empty() && ports.empty() && drivers.empty() && sets.empty() && !activeSet && !setListAdded;
+}
+
+DocumentDiff Compare(const dev::DocumentContent& a, const dev::DocumentContent& b) {
+  DocumentDiff diff;
+  // Units without UnitID pair among themselves, in order.
+  Match(
+      a.units, b.units, [](const dev::UnitEntry& u) { return u.hasId ? L"=" + u.id : std::wstring(); },
+      [&](const auto& x, const auto& y) { CompareUnits(x, y, diff.units); }, diff.units);
+  Match(
+      a.ports, b.ports, [](const dev::PortEntry& p) { return p.interfaceName + L"/" + p.portNo; },
+      [&](const auto& x, const auto& y) {
+        if (ListChange units = CompareLists(x.units, y.units); !units.empty())
+          diff.ports.changed.push_back({x, y, units});
+      },
+      diff.ports);
+  Match(
+      a.drivers, b.drivers, [](const dev::DriverEntry& d) { return d.file; }, [](const auto&, const auto&) {},
+      diff.drivers);
+  Match(
+      a.sets, b.sets, [](const dev::SetEntry& s) { return s.name; },
+      [&](const auto& x, const auto& y) { CompareSets(x, y, diff.sets); }, diff.sets);
+  if (a.activeSet != b.activeSet) diff.activeSet = ValueChange{"activeSet", a.activeSet, b.activeSet};
+  if (a.hasSets != b.hasSets) diff.setListAdded = b.hasSets;
+  return diff;
+}
+
+}  // namespace kvodev
