@@ -1,7 +1,8 @@
-// The extended device information from many threads at once. Run under
-// ThreadSanitizer by ./do test --tsan.
+// The extended device information, and configuration objects, from many
+// threads at once. Run under ThreadSanitizer by ./do test --tsan.
 #include <gtest/gtest.h>
 #include <kvodevice/Host.h>
+#include <kvodevice/IDeviceManagerIO.h>
 #include <kvodevice/IExtendedDeviceInfo.h>
 
 #include <algorithm>
@@ -67,6 +68,26 @@ TEST(Threads, QueriesAndAnswersWhileFeaturesFlip) {
   stop = true;
   flipper.join();
   for (const int failed : failures) EXPECT_EQ(failed, 0);
+}
+
+// One object per thread, all on one data directory: each save waits for the
+// others' and merges with them, so every thread's units are in the file.
+TEST(Threads, ObjectsOnOneDirectoryMergeTheirSaves) {
+  testsupport::TempDir dir;
+  ssnSetDataDir(dir.path().wstring().c_str());
+  OnThreads(4, [](int t) {
+    for (std::uint16_t i = 0; i < 10; ++i) {
+      dev::IDeviceManagerIO* io = dev::CreateXMLFile();
+      io->AddUnit({static_cast<std::uint16_t>(t), i});
+      io->Release();
+    }
+  });
+  dev::IDeviceManagerIO* io = dev::CreateXMLFile();
+  std::vector<dev::UnitKey> units;
+  EXPECT_TRUE(io->GetUnitList(units, false));
+  EXPECT_EQ(units.size(), 40u);
+  io->Release();
+  ssnSetDataDir(nullptr);
 }
 
 }  // namespace
