@@ -128,6 +128,19 @@ demo() {
   run --feature ACQ_ENABLE_HDRI caps --device 303 --device 1201
   run ini --ini examples/cameras.ini --ini examples/positions.ini
 
+  step "setting up a workstation: a unit with its details, its serial port, a set made active"
+  run units add U1202x0
+  run units set U1202x0 --driver camera1202.so --model 'Monochrome camera 1202' --name 'Dark room camera' --serial MC-1202-0007
+  run link U1202x0 COM6
+  run units show U1202x0
+  run sets create Darkfield --comment 'The monochrome camera alone'
+  run sets add Darkfield U1202x0
+  run sets activate Darkfield
+  run sets
+  run sets add Darkfield U9x9
+  run units remove U1202x0 --unlink
+  run sets show Darkfield
+
   step "recovery from a damaged file: the document is cut short"
   head -c 300 "$data/kvoDevice.xml" >"$data/kvoDevice.xml.cut"
   mv "$data/kvoDevice.xml.cut" "$data/kvoDevice.xml"

@@ -223,7 +223,7 @@ TEST_F(Kvodev, BadInputChangesNothingAndNamesTheValue) {
       {{"--data-dir", "%D/missing", "units"}, "the data directory does not exist: \"%D/missing\""},
       {{"--data-dir", "%D/plain", "caps"}, "the data directory is not a directory: \"%D/plain\""},
       {{"drivers", "add", "bad\xff.so"}, "the driver file name is not UTF-8: \"bad\xff.so\""},
-      {{"units", "add", "303"}, "missing operands: usage: kvodev units add DEVICE INDEX"},
+      {{"units", "add", "303"}, "missing operands: usage: kvodev units add UNIT|DEVICE [INDEX]"},
       {{"units", "list"}, "too many operands: usage: kvodev units [--skip-excluded]"},
       {{"units", "--print"}, "option --print does not apply to units"},
       {{"units", "--json=yes"}, "option --json takes no value"},
@@ -612,12 +612,65 @@ TEST_F(Kvodev, RepairLinksSavesAndKeepsTheVersionBefore) {
   EXPECT_EQ(testsupport::ParseJson(Run({"history", "--json"}).out)["versions"].size(), 1u);
 }
 
+TEST_F(Kvodev, EditingCommandsKeepTheDocumentValid) {
+  UseExample();
+  const std::string badUnit = "kvodev: not a unit id (U<device>x<index>, both 0 to 65535 without leading zeros, e.g. "
+                              "U303x0): \"U3O3x0\"\n";
+  RunSteps({
+      {{"units", "add", "U9x9"}, 0, "added U9x9\n"},
+      {{"units", "add", "U3O3x0"}, 2, "", badUnit},
+      {{"units", "show", "U3O3x0"}, 2, "", badUnit},
+      {{"units", "show", "U9x8"}, 1, "", "kvodev: U9x8 is not listed\n"},
+      {{"units", "set", "U9x9", "--name", "Filter wheel", "--serial", "FW-1", "--exclude"}, 0, "changed U9x9\n"},
+      {{"units", "set", "U303x0", "--model", ""}, 0, "changed U303x0\n"},
+      {{"units", "set", "U9x9"}, 2, "",
+       "kvodev: nothing to set: give --name, --model, --driver, --serial, --include or --exclude\n"},
+      {{"units", "set", "U9x9", "--include", "--exclude"}, 2, "", "kvodev: --include and --exclude do not go together\n"},
+      {{"units", "set", "U9x8", "--name", "x"}, 1, "", "kvodev: U9x8 is not listed\n"},
+      {{"link", "U9x9", "COM7"}, 0, "linked U9x9 and COM7\n"},
+      {{"link", "U9x9", "COM7"}, 1, "", "kvodev: U9x9 and COM7 are linked on both sides already\n"},
+      {{"link", "U9x8", "COM7"}, 1, "", "kvodev: U9x8 is not listed\n"},
+      {{"link", "U9x9", "LPT1"}, 2, "",
+       "kvodev: not a serial port (COM<n>, n a 32-bit decimal number, e.g. COM3 or COM-5): \"LPT1\"\n"},
+      {{"units", "show", "U9x9"}, 0, "unit:          U9x9\nsetup:         exclude\ndriver:        -\nmodel:         -\n"
+                                     "name:          Filter wheel\nserial number: FW-1\nlinked ports:  COM7\n"},
+      {{"units", "show", "U303x0", "--json"}, 0,
+       R"({"unit":"U303x0","listed":true,"setup":"include","included":true,"driver":"stage303.so","model":null,)"
+       R"("name":"Main stage","serial":"ST-30317","ports":["COM3"]})" "\n"},
+      {{"sets", "create", "Night", "--comment", "dark room"}, 0, "created set \"Night\"\n"},
+      {{"sets", "create", "Night"}, 1, "", "kvodev: a set \"Night\" exists already\n"},
+      {{"sets", "create", ""}, 2, "", "kvodev: a set needs a name: \"\"\n"},
+      {{"sets", "add", "Night", "U9x9"}, 0, "added U9x9 to set \"Night\"\n"},
+      {{"sets", "add", "Night", "U9x9"}, 1, "", "kvodev: U9x9 is a member of \"Night\" already\n"},
+      {{"sets", "add", "Night", "U9x8"}, 1, "", "kvodev: U9x8 is not listed\n"},
+      {{"sets", "add", "Day", "U9x9"}, 1, "", "kvodev: there is no set \"Day\"\n"},
+      {{"sets", "remove", "Brightfield", "U9x9"}, 1, "", "kvodev: U9x9 is no member of \"Brightfield\"\n"},
+      {{"sets", "activate", "Night"}, 0, "activated set \"Night\"\n"},
+      {{"sets", "activate", "Day", "--json"}, 1, "{\"set\":\"Day\",\"activated\":false}\n", "kvodev: there is no set \"Day\"\n"},
+      {{"sets"}, 0, "   SET           UNITS  COMMENT\n   Brightfield       2  Main stage and the colour camera\n"
+                    "   Fluorescence      3  Both stages and the adapter\n*  Night             1  dark room\n* the active set\n"},
+      {{"sets", "show", "Night", "--json"}, 0,
+       R"({"name":"Night","comment":"dark room","active":true,"members":["U9x9"]})" "\n"},
+      {{"drivers", "remove", "STAGE303.SO", "--json"}, 0, "{\"file\":\"STAGE303.SO\",\"removed\":true}\n"},
+      {{"drivers", "remove", "stage303.so"}, 1, "", "kvodev: no driver file \"stage303.so\" is listed (in any letter case)\n"},
+      {{"units", "remove", "U303x1", "--unlink", "--json"}, 0, "{\"unit\":\"U303x1\",\"removed\":true,\"unlinked\":[\"COM5\"]}\n"},
+      {{"units", "remove", "U9x9", "--unlink"}, 0, "removed U9x9, its set memberships and its port links (COM7)\n"},
+      {{"units", "remove", "U9x9", "--unlink"}, 1, "", "kvodev: U9x9 is not listed\n"},
+      {{"sets", "show", "Night"}, 0, "set:      Night (active)\ncomment:  dark room\nmembers:  none\n"},
+  });
+  const Result checked = Run({"check", "--dry-run", "--json"});
+  EXPECT_EQ(checked.status, 0) << checked.out;
+  EXPECT_EQ(testsupport::ParseJson(checked.out)["findings"].size(), 0u) << checked.out;
+  EXPECT_EQ(Read("kvoDevice.xml").find("ItemID=\"U303x1\""), std::string::npos);  // no link names it on either side
+}
+
 TEST_F(Kvodev, HelpForEveryCommand) {
   const Result overview = Run({"--help"});
   EXPECT_EQ(overview.status, 0);
-  for (const std::string command : {"units", "units add", "units remove", "units exists", "ports", "unlink", "drivers",
-                                    "drivers add", "drivers clear", "check", "history", "diff", "restore", "schema",
-                                    "caps", "ini"}) {
+  for (const std::string command : {"units", "units add", "units show", "units set", "units remove", "units exists",
+                                    "ports", "link", "unlink", "sets", "sets show", "sets create", "sets add",
+                                    "sets remove", "sets activate", "drivers", "drivers add", "drivers remove",
+                                    "drivers clear", "check", "history", "diff", "restore", "schema", "caps", "ini"}) {
     EXPECT_NE(overview.out.find("\n  " + command + " "), std::string::npos) << command;
     const std::size_t space = command.find(' ');
     std::vector<std::string> args{command.substr(0, space)};

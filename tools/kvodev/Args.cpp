@@ -1,6 +1,7 @@
 #include "Args.h"
 
 #include <string_view>
+#include <utility>
 
 #include "Errors.h"
 
@@ -11,6 +12,16 @@ bool LooksLikeOption(std::string_view text) {
   if (text.size() < 2 || text[0] != '-') return false;
   const char c = text[1];
   return c == '-' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The option that holds a unit's or a set's text, with its bit.
+std::optional<std::pair<std::optional<std::string>*, std::uint32_t>> TextOption(Args& args, std::string_view name) {
+  if (name == "--name") return std::pair{&args.name, std::uint32_t{OptName}};
+  if (name == "--model") return std::pair{&args.model, std::uint32_t{OptModel}};
+  if (name == "--driver") return std::pair{&args.driver, std::uint32_t{OptDriver}};
+  if (name == "--serial") return std::pair{&args.serial, std::uint32_t{OptSerial}};
+  if (name == "--comment") return std::pair{&args.comment, std::uint32_t{OptComment}};
+  return std::nullopt;
 }
 
 }  // namespace
@@ -24,6 +35,14 @@ std::string OptionName(Option option) {
     case OptAllTypes: return "--all-types";
     case OptDryRun: return "--dry-run";
     case OptRepairLinks: return "--repair-links";
+    case OptName: return "--name";
+    case OptModel: return "--model";
+    case OptDriver: return "--driver";
+    case OptSerial: return "--serial";
+    case OptInclude: return "--include";
+    case OptExclude: return "--exclude";
+    case OptUnlink: return "--unlink";
+    case OptComment: return "--comment";
   }
   return "?";
 }
@@ -78,6 +97,16 @@ Args ParseArgs(int argc, const char* const* argv) {
       flag(args.dryRun, OptDryRun);
     } else if (name == "--repair-links") {
       flag(args.repairLinks, OptRepairLinks);
+    } else if (name == "--include") {
+      flag(args.include, OptInclude);
+    } else if (name == "--exclude") {
+      flag(args.exclude, OptExclude);
+    } else if (name == "--unlink") {
+      flag(args.unlink, OptUnlink);
+    } else if (const auto text = TextOption(args, name)) {
+      if (text->first->has_value()) throw InputError("option " + std::string(name) + " is given twice");
+      *text->first = value();
+      args.given |= text->second;
     } else if (name == "--ini") {
       args.iniFiles.push_back(value());
       args.given |= OptIni;

@@ -18,6 +18,14 @@ enum Option : std::uint32_t {
   OptAllTypes = 1u << 4,
   OptDryRun = 1u << 5,
   OptRepairLinks = 1u << 6,
+  OptName = 1u << 7,
+  OptModel = 1u << 8,
+  OptDriver = 1u << 9,
+  OptSerial = 1u << 10,
+  OptInclude = 1u << 11,
+  OptExclude = 1u << 12,
+  OptUnlink = 1u << 13,
+  OptComment = 1u << 14,
 };
 
 struct Args {
@@ -37,6 +45,11 @@ struct Args {
   bool repairLinks = false;
   std::vector<std::string> iniFiles;
   std::vector<std::string> devices;
+  bool include = false;
+  bool exclude = false;
+  bool unlink = false;
+  // Texts of units and sets; an empty value is given, and clears the text.
+  std::optional<std::string> name, model, driver, serial, comment;
 
   // Everything that is not an option, in order: the subcommand's words, then its operands.
   std::vector<std::string> words;

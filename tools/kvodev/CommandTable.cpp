@@ -13,16 +13,34 @@ const std::vector<Command>& Commands() {
        "  --skip-excluded  leave out units whose setup is \"exclude\"\n\n"
        "Exit status 1 when the unit list is damaged (the units before the damage are listed).\n\n"
        "example:\n  kvodev --data-dir /srv/kvoRQ units --skip-excluded\n"},
-      {"units add", {"DEVICE", "INDEX"}, "", 0, true, RunUnitsAdd, "add the unit U<DEVICE>x<INDEX>",
-       "Adds the unit U<DEVICE>x<INDEX>; DEVICE and INDEX are decimal numbers from 0\n"
-       "to 65535 without leading zeros.\n"
+      {"units add", {"UNIT|DEVICE", "[INDEX]"}, "", 0, true, RunUnitsAdd, "add a unit: U303x0, or 303 0",
+       "Adds the unit named by its id (U303x0), or by DEVICE and INDEX, decimal\n"
+       "numbers from 0 to 65535 without leading zeros (303 0 adds U303x0).\n"
        "Exit status 1 when the unit is listed already (nothing changes).\n\n"
-       "example:\n  kvodev units add 303 0\n"},
-      {"units remove", {"UNIT"}, "", 0, true, RunUnitsRemove, "remove a unit and its set memberships",
+       "example:\n  kvodev units add 303 0\n  kvodev units add U303x1\n"},
+      {"units show", {"UNIT"}, "", 0, true, RunUnitsShow, "a unit's setup, texts and linked ports",
+       "Shows the unit's setup (include, exclude, or not set, which counts as\n"
+       "include), its driver, model, name and serial number (\"-\" when the unit has\n"
+       "none), and the ports it links to on its side. Exit status 1 when the unit\n"
+       "is not listed.\n\n"
+       "example:\n  kvodev units show U303x0\n"},
+      {"units set", {"UNIT"}, "[--name T] [--model T] [--driver T] [--serial T] [--include|--exclude]",
+       OptName | OptModel | OptDriver | OptSerial | OptInclude | OptExclude, true, RunUnitsSet,
+       "change a unit's texts or setup",
+       "Changes the texts and the setup of a listed unit, all or none. At least one\n"
+       "option is needed; an empty text ('') removes that text.\n\n"
+       "  --name T    the unit's name          --driver T  its driver file\n"
+       "  --model T   its model                --serial T  its serial number\n"
+       "  --include, --exclude  its setup: whether hosts use it\n\n"
+       "Exit status 1 when the unit is not listed (nothing changes).\n\n"
+       "example:\n  kvodev units set U303x0 --name 'Main stage' --serial ST-30317 --model ''\n"},
+      {"units remove", {"UNIT"}, "[--unlink]", OptUnlink, true, RunUnitsRemove, "remove a unit and its set memberships",
        "Removes the unit and its memberships in sets; links to ports stay (see unlink).\n"
        "A document without sets gets an empty one, saved at once, even when the unit\n"
        "is not listed. Exit status 1 when the unit is not listed.\n\n"
-       "example:\n  kvodev units remove U303x0\n"},
+       "  --unlink  remove the unit's links to ports first, on both sides; the\n"
+       "            ports stay\n\n"
+       "example:\n  kvodev units remove U303x0 --unlink\n"},
       {"units exists", {"UNIT"}, "", 0, true, RunUnitsExists, "tell whether a unit is listed",
        "Tells whether the unit is listed: exit status 0 when it is, 1 when it is not.\n\n"
        "example:\n  kvodev units exists U303x0 && echo installed\n"},
@@ -30,11 +48,41 @@ const std::vector<Command>& Commands() {
        "Lists every port that links the unit, in document order (a port linking it\n"
        "twice shows twice). Exit status 1 when a port without a name ends the list.\n\n"
        "example:\n  kvodev ports U303x0\n"},
+      {"link", {"UNIT", "PORT"}, "", 0, true, RunLink, "link a unit and a serial port",
+       "Links the unit and the serial port on both sides: the unit's LinkedInterface\n"
+       "and the port's LinkedUnit; the port is made when it is missing. Exit status 1\n"
+       "when the unit is not listed, or the two are linked on both sides already;\n"
+       "a link on one side only gets its other side.\n\n"
+       "example:\n  kvodev link U303x0 COM3\n"},
       {"unlink", {"UNIT", "PORT"}, "", 0, true, RunUnlink, "remove the link between a unit and a serial port",
        "Removes the link on both sides: the unit's LinkedInterface and the port's\n"
        "LinkedUnit. Exit status 1 when the two were not linked on both sides; when\n"
        "only the unit named the port, that link is removed all the same.\n\n"
        "example:\n  kvodev unlink U303x0 COM3\n"},
+      {"sets", {}, "", 0, true, RunSets, "list the sets of units, the active one marked",
+       "Lists the sets in document order: name, number of units, comment; the\n"
+       "active set is marked with *.\n\n"
+       "example:\n  kvodev sets --json\n"},
+      {"sets show", {"NAME"}, "", 0, true, RunSetsShow, "a set's comment and members",
+       "Shows the set's comment and its member units in document order, and whether\n"
+       "it is the active set. Exit status 1 when there is no such set.\n\n"
+       "example:\n  kvodev sets show Brightfield\n"},
+      {"sets create", {"NAME"}, "[--comment T]", OptComment, true, RunSetsCreate, "create an empty set",
+       "Creates an empty set with the comment T (default: empty). Exit status 1 when\n"
+       "a set of that name exists already.\n\n"
+       "example:\n  kvodev sets create Brightfield --comment 'Main stage and the colour camera'\n"},
+      {"sets add", {"NAME", "UNIT"}, "", 0, true, RunSetsAdd, "make a listed unit a member of a set",
+       "Adds the unit to the set's members. Exit status 1 when there is no such set,\n"
+       "the unit is not listed, or it is a member already.\n\n"
+       "example:\n  kvodev sets add Brightfield U303x0\n"},
+      {"sets remove", {"NAME", "UNIT"}, "", 0, true, RunSetsRemove, "take a unit out of a set",
+       "Removes the unit from the set's members; the unit stays listed. Exit status 1\n"
+       "when there is no such set or the unit is no member of it.\n\n"
+       "example:\n  kvodev sets remove Brightfield U303x0\n"},
+      {"sets activate", {"NAME"}, "", 0, true, RunSetsActivate, "choose the active set",
+       "Makes the set the active one; an empty NAME ('') chooses none. Exit status 1\n"
+       "when there is no such set.\n\n"
+       "example:\n  kvodev sets activate Brightfield\n"},
       {"drivers", {}, "", 0, true, RunDrivers, "list the driver files",
        "Lists the driver file names, sorted. Empty entries are left out (and stay\n"
        "in the file).\n\n"
@@ -44,6 +92,11 @@ const std::vector<Command>& Commands() {
        "listed already in any letter case (A to Z), is empty, or holds characters XML\n"
        "cannot hold. Put \"--\" before a name that starts with '-'.\n\n"
        "example:\n  kvodev drivers add /opt/kvoRQ/drivers/stage303.so\n"},
+      {"drivers remove", {"FILE"}, "", 0, true, RunDriversRemove, "remove one driver file",
+       "Removes the driver file of that name, compared as drivers add does (letters A\n"
+       "to Z in any case). Exit status 1 when none is listed. Put \"--\" before a name\n"
+       "that starts with '-'.\n\n"
+       "example:\n  kvodev drivers remove stage303.so\n"},
       {"drivers clear", {}, "", 0, true, RunDriversClear, "remove every driver file",
        "Removes the whole driver file list.\n\n"
        "example:\n  kvodev drivers clear\n"},
@@ -186,7 +239,8 @@ void PrintOverview(std::ostream& out) {
          "UNIT is a unit id such as U303x0 (device 303, index 0; decimal, no leading\n"
          "zeros); PORT a serial port such as COM3 or COM-5.\n\n"
          "A change is reported only once it is saved. Commands that only read (units,\n"
-         "units exists, ports, drivers, history, diff, check --dry-run) write nothing.\n\n"
+         "units show, units exists, ports, sets, sets show, drivers, history, diff,\n"
+         "check --dry-run) write nothing.\n\n"
          "exit status:\n"
          "  0  success; diff: no differences\n"
          "  1  the library answered false (not added, not listed, not linked, not\n"

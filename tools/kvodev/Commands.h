@@ -2,6 +2,8 @@
 // throws InputError before the configuration is opened.
 #pragma once
 
+#include <kvodevice/IDeviceManagerIO.h>
+
 #include <string>
 
 #include "Context.h"
@@ -16,10 +18,26 @@ int RunUnitsExists(Context& ctx);
 int RunPorts(Context& ctx);
 int RunUnlink(Context& ctx);
 
+// A unit's details and links through the editing interface (UnitEditCommands.cpp).
+int RunLink(Context& ctx);
+int RunUnitsShow(Context& ctx);
+int RunUnitsSet(Context& ctx);
+// units remove --unlink: the unit's port links on both sides first.
+int RunUnitsRemoveUnlinking(Context& ctx, const dev::UnitKey& unit);
+
+// The sets of units (SetCommands.cpp).
+int RunSets(Context& ctx);
+int RunSetsShow(Context& ctx);
+int RunSetsCreate(Context& ctx);
+int RunSetsAdd(Context& ctx);
+int RunSetsRemove(Context& ctx);
+int RunSetsActivate(Context& ctx);
+
 // The driver file list (DriverCommands.cpp).
 int RunDrivers(Context& ctx);
 int RunDriversAdd(Context& ctx);
 int RunDriversClear(Context& ctx);
+int RunDriversRemove(Context& ctx);
 
 // The files of the data directory (CheckCommand.cpp, SchemaCommand.cpp).
 int RunCheck(Context& ctx);

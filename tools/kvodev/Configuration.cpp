@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 #include "Commands.h"
 #include "Errors.h"
@@ -55,7 +56,9 @@ std::string ExplainedCode(std::uint32_t code, const std::wstring& kind) {
 Configuration::Configuration(const std::string& dataDir, Access access, bool announce)
     : files_(fs::path(dataDir)),
       io_(access == Access::ReadOnly ? dev::OpenXMLFileReadOnly() : dev::CreateXMLFile()),
+      editor_(dev::GetDeviceEditor(io_)),
       report_(dev::GetOpenReport(io_)) {
+  if (editor_ == nullptr) throw std::runtime_error("the library gave no editor for its own configuration object");
   if (announce) Announce(access);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <kvodevice/ConfigurationFile.h>
+#include <kvodevice/IDeviceEditor.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
 #include <filesystem>
@@ -47,6 +48,8 @@ class Configuration {
 
   dev::IDeviceManagerIO* operator->() { return io_; }
   dev::IDeviceManagerIO* io() { return io_; }
+  // The editing interface of the same object (its answers follow the opening's).
+  dev::IDeviceEditor& edit() { return *editor_; }
   const ConfigFiles& files() const { return files_; }
   const dev::OpenReport& report() const { return report_; }
   // Why the last Commit's save failed; empty when it did not.
@@ -70,6 +73,7 @@ class Configuration {
 
   ConfigFiles files_;
   dev::IDeviceManagerIO* io_;
+  dev::IDeviceEditor* editor_;
   dev::OpenReport report_;
   std::string saveFailure_;
 };

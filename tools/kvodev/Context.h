@@ -32,4 +32,8 @@ std::vector<std::wstring> IniPaths(const Args& args);
 // not UTF-8. `what` names the value in the message.
 std::wstring Wide(const std::string& utf8, const char* what);
 
+// Wide, and also refused when it holds characters that XML cannot hold, so
+// that a change of several texts is refused whole before anything is opened.
+std::wstring XmlText(const std::string& utf8, const char* what);
+
 }  // namespace kvodev

@@ -1,4 +1,4 @@
-// drivers, drivers add, drivers clear.
+// drivers, drivers add, drivers clear, drivers remove.
 #include <iostream>
 #include <set>
 
@@ -51,6 +51,17 @@ int RunDriversClear(Context& ctx) {
   else if (cleared)
     std::cout << "driver file list cleared\n";
   return config.Finish(cleared, "the driver file list could not be cleared");
+}
+
+int RunDriversRemove(Context& ctx) {
+  const std::wstring file = Wide(ctx.operands[0], "the driver file name");
+  Configuration config(ctx.dataDir, Access::Change);
+  const bool removed = config.Commit(config.edit().RemoveDriverFile(file));
+  if (ctx.args.json)
+    JsonWriter(std::cout).BeginObject().Member("file", file).Member("removed", removed).EndObject();
+  else if (removed)
+    std::cout << "removed driver file " << ctx.operands[0] << '\n';
+  return config.Finish(removed, "no driver file \"" + ctx.operands[0] + "\" is listed (in any letter case)");
 }
 
 }  // namespace kvodev

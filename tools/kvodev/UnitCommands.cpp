@@ -41,8 +41,14 @@ int RunUnits(Context& ctx) {
 }
 
 int RunUnitsAdd(Context& ctx) {
-  const dev::UnitKey unit{static_cast<std::uint16_t>(ParseNumber(ctx.operands[0], 65535, "device number")),
-                          static_cast<std::uint16_t>(ParseNumber(ctx.operands[1], 65535, "unit index"))};
+  // A lone number is a DEVICE without its INDEX rather than a mistyped unit id.
+  if (ctx.operands.size() == 1 && ctx.operands[0].find_first_not_of("0123456789") == std::string::npos)
+    throw InputError("missing operands: usage: kvodev units add UNIT|DEVICE [INDEX]");
+  const dev::UnitKey unit =
+      ctx.operands.size() == 1
+          ? ParseUnit(ctx.operands[0])
+          : dev::UnitKey{static_cast<std::uint16_t>(ParseNumber(ctx.operands[0], 65535, "device number")),
+                         static_cast<std::uint16_t>(ParseNumber(ctx.operands[1], 65535, "unit index"))};
   Configuration config(ctx.dataDir, Access::Change);
   const bool added = config.Commit(config->AddUnit(unit));
   if (ctx.args.json)
@@ -54,6 +60,7 @@ int RunUnitsAdd(Context& ctx) {
 
 int RunUnitsRemove(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
+  if (ctx.args.unlink) return RunUnitsRemoveUnlinking(ctx, unit);
   Configuration config(ctx.dataDir, Access::Change);
   const bool removed = config.Commit(config->RemoveUnit(unit));
   if (ctx.args.json)
