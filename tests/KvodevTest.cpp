@@ -3,12 +3,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <regex>
 #include <sstream>
 
 #include "tests/support/Json.h"
@@ -554,8 +554,12 @@ TEST_F(Kvodev, HistoryDiffAndRestore) {
     EXPECT_EQ(history[i]["reason"].AsString(), u"save");
     EXPECT_EQ(history[i]["units"].AsInt(), i == 0 ? 5 : i < 2 ? 6 : 5) << i;
   }
-  EXPECT_TRUE(std::regex_search(Run({"history"}).out, std::regex("\n5  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC  save  "
-                                                                   " +5  +\\d+  \\d{8}T\\d{6}\\.\\d{9}Z-save\\.xml\n$")));
+  // The last row's shape, every digit as 9: number, time, why, units, bytes, file.
+  std::string last = Run({"history"}).out;
+  last.erase(0, last.rfind('\n', last.size() - 2) + 1);
+  std::replace_if(last.begin(), last.end(), [](char c) { return c >= '0' && c <= '9'; }, '9');
+  EXPECT_TRUE(last.starts_with("9  9999-99-99 99:99:99 UTC  save      9  ")) << last;
+  EXPECT_TRUE(last.ends_with("  99999999T999999.999999999Z-save.xml\n")) << last;
 
   // A restore round trip, by number; the document it replaced is the newest version.
   const Result restored = Run({"restore", "1"});
