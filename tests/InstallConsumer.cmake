@@ -45,6 +45,21 @@ endif()
 # 2. The installed kvodev finds the installed libraries by itself and reads what the consumer wrote.
 run("${prefix}/bin/kvodev" --data-dir "${WORK_DIR}/data-cmake" units exists U303x0)
 
+# The man page and the bash completion are in place, and name the commands.
+include(GNUInstallDirs)
+foreach(file "${CMAKE_INSTALL_MANDIR}/man1/kvodev.1" "${CMAKE_INSTALL_DATADIR}/bash-completion/completions/kvodev")
+  if(NOT EXISTS "${prefix}/${file}")
+    message(FATAL_ERROR "not installed: ${prefix}/${file}")
+  endif()
+  file(READ "${prefix}/${file}" text)
+  foreach(command check history graph)
+    string(FIND "${text}" "${command}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${prefix}/${file} does not mention ${command}")
+    endif()
+  endforeach()
+endforeach()
+
 # 3. pkg-config, when it is there; its flags carry the language standard.
 find_program(PKG_CONFIG pkg-config)
 if(PKG_CONFIG)

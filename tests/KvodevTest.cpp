@@ -167,7 +167,7 @@ TEST_F(Kvodev, JsonOutputOfEverySubcommand) {
        R"({"iniFiles":[")" KVO_EXAMPLES R"(/positions.ini"],"service":true,"hdri":false,"types":[{"type":2,"name":"Shading"},)"
        R"({"type":4,"name":"CustomGrayscale"},{"type":6,"name":"Splitting"},{"type":7,"name":"AutoExposure"},)"
        R"({"type":9,"name":"Whitebalance"},{"type":10,"name":"Blackbalance"},{"type":11,"name":"Accumulation"},)"
-       R"({"type":16,"name":"HDRI"}],"devices":[{"device":303,"section":"Stage camera 303","answers":[)"
+       R"({"type":16,"name":"HDRI"}],"devices":[{"device":303,"section":"Stage camera 303","known":true,"answers":[)"
        R"({"type":2,"available":false,"iniSetting":null},{"type":4,"available":false,"iniSetting":null},)"
        R"({"type":6,"available":true,"iniSetting":null},{"type":7,"available":true,"iniSetting":null},)"
        R"({"type":9,"available":false,"iniSetting":null},{"type":10,"available":false,"iniSetting":null},)"
@@ -265,7 +265,7 @@ TEST_F(Kvodev, ReadingWritesNothing) {
   const auto stamp = Stamp(Path("kvoDevice.xml"));
   const std::map<std::string, std::string> files = Files(data_.path());
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"units"}, {"units", "--skip-excluded"}, {"units", "exists", "U1x1"}, {"ports", "U1x1"}, {"drivers"}, {"check"}}) {
+           {"units"}, {"units", "--skip-excluded"}, {"units", "exists", "U1x1"}, {"ports", "U1x1"}, {"drivers"}, {"graph"}, {"check"}}) {
     EXPECT_EQ(Run(args).status, 0) << args[0];
     EXPECT_EQ(Stamp(Path("kvoDevice.xml")), stamp) << args[0];
     EXPECT_TRUE(args[0] == "check" || Files(data_.path()) == files) << args[0];  // check opens as a host does
@@ -413,22 +413,23 @@ TEST_F(Kvodev, CapabilityTableAndIniDescriptions) {
   const std::string cameras = KVO_EXAMPLES "/cameras.ini", positions = KVO_EXAMPLES "/positions.ini";
   const std::string legend =
       "yes: available   no: not available   *: an INI setting decided, not the built-in table\n"
+      "?: neither the built-in table nor an INI file describes the device; its answers are defaults\n"
       "HDRI follows the feature ACQ_ENABLE_HDRI, which is ";
   const std::string heading = "DEVICE  Shading  CustomGray  Splitting  AutoExp  WhiteBal  BlackBal  Accum  HDRI  SECTION\n";
   RunSteps({
       {{"caps", "--ini", cameras, "--device", "170", "--device", "303", "--device", "1202"}, 0,
        legend + "off\n\n" + heading +
-           "   170  no*      no          yes        yes      no        no        no     no    Adapter 170 without shading\n"
-           "   303  no       no          yes        yes      no        no        no     no\n"
-           "  1202  yes*     yes*        yes        yes      no*       no        yes*   no    Monochrome camera 1202\n"},
+           "  170   no*      no          yes        yes      no        no        no     no    Adapter 170 without shading\n"
+           "  303   no       no          yes        yes      no        no        no     no\n"
+           " 1202   yes*     yes*        yes        yes      no*       no        yes*   no    Monochrome camera 1202\n"},
       {{"--feature", "ACQ_ENABLE_HDRI", "caps", "--device", "303"}, 0,
-       legend + "on\n\n" + heading + "   303  no       no          yes        yes      no        no        no     yes\n"},
+       legend + "on\n\n" + heading + "  303   no       no          yes        yes      no        no        no     yes\n"},
       {{"caps"}, 0,
        legend + "off\n\n" + heading +
-           "   100  no       yes         yes        yes      yes       no        no     no\n"
-           "   303  no       no          yes        yes      no        no        no     no\n"
-           "   332  no       yes         yes        yes      yes       no        yes    no\n"
-           " 65535  yes      yes         yes        yes      yes       no        no     no\n"},
+           "  100   no       yes         yes        yes      yes       no        no     no\n"
+           "  303   no       no          yes        yes      no        no        no     no\n"
+           "  332   no       yes         yes        yes      yes       no        yes    no\n"
+           "65535?  yes      yes         yes        yes      yes       no        no     no\n"},
       {{"ini", "--ini", cameras, "--ini", positions}, 0,
        "DEVICE  SECTION                           TAGS    POSITIONS  RTC  PROCESSING\n"
        "   170  Adapter 170 without shading       legacy  -          no   Shading=no\n"
@@ -460,6 +461,77 @@ TEST_F(Kvodev, CapabilityTableAndIniDescriptions) {
   EXPECT_EQ(rows[1][1 + 6], "no*");
   EXPECT_EQ(rows[1][1 + 10], "yes*");
   EXPECT_EQ(rows[1][1 + 2], "yes");
+}
+
+TEST_F(Kvodev, IniLintWarnsWhereTheReaderDiffersFromTheWriter) {
+  struct Case {
+    std::string bytes;
+    int status;
+    std::vector<std::string> warnings;  // "LINE: text" of a.ini
+  };
+  const std::vector<Case> cases = {
+      {"; comment\n[A]\nID=1\nuseShading=1\nTag=x\n", 0, {}},
+      {"[A]\r\nID=1\r\nuseShading=yes\r\nuseSplitting=OFF\r\n", 1,
+       {"3: useShading=yes: a word in an integer key reads as 0 (off); write 1 or 0",
+        "4: useSplitting=OFF: a word in an integer key reads as 0 (off); write 1 or 0"}},
+      {"[A]\nID=70000\n[B]\nID=x2\n[C]\nID=-1\n[D]\nuseWhitebalance=2\nuseAccumulation=1.5\n", 1,
+       {"2: ID=70000: above 65535 or negative; it reads as device 4464 (modulo 65536)",
+        "4: ID=x2: not a number; it reads as device 0", "6: ID=-1: reads as 65535, no device; the section is left out",
+        "8: useWhitebalance=2: reads as 2, neither 0 nor 1; the setting is ignored",
+        "9: useAccumulation=1.5: reads as 1 (on), and \".5\" is ignored"}},
+      {"[A]\nTag=a ; note\nuseShading=1 #on\nPosition=a;b\n", 1,
+       {"2: Tag=a ; note: ';' starts no comment after a value; it belongs to the value",
+        "3: useShading=1 #on: '#' starts no comment after a value; it belongs to the value"}},
+      {"[A]\nID=5\nID=6\n[a]\nID=5\n[B]\nID=\"5\"\n", 1,
+       {"3: ID appears again in [A] (first at line 2): the first wins",
+        "4: section [a] appears again (first at line 1): lookups read the first, so nothing in this one is read",
+        "7: device 5 is described already by [A] at %D/a.ini:2; the descriptions merge"}},
+      {std::string("\xFF\xFE[\0A\0]\0\r\0\n\0I\0D\0=\0y\0", 20), 1, {"2: ID=y: not a number; it reads as device 0"}},
+      {std::string("\xEF\xBB\xBF[A]\nID=1\n"), 0, {}},
+      {std::string("[\0A\0]\0\n\0I\0D\0=\0001\0", 16), 1,
+       {"1: looks like UTF-16 without a byte-order mark (many zero bytes): the library finds nothing in it"}},
+  };
+  for (const Case& c : cases) {
+    Write("a.ini", c.bytes);
+    std::string expected;
+    for (const std::string& warning : c.warnings) expected += "%D/a.ini:" + warning + "\n";
+    const Result result = Run({"ini", "--lint", "%D/a.ini"});
+    EXPECT_EQ(result.status, c.status) << c.bytes;
+    EXPECT_EQ(result.out, Expand(expected)) << c.bytes;
+  }
+  // A device in two files, JSON, and a file that cannot be read.
+  Write("a.ini", "[A]\nID=1201\n");
+  const Result json = Run({"ini", "--lint", "--json", "%D/a.ini", KVO_EXAMPLES "/cameras.ini"});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(json.out, R"({"warnings":[{"file":")" KVO_EXAMPLES R"(/cameras.ini","line":6,"text":"device 1201 is )"
+                      R"(described already by [A] at )" + Dir() + R"(/a.ini:2; the descriptions merge"}]})" "\n");
+  RunSteps({{{"ini", "--lint", "%D/a.ini", "%D/none.ini"}, 2, "", "kvodev: INI file cannot be read: \"%D/none.ini\"\n"},
+            {{"ini", "%D/a.ini"}, 2, "", "kvodev: FILE operands need --lint: usage: kvodev ini --lint FILE...\n"}});
+}
+
+TEST_F(Kvodev, GraphDrawsLinksAndMembershipsWithQuotedNames) {
+  for (const std::vector<std::string>& change :
+       {std::vector<std::string>{"units", "add", "U303x0"}, {"units", "add", "U7x1"},
+        {"units", "set", "U303x0", "--name", "say \"hi\" \\n"}, {"link", "U303x0", "COM3"},
+        {"sets", "create", "A \"b\""}, {"sets", "add", "A \"b\"", "U7x1"}, {"sets", "activate", "A \"b\""}})
+    ASSERT_EQ(Run(change).status, 0) << change[0];
+  const Result graph = Run({"graph"});
+  EXPECT_EQ(graph.status, 0) << graph.err;
+  for (const std::string line : {R"(  "unit U303x0" [label="U303x0\nsay \"hi\" \\n", shape=box];)",
+                                 R"(  "set A \"b\"" [label="A \"b\"", shape=folder, peripheries=2];)",
+                                 R"(  "unit U303x0" -> "port COM3" [dir=none];)",
+                                 R"(  "set A \"b\"" -> "unit U7x1" [style=dotted];)"})
+    EXPECT_NE(graph.out.find(line + "\n"), std::string::npos) << line << "\n" << graph.out;
+  // A link on the unit's side alone, to a port the document lacks.
+  std::string document = Read("kvoDevice.xml");
+  document.replace(document.find("COM3\"/>"), 4, "COM9");
+  Write("kvoDevice.xml", document);
+  const std::string out = Run({"graph"}).out;
+  EXPECT_NE(out.find(R"("unit U303x0" -> "port COM9" [style=dashed, label="unit side only"];)"), std::string::npos) << out;
+  EXPECT_NE(out.find(R"x("port COM9" [color=red, label="COM9\n(missing)"];)x"), std::string::npos) << out;
+  const Result svg = Run({"--data-dir", "%D", "graph", "--svg"}, "PATH=/nonexistent");
+  EXPECT_EQ(svg.status, 2);
+  EXPECT_EQ(svg.err, "kvodev: graph --svg needs Graphviz's dot on PATH (without --svg: DOT text)\n");
 }
 
 const std::string kSchemaNamed = "<Devices xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
@@ -674,7 +746,8 @@ TEST_F(Kvodev, HelpForEveryCommand) {
   for (const std::string command : {"units", "units add", "units show", "units set", "units remove", "units exists",
                                     "ports", "link", "unlink", "sets", "sets show", "sets create", "sets add",
                                     "sets remove", "sets activate", "drivers", "drivers add", "drivers remove",
-                                    "drivers clear", "check", "history", "diff", "restore", "schema", "caps", "ini"}) {
+                                    "drivers clear", "check", "history", "diff", "restore", "schema", "graph", "caps",
+                                    "ini"}) {
     EXPECT_NE(overview.out.find("\n  " + command + " "), std::string::npos) << command;
     const std::size_t space = command.find(' ');
     std::vector<std::string> args{command.substr(0, space)};

@@ -43,6 +43,8 @@ std::string OptionName(Option option) {
     case OptExclude: return "--exclude";
     case OptUnlink: return "--unlink";
     case OptComment: return "--comment";
+    case OptLint: return "--lint";
+    case OptSvg: return "--svg";
   }
   return "?";
 }
@@ -103,6 +105,10 @@ Args ParseArgs(int argc, const char* const* argv) {
       flag(args.exclude, OptExclude);
     } else if (name == "--unlink") {
       flag(args.unlink, OptUnlink);
+    } else if (name == "--lint") {
+      flag(args.lint, OptLint);
+    } else if (name == "--svg") {
+      flag(args.svg, OptSvg);
     } else if (const auto text = TextOption(args, name)) {
       if (text->first->has_value()) throw InputError("option " + std::string(name) + " is given twice");
       *text->first = value();

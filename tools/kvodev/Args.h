@@ -26,6 +26,8 @@ enum Option : std::uint32_t {
   OptExclude = 1u << 12,
   OptUnlink = 1u << 13,
   OptComment = 1u << 14,
+  OptLint = 1u << 15,
+  OptSvg = 1u << 16,
 };
 
 struct Args {
@@ -48,6 +50,8 @@ struct Args {
   bool include = false;
   bool exclude = false;
   bool unlink = false;
+  bool lint = false;
+  bool svg = false;
   // Texts of units and sets; an empty value is given, and clears the text.
   std::optional<std::string> name, model, driver, serial, comment;
 

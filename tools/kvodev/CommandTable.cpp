@@ -168,6 +168,15 @@ const std::vector<Command>& Commands() {
        "does, which writes the schema (and a default document when there is none).\n\n"
        "  --print  print it on standard output instead; nothing is written\n\n"
        "example:\n  kvodev schema --print > kvoDevice.xsd\n"},
+      {"graph", {}, "[--svg]", OptSvg, true, RunGraph, "units, ports and sets as a Graphviz graph",
+       "Prints the configuration as a Graphviz DOT graph: units (boxes; dotted when\n"
+       "excluded), serial ports (ellipses) and sets (folders; the active one drawn\n"
+       "twice), a line for each unit-port link and a dotted arrow from each set to\n"
+       "its members. A link on one side only is dashed and says which side; an item\n"
+       "that a link names but the document lacks is red.\n\n"
+       "  --svg  pipe the graph through 'dot -Tsvg' (exit status 2 when dot is not\n"
+       "         on PATH)\n\n"
+       "example:\n  kvodev graph --svg > configuration.svg\n"},
       {"caps", {}, "[--ini FILE]... [--device N]... [--all-types]", OptIni | OptDevice | OptAllTypes, false, RunCaps,
        "capability answers, devices by processing types",
        "Reads the INI files, then shows for every device whether each camera\n"
@@ -178,12 +187,19 @@ const std::vector<Command>& Commands() {
        "               the INI files describe, else 100 303 332 65535\n"
        "  --all-types  every type 0 to 31, not only the named ones\n\n"
        "example:\n  kvodev --feature ACQ_ENABLE_HDRI caps --ini cameras.ini --device 303 --device 1201\n"},
-      {"ini", {}, "[--ini FILE]...", OptIni, false, RunIni, "what INI files describe",
+      {"ini", {"[FILE]..."}, "[--ini FILE]... [--lint]", OptIni | OptLint, false, RunIni, "what INI files describe",
        "Reads the INI files and lists the devices they describe: section name, tags,\n"
        "positions, RTC trigger use and processing settings; then the devices by tag\n"
        "and by position. Exit status 1 while the feature DEV_NO_SERVICE_UPDATE is on.\n\n"
-       "  --ini FILE  an INI file to read (repeatable, read in order)\n\n"
-       "example:\n  kvodev ini --ini cameras.ini --ini positions.ini\n"},
+       "  --ini FILE  an INI file to read (repeatable, read in order)\n"
+       "  --lint      warn, as FILE:LINE: text, about what the library reads other\n"
+       "              than meant: words (yes, on, ...) or stray text in integer keys,\n"
+       "              numbers out of range, ';' or '#' after a value (no comment),\n"
+       "              repeated sections and keys (the first wins), a device in two\n"
+       "              sections, UTF-16 without a byte-order mark. Lints the FILEs\n"
+       "              and --ini files; exit status 1 with warnings, 2 when a file\n"
+       "              cannot be read\n\n"
+       "example:\n  kvodev ini --ini cameras.ini --ini positions.ini\n  kvodev ini --lint cameras.ini positions.ini\n"},
   };
   return commands;
 }
@@ -205,6 +221,11 @@ std::size_t RequiredOperands(const Command& command) {
   std::size_t required = 0;
   while (required < command.operands.size() && !command.operands[required].starts_with('[')) ++required;
   return required;
+}
+
+std::size_t MaxOperands(const Command& command) {
+  const bool repeats = !command.operands.empty() && command.operands.back().ends_with("...");
+  return repeats ? SIZE_MAX : command.operands.size();
 }
 
 std::string UsageLine(const Command& command) {
@@ -240,7 +261,7 @@ void PrintOverview(std::ostream& out) {
          "zeros); PORT a serial port such as COM3 or COM-5.\n\n"
          "A change is reported only once it is saved. Commands that only read (units,\n"
          "units show, units exists, ports, sets, sets show, drivers, history, diff,\n"
-         "check --dry-run) write nothing.\n\n"
+         "check --dry-run, graph) write nothing.\n\n"
          "exit status:\n"
          "  0  success; diff: no differences\n"
          "  1  the library answered false (not added, not listed, not linked, not\n"

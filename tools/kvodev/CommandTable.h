@@ -14,7 +14,8 @@ namespace kvodev {
 struct Command {
   std::string_view name;                   // the words that select it: "units add"
   // Operand names, in order: {"DEVICE", "INDEX"}. Names in brackets ("[B]")
-  // are optional; they come last, and each needs the ones before it.
+  // are optional; they come last, and each needs the ones before it. A last
+  // name ending in "..." may repeat ("[FILE]...").
   std::vector<std::string_view> operands;
   std::string_view optionsUsage;           // "[--skip-excluded]"
   std::uint32_t options;                   // the Option bits it accepts
@@ -32,6 +33,8 @@ const Command* FindCommand(const std::vector<std::string>& words, std::size_t& u
 
 // How many operands the command needs at least.
 std::size_t RequiredOperands(const Command& command);
+// How many it takes at most.
+std::size_t MaxOperands(const Command& command);
 
 // "kvodev units add DEVICE INDEX"
 std::string UsageLine(const Command& command);

@@ -48,9 +48,14 @@ int RunHistory(Context& ctx);
 int RunDiff(Context& ctx);
 int RunRestore(Context& ctx);
 
+// The configuration as a graph (GraphCommand.cpp).
+int RunGraph(Context& ctx);
+
 // Extended device information from INI files (DeviceInfoCommands.cpp).
 int RunCaps(Context& ctx);
 int RunIni(Context& ctx);
+// ini --lint (LintCommand.cpp).
+int RunIniLint(Context& ctx);
 
 // One line on standard error, after the program's name.
 void Complain(const std::string& line);

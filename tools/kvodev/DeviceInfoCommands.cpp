@@ -1,5 +1,6 @@
 // caps and ini: what the extended device information service answers after
 // reading INI files.
+#include <kvodevice/CapabilityTable.h>
 #include <kvodevice/Host.h>
 #include <kvodevice/IExtendedDeviceInfo.h>
 
@@ -104,6 +105,10 @@ int RunCaps(Context& ctx) {
     return result;
   };
   const auto section = [&](dev::id device) { return info != nullptr ? info->GetSectionName(device) : std::wstring(); };
+  // The answers for an unknown device are only the types' defaults.
+  const auto known = [&](dev::id device) {
+    return dev::dynInfo::IsDeviceInCapabilityTable(device) || !section(device).empty();
+  };
 
   if (ctx.args.json) {
     JsonWriter json(std::cout);
@@ -120,6 +125,7 @@ int RunCaps(Context& ctx) {
       json.BeginObject()
           .Member("device", static_cast<unsigned>(device))
           .Member("section", section(device))
+          .Member("known", known(device))
           .Key("answers")
           .BeginArray();
       for (const int type : types) {
@@ -135,6 +141,7 @@ int RunCaps(Context& ctx) {
   }
 
   std::cout << "yes: available   no: not available   *: an INI setting decided, not the built-in table\n"
+            << "?: neither the built-in table nor an INI file describes the device; its answers are defaults\n"
             << "HDRI follows the feature ACQ_ENABLE_HDRI, which is " << (hdri ? "on" : "off") << '\n';
   if (ctx.args.allTypes) {
     std::vector<std::string> names;
@@ -150,7 +157,7 @@ int RunCaps(Context& ctx) {
   columns.push_back({"SECTION"});
   Table table(std::move(columns), ctx.args.allTypes ? " " : "  ");
   for (const dev::id device : devices) {
-    std::vector<std::string> row{std::to_string(device)};
+    std::vector<std::string> row{std::to_string(device) + (known(device) ? " " : "?")};
     for (const int type : types) {
       const Answer result = answer(device, type);
       row.push_back(std::string(result.available ? "yes" : "no") + (result.setting ? "*" : ""));
@@ -163,6 +170,8 @@ int RunCaps(Context& ctx) {
 }
 
 int RunIni(Context& ctx) {
+  if (ctx.args.lint) return RunIniLint(ctx);
+  if (!ctx.operands.empty()) throw InputError("FILE operands need --lint: usage: kvodev ini --lint FILE...");
   const std::vector<std::wstring> iniFiles = IniPaths(ctx.args);
   IExtendedDeviceInfo* info = LoadService(iniFiles);
   if (info == nullptr) {

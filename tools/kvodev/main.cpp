@@ -39,7 +39,7 @@ int Run(int argc, const char* const* argv) {
 
   // Everything the command line says is checked before anything is opened.
   const std::vector<std::string> operands(args.words.begin() + static_cast<std::ptrdiff_t>(used), args.words.end());
-  if (operands.size() < RequiredOperands(*command) || operands.size() > command->operands.size())
+  if (operands.size() < RequiredOperands(*command) || operands.size() > MaxOperands(*command))
     throw InputError(
         std::string(operands.size() < command->operands.size() ? "missing operands" : "too many operands") +
         ": usage: " + UsageLine(*command));

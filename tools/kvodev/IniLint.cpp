@@ -1,0 +1,167 @@
+#include "IniLint.h"
+
+#include <algorithm>
+#include <array>
+
+#include "IniText.h"
+
+namespace kvodev {
+namespace {
+
+// The integer keys the library reads; every other key is text.
+constexpr std::array<std::string_view, 9> kIntegerKeys = {
+    "id",           "useshading",      "usecustomgrayscale", "useautoexposure", "usewhitebalance",
+    "useblackbalance", "useaccumulation", "usesplitting",       "usertctrigger"};
+constexpr std::array<std::string_view, 6> kWords = {"yes", "true", "on", "no", "false", "off"};
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return lower;
+}
+
+bool OneOf(std::string_view word, auto& list) { return std::find(list.begin(), list.end(), Lower(word)) != list.end(); }
+
+// One pair of matching quotes around a value of two or more characters is dropped.
+std::string_view Unquoted(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+// An integer as the profile rules read it: sign, prefix, digits of the base
+// as far as they go, the result taken modulo 2^32.
+struct Integer {
+  bool digits = false;
+  std::int32_t value = 0;
+  bool exact = true;  // the written number fits 32 bits unsigned
+  std::string_view rest;
+};
+
+Integer ReadInteger(std::string_view text) {
+  text = TrimIni(text);
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  unsigned base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'o' || text[1] == 'b')) {
+    base = text[1] == 'x' ? 16 : text[1] == 'o' ? 8 : 2;
+    text.remove_prefix(2);
+  }
+  Integer result;
+  std::uint64_t magnitude = 0;
+  for (; !text.empty(); text.remove_prefix(1)) {
+    const char c = Lower(text.substr(0, 1))[0];
+    const unsigned digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
+    if (digit >= base) break;
+    result.digits = true;
+    magnitude = magnitude * base + digit;
+    if (magnitude > 0xFFFFFFFFu) result.exact = false;
+    magnitude &= 0xFFFFFFFFFFu;  // wide enough to see an overflow, never wraps
+  }
+  const auto wrapped = static_cast<std::uint32_t>(negative ? 0u - magnitude : magnitude);
+  result.value = static_cast<std::int32_t>(wrapped);
+  if (negative && magnitude != 0) result.exact = false;
+  result.rest = text;
+  return result;
+}
+
+// Where a ';' or '#' after white space (or at the start) begins what a person meant as a comment.
+std::size_t CommentStart(std::string_view value) {
+  for (std::size_t i = 0; i < value.size(); ++i)
+    if ((value[i] == ';' || value[i] == '#') && (i == 0 || TrimIni(value.substr(i - 1, 1)).empty())) return i;
+  return std::string_view::npos;
+}
+
+std::string Reading(const std::string& key, std::int32_t value) {
+  if (key == "id") return "device " + std::to_string(static_cast<std::uint16_t>(value));
+  return std::to_string(value) + (value == 0 ? " (off)" : value == 1 ? " (on)" : "");
+}
+
+}  // namespace
+
+void IniLinter::Lint(const std::string& file, std::string_view bytes) {
+  file_ = file;
+  section_.clear();
+  reading_ = false;
+  sections_.clear();
+  keys_.clear();
+  const IniText text = ReadIniText(bytes);
+  if (text.unmarkedUtf16) {
+    Warn(1, "looks like UTF-16 without a byte-order mark (many zero bytes): the library finds nothing in it");
+    return;
+  }
+  for (const IniLine& line : text.lines) {
+    const std::string_view trimmed = TrimIni(line.text);
+    const std::size_t close = trimmed.rfind(']');
+    if (trimmed.starts_with('[') && close != std::string_view::npos)
+      Header(line.number, TrimIni(trimmed.substr(1, close - 1)));
+    else if (reading_ && !trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#')
+      KeyLine(line.number, trimmed);
+  }
+}
+
+void IniLinter::Header(int line, std::string_view name) {
+  section_ = name;
+  keys_.clear();
+  const auto [first, isNew] = sections_.emplace(Lower(name), line);
+  reading_ = isNew && !name.empty();
+  if (!isNew)
+    Warn(line, "section [" + section_ + "] appears again (first at line " + std::to_string(first->second) +
+                   "): lookups read the first, so nothing in this one is read");
+}
+
+void IniLinter::KeyLine(int line, std::string_view text) {
+  const std::size_t equals = text.find('=');
+  const std::string key(TrimIni(text.substr(0, equals)));
+  const auto [first, isNew] = keys_.emplace(Lower(key), line);
+  if (!isNew) {
+    Warn(line, key + " appears again in [" + section_ + "] (first at line " + std::to_string(first->second) +
+                   "): the first wins");
+    return;
+  }
+  if (equals == std::string_view::npos) return;
+  std::string_view value = TrimIni(text.substr(equals + 1));
+  if (const std::size_t comment = CommentStart(value); comment != std::string_view::npos) {
+    Warn(line, key + "=" + std::string(value) + ": '" + value[comment] +
+                   "' starts no comment after a value; it belongs to the value");
+    value = TrimIni(value.substr(0, comment));
+  }
+  if (OneOf(key, kIntegerKeys)) IntegerValue(line, key, value);
+}
+
+void IniLinter::IntegerValue(int line, const std::string& key, std::string_view value) {
+  const std::string lower = Lower(key), written = key + "=" + std::string(value);
+  const std::string_view number = Unquoted(value);
+  if (number.empty()) {
+    if (lower == "id") Warn(line, written + ": an empty ID leaves the section out");
+    return;
+  }
+  const Integer read = ReadInteger(number);
+  const std::string reads = "reads as " + Reading(lower, read.value);
+  if (OneOf(TrimIni(number), kWords)) return Warn(line, written + ": a word in an integer key " + reads + "; write 1 or 0");
+  if (!read.digits) return Warn(line, written + ": not a number; it " + reads);
+  if (!read.rest.empty()) return Warn(line, written + ": " + reads + ", and \"" + std::string(read.rest) + "\" is ignored");
+  if (lower != "id") {
+    if (read.value != 0 && read.value != 1)
+      Warn(line, written + ": " + reads + ", neither 0 nor 1; " +
+                     (lower == "usertctrigger" ? "only 1 switches the trigger on" : "the setting is ignored"));
+    return;
+  }
+  const auto device = static_cast<std::uint16_t>(read.value);
+  if (device == 65535) return Warn(line, written + ": reads as 65535, no device; the section is left out");
+  if (!read.exact || read.value > 65535) Warn(line, written + ": above 65535 or negative; it " + reads + " (modulo 65536)");
+  DeviceId(line, device);
+}
+
+void IniLinter::DeviceId(int line, std::uint16_t device) {
+  const auto [first, isNew] = devices_.emplace(device, Place{file_, section_, line});
+  if (!isNew)
+    Warn(line, "device " + std::to_string(device) + " is described already by [" + first->second.section + "] at " +
+                   first->second.file + ":" + std::to_string(first->second.line) + "; the descriptions merge");
+}
+
+}  // namespace kvodev

@@ -1,0 +1,47 @@
+// ini --lint: what in INI files the library reads differently from what a
+// person meant (docs/INI.md): words and stray text in integer values, numbers
+// out of range, comments after values, sections and keys that are shadowed,
+// devices described twice, UTF-16 without a byte-order mark.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvodev {
+
+struct LintWarning {
+  std::string file;
+  int line;
+  std::string text;
+};
+
+// Lints files in the order the library would load them: a device described
+// in an earlier file is a duplicate in a later one.
+class IniLinter {
+ public:
+  void Lint(const std::string& file, std::string_view bytes);
+  const std::vector<LintWarning>& warnings() const { return warnings_; }
+
+ private:
+  struct Place {
+    std::string file, section;
+    int line;
+  };
+  void Warn(int line, std::string text) { warnings_.push_back({file_, line, std::move(text)}); }
+  void Header(int line, std::string_view name);
+  void KeyLine(int line, std::string_view text);
+  void IntegerValue(int line, const std::string& key, std::string_view value);
+  void DeviceId(int line, std::uint16_t device);
+
+  std::vector<LintWarning> warnings_;
+  std::map<std::uint16_t, Place> devices_;  // every file's, by device
+  // Per file: the current section (read by the library unless shadowed).
+  std::string file_, section_;
+  bool reading_ = false;
+  std::map<std::string, int> sections_, keys_;  // lower-case names, first line
+};
+
+}  // namespace kvodev
