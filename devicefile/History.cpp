@@ -47,14 +47,18 @@ std::size_t History::KeepFromEnvironment() {
 bool History::Keep(const std::wstring& document, const platform::FileStamp& stamp, Reason reason,
                    platform::FileError& error) {
   if (keep_ == 0 || stamp.kind != platform::FileStamp::Kind::File) return true;
-  if (!platform::MakeDirectory(folder_, error)) return false;
   const std::string time = platform::UtcTimestamp(platform::RealTimeNs());
   const std::wstring base = folder_ + L"/" + std::wstring(time.begin(), time.end()) + L"-" + Why(reason);
   std::wstring version = base + L".xml";
-  // Two versions in the same nanosecond get a number.
-  for (int n = 2; platform::StatPath(version).kind != platform::FileStamp::Kind::Missing; ++n)
+  bool kept = platform::LinkFile(document, version, error);
+  // The first version makes the folder; two versions in the same nanosecond get a number.
+  if (!kept && error.code == ENOENT && platform::MakeDirectory(folder_, error))
+    kept = platform::LinkFile(document, version, error);
+  for (int n = 2; !kept && error.code == EEXIST && n < 100; ++n) {
     version = base + L"-" + std::to_wstring(n) + L".xml";
-  if (!platform::LinkFile(document, version, error)) {
+    kept = platform::LinkFile(document, version, error);
+  }
+  if (!kept) {
     // A file system without hard links, or the document on another one: a copy.
     const platform::FileContent content = platform::ReadWholeFile(document);
     platform::WriteOptions options;
@@ -64,7 +68,9 @@ bool History::Keep(const std::wstring& document, const platform::FileStamp& stam
       error = content.error;
       return false;
     }
-    if (!platform::ReplaceFileAtomically(version, content.bytes, options, &error)) return false;
+    if (!platform::MakeDirectory(folder_, error) ||
+        !platform::ReplaceFileAtomically(version, content.bytes, options, &error))
+      return false;
   }
   DropOldest();
   return true;

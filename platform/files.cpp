@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <random>
 
 #include "platform/FileSystem.h"
@@ -116,7 +117,9 @@ bool MayFollow(const struct stat& link, const std::string& target) {
   return Files().Stat(target.c_str(), &st) == 0 && st.st_uid == link.st_uid;
 }
 
-bool ResolveNative(std::string path, std::string& target, FileError& error) {
+// Follows `path` to the end of its chain of links; `final` receives what is
+// there (a regular file, a directory, ...), left empty when nothing is.
+bool ResolveNative(std::string path, std::string& target, FileError& error, std::optional<FileStamp>* final = nullptr) {
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st;
     if (Files().Lstat(path.c_str(), &st) != 0) {
@@ -129,6 +132,7 @@ bool ResolveNative(std::string path, std::string& target, FileError& error) {
     }
     if (!S_ISLNK(st.st_mode)) {
       target = path;
+      if (final != nullptr) *final = StampOf(st);
       return true;
     }
     std::string link(4096, '\0');
@@ -226,23 +230,25 @@ bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes, const
     Set(error, Failed("write", target, EISDIR));
     return false;
   }
-  if (options.followLink && !ResolveNative(target, target, failure)) {
-    Set(error, std::move(failure));
+  // What the save replaces: the end of the link chain, or the path itself.
+  std::optional<FileStamp> old;
+  if (options.followLink) {
+    if (!ResolveNative(target, target, failure, &old)) {
+      Set(error, std::move(failure));
+      return false;
+    }
+  } else if (struct stat st; Files().Lstat(target.c_str(), &st) == 0) {
+    old = StampOf(st);
+  } else if (errno != ENOENT) {
+    Set(error, Failed("examine", target));
     return false;
   }
 
   std::optional<FileStamp> like;
-  if (options.permissions == Permissions::Like) {
+  if (options.permissions == Permissions::Like)
     like = options.like;
-  } else if (options.permissions == Permissions::KeepTarget) {
-    struct stat old;
-    if (Files().Lstat(target.c_str(), &old) == 0) {
-      if (S_ISREG(old.st_mode)) like = StampOf(old);
-    } else if (errno != ENOENT) {
-      Set(error, Failed("examine", target));
-      return false;
-    }
-  }
+  else if (options.permissions == Permissions::KeepTarget && old && old->kind == FileStamp::Kind::File)
+    like = old;
 
   std::string temporary;
   const Descriptor fd(CreateTemporary(target, temporary, failure));
