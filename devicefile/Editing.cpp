@@ -42,7 +42,7 @@ CXMLFile::Node CXMLFile::FindSet(const std::wstring& name) const {
 template <typename Change>
 bool CXMLFile::Edit(Change change) {
   if (!isDOMReady()) return false;
-  return Journaled([this, change] {
+  return Journaled([change] {
     try {
       return change();
     } catch (...) {
