@@ -136,7 +136,9 @@ CXMLFile::FileLoad CXMLFile::LoadDocumentFile(platform::xml::Document& dom, plat
   if (!WriteSchema(&error)) return FileLoad::SchemaUnwritable;
   if (dom.LoadBytes(content.bytes, m_path.str())) return FileLoad::Loaded;
   // Not validated, as the schema could not be read: not known to be damaged.
-  if (const int unread = dom.LastParseError().systemError; unread != 0) {
+  // A schema file that is not there is another matter: the schema was just
+  // written, so the document names one that does not exist, and is damaged.
+  if (const int unread = dom.LastParseError().systemError; unread != 0 && unread != ENOENT) {
     error = {unread, "read", platform::NativePath(GetSchemaPath().str())};
     return FileLoad::Unreadable;
   }
