@@ -33,7 +33,6 @@ class History {
 
   // The versions kept, oldest first.
   std::vector<HistoryVersion> List() const;
-  const std::wstring& folder() const noexcept { return folder_; }
 
  private:
   // The names of the versions, oldest first.
