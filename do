@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
-packages=(g++ cmake ninja-build libxml2-dev libxml2-utils libboost-dev libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(g++ cmake ninja-build libxml2-dev libxml2-utils libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
 
 # deps [EXTRA PACKAGES...]
 deps() {

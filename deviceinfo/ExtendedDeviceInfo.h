@@ -31,7 +31,7 @@ class CExtendedDeviceInfo final : public IExtendedDeviceInfo, private utl::TSing
   std::vector<dev::id> GetDevicesAtPosition(std::int32_t positionCode) const override;
   bool GetRTCTrigger(dev::id device, bool& usesTrigger) const override;
   // Inline: the first step of IsCamAdapterEnabled, answered from the flat
-  // copy of processing_ in constant time.
+  // table of settings in constant time.
   bool GetProcessingEnabled(dev::id device, tro::cam::eCamProcessingType type, bool& enabled) const override {
     const int slot = ProcessingSlot(type);
     if (slot < 0 || processingFlat_.empty()) return false;
@@ -45,17 +45,8 @@ class CExtendedDeviceInfo final : public IExtendedDeviceInfo, private utl::TSing
   virtual void Release();
 
  private:
-  // Processing types ordered as unsigned 32-bit numbers.
-  struct TypeLess {
-    bool operator()(tro::cam::eCamProcessingType a, tro::cam::eCamProcessingType b) const {
-      return static_cast<std::uint32_t>(a) < static_cast<std::uint32_t>(b);
-    }
-  };
-
-  using ProcessingSettings = std::map<tro::cam::eCamProcessingType, bool, TypeLess>;
-
   void LoadSection(const wchar_t* section, const wchar_t* iniFilePath);
-  // Keeps processingFlat_ in step with one setting stored in processing_.
+  // Stores one setting in processingFlat_.
   void SetFlatProcessing(dev::id device, tro::cam::eCamProcessingType type, bool enabled);
 
   std::map<dev::id, std::wstring> sectionNames_;
@@ -63,11 +54,10 @@ class CExtendedDeviceInfo final : public IExtendedDeviceInfo, private utl::TSing
   std::map<dev::id, std::vector<PositionEntry>> positions_;
   std::map<std::int32_t, std::vector<dev::id>> devicesAtPosition_;
   std::map<std::wstring, std::vector<dev::id>, Utf16Less> devicesByTag_;
-  std::map<dev::id, ProcessingSettings> processing_;
   std::set<dev::id> rtcTriggerDevices_;
 
-  // processing_ again, flat, for the constant-time answer on the hot path:
-  // per device, bit s says "set" and bit 8 + s the setting, for the type in
+  // The processing settings, flat, for the constant-time answer on the hot
+  // path: per device, bit s says "set" and bit 8 + s the setting, for the type in
   // slot s of ProcessingSlot(). Empty until the first setting is stored.
   std::vector<std::uint16_t> processingFlat_;
 };

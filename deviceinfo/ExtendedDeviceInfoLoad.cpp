@@ -80,13 +80,9 @@ void CExtendedDeviceInfo::LoadSection(const wchar_t* section, const wchar_t* ini
     }
   }
 
-  ProcessingSettings* settings = nullptr;
   for (const ProcessingKey& key : kProcessingKeys) {
     const int setting = iniGetInt(section, key.key, -1, iniFilePath);
-    if (setting != 0 && setting != 1) continue;
-    if (settings == nullptr) settings = &processing_[device];
-    (*settings)[key.type] = setting == 1;
-    SetFlatProcessing(device, key.type, setting == 1);
+    if (setting == 0 || setting == 1) SetFlatProcessing(device, key.type, setting == 1);
   }
 
   if (iniGetInt(section, L"useRTCTrigger", 0, iniFilePath) == 1) rtcTriggerDevices_.insert(device);

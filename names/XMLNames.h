@@ -5,7 +5,6 @@
 
 #include <kvodevice/CString.h>
 
-#include <array>
 
 #include "platform/com.h"
 
@@ -40,14 +39,6 @@ struct XMLNameTable {
   const CString exclude{L"exclude"};
   // The document element's name once more, in the DOM's own string form.
   const platform::com::_bstr_t DocumentElementBstr{DocumentElement.GetString()};
-
-  // Every entry above but the last, in table order.
-  std::array<const CString*, 26> InTableOrder() const {
-    return {&DocumentElement, &UnitList, &Unit,     &Driver,   &UnitID,     &DriverList, &File,
-            &Interfaces,      &Serial,   &ComPort,  &PortNo,   &COM,        &LinkedUnit, &LinkedInterface,
-            &Sets,            &Set,      &ActiveSet, &Name,    &Comment,    &ItemID,     &Model,
-            &UnitName,        &SerialNo, &setup,    &include,  &exclude};
-  }
 };
 
 // Built by static initialisation when the library loads, before any of its

@@ -13,34 +13,27 @@
 namespace {
 
 struct PublishedRow {
-  int firstType, lastType;
+  int type;
   bool byDefault;
   const char* opposite;  // "a, b-c, ..." (both ends included)
 };
 
+// Types not listed answer true for every device; type 16 follows a host feature.
 const PublishedRow kPublished[] = {
-    {2, 2, true, "100, 168-169, 196, 201, 203-208, 255-258, 275, 280, 303, 322, 332-335, 338, 342-349, 360, 370"},
-    {3, 3, true, ""},
-    {4, 4, true,
+    {2, true, "100, 168-169, 196, 201, 203-208, 255-258, 275, 280, 303, 322, 332-335, 338, 342-349, 360, 370"},
+    {4, true,
      "170, 194, 196-200, 203, 204, 250-258, 301, 303-308, 320-323, 338, 342, 343, 346, 347, 350-355, 360, 370"},
-    {5, 6, true, ""},
-    {7, 7, true, "251-258, 342, 343, 360, 370"},
-    {8, 8, true, ""},
-    {9, 9, true,
+    {7, true, "251-258, 342, 343, 360, 370"},
+    {9, true,
      "170, 194-201, 204, 250-258, 280, 301, 303-308, 320-323, 335, 338, 342, 343, 346, 347, 350-355, 360, 370"},
-    {10, 10, false, ""},
-    {11, 11, false, "201, 251-258, 275, 280, 306, 332, 334, 344-347"},
-    {12, 14, true, ""},
-    {15, 15, false, "301, 304, 307"},
-    {17, 23, true, ""},
-    {24, 24, false, "170, 196, 301, 303, 305, 308, 320-323, 352, 353, 355"},
-    {25, 25, true, ""},
-    {26, 26, false, "301, 307, 335, 338"},
-    {27, 27, true, ""},
-    {28, 28, false, "201, 280, 301, 307, 335, 338"},
-    {29, 29, true, ""},
-    {30, 30, false, "280, 301, 305, 307, 338"},
-    {31, 31, false, "257, 258"},
+    {10, false, ""},
+    {11, false, "201, 251-258, 275, 280, 306, 332, 334, 344-347"},
+    {15, false, "301, 304, 307"},
+    {24, false, "170, 196, 301, 303, 305, 308, 320-323, 352, 353, 355"},
+    {26, false, "301, 307, 335, 338"},
+    {28, false, "201, 280, 301, 307, 335, 338"},
+    {30, false, "280, 301, 305, 307, 338"},
+    {31, false, "257, 258"},
 };
 
 std::set<unsigned> Devices(const std::string& ranges) {
@@ -64,25 +57,22 @@ std::set<unsigned> ProbeDevices() {
 }
 
 bool Expected(int type, unsigned device, bool hdri) {
-  if (type < 2 || type > 31) return true;
   if (type == 16) return hdri;
   for (const PublishedRow& row : kPublished)
-    if (type >= row.firstType && type <= row.lastType) return row.byDefault != Devices(row.opposite).contains(device);
-  ADD_FAILURE() << "no published row for type " << type;
-  return false;
+    if (type == row.type) return row.byDefault != Devices(row.opposite).contains(device);
+  return true;
 }
 
 TEST(CapabilityTable, EveryTypeAtEveryRangeEndAndPastIt) {
   const std::set<unsigned> probes = ProbeDevices();
   for (const bool hdri : {false, true}) {
     pkg::setFeatureEnabled(L"ACQ_ENABLE_HDRI", hdri);
-    for (int type = -1; type <= 40; ++type) {
-      for (const unsigned device : probes) {
-        const bool answer = dev::dynInfo::CapabilityTableAnswer(static_cast<dev::id>(device),
-                                                                static_cast<tro::cam::eCamProcessingType>(type));
-        EXPECT_EQ(answer, Expected(type, device, hdri)) << "type " << type << " device " << device << " hdri " << hdri;
-      }
-    }
+    for (int type = -1; type <= 40; ++type)
+      for (const unsigned device : probes)
+        EXPECT_EQ(dev::dynInfo::CapabilityTableAnswer(static_cast<dev::id>(device),
+                                                      static_cast<tro::cam::eCamProcessingType>(type)),
+                  Expected(type, device, hdri))
+            << "type " << type << " device " << device << " hdri " << hdri;
   }
   // A device is in the table when some row names it.
   for (const unsigned device : probes) {
@@ -91,14 +81,6 @@ TEST(CapabilityTable, EveryTypeAtEveryRangeEndAndPastIt) {
     EXPECT_EQ(dev::dynInfo::IsDeviceInCapabilityTable(static_cast<dev::id>(device)), named) << device;
   }
   pkg::setFeatureEnabled(L"ACQ_ENABLE_HDRI", false);
-}
-
-TEST(CapabilityTable, ExtremeTypesAreAvailableEverywhere) {
-  for (const std::int32_t type : {INT32_MIN, -1, 0, 1, 32, 1000, INT32_MAX})
-    for (const unsigned device : {0u, 100u, 332u, 65535u})
-      EXPECT_TRUE(dev::dynInfo::CapabilityTableAnswer(static_cast<dev::id>(device),
-                                                      static_cast<tro::cam::eCamProcessingType>(type)))
-          << type << " " << device;
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
 // The configuration file's lifecycle: first start, recovery from damaged
-// files, files that cannot be written, and saving.
+// files, files that cannot be written, saving, and the history of versions.
 #include <gtest/gtest.h>
+#include <kvodevice/ConfigurationContent.h>
+#include <kvodevice/ConfigurationFile.h>
 #include <kvodevice/Host.h>
+#include <kvodevice/IDeviceEditor.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 
+#include "platform/strings.h"
 #include "tests/support/ConfigDir.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace {
 
@@ -28,15 +34,17 @@ std::vector<dev::UnitKey> Units(dev::IDeviceManagerIO& io) {
   return units;
 }
 
-// The next start loads the document as it is and writes the same bytes back.
+// The next start loads the document as it is and writes nothing.
 void ExpectNextStartKeepsIt(const ConfigDir& dir) {
   const std::string saved = dir.Read("kvoDevice.xml");
+  const std::uint64_t inode = Inode(dir.DocumentPath());
   dir.Open().reset();
+  EXPECT_EQ(Inode(dir.DocumentPath()), inode);
   EXPECT_EQ(dir.Read("kvoDevice.xml"), saved);
   EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
 }
 
-TEST(ConfigFile, FirstStartWritesTheSchemaAndADefaultDocument) {
+TEST(ConfigFile, FirstStartThenReleasesWriteOnlyChangesAndEverythingRoundTrips) {
   ConfigDir dir;
   {
     const auto io = dir.Open();
@@ -44,40 +52,54 @@ TEST(ConfigFile, FirstStartWritesTheSchemaAndADefaultDocument) {
     EXPECT_EQ(dir.Listing(), kDefaultDocument);
     EXPECT_TRUE(Units(*io).empty());
   }
-  EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
+  ExpectNextStartKeepsIt(dir);
+
+  dir.WriteDocument(
+      "<UnitList><Unit UnitID=\"U3x1\" setup=\"exclude\"><Driver>d</Driver><Model>m &amp; n</Model>"
+      "<UnitName>name</UnitName><SerialNo>42</SerialNo><LinkedInterface ItemID=\"COM3\"/></Unit>"
+      "<Unit UnitID=\"U3x2\" setup=\"include\"/></UnitList>"
+      "<Interfaces><Serial><ComPort PortNo=\"COM3\"><LinkedUnit ItemID=\"U3x1\"/></ComPort></Serial></Interfaces>"
+      "<DriverList><File>a.dll</File></DriverList>"
+      "<Sets><ActiveSet Name=\"main\"/><Set Name=\"main\"><Comment>first set</Comment><LinkedUnit ItemID=\"U3x2\"/>"
+      "</Set></Sets>");
+  const std::string before = dir.Listing();
+  ExpectNextStartKeepsIt(dir);
+  const auto inode = Inode(dir.DocumentPath());
+  {
+    const auto io = dir.Open();
+    EXPECT_TRUE(io->AddUnit({3, 3}));
+    EXPECT_TRUE(io->RemoveUnit({3, 3}));
+  }
+  EXPECT_NE(Inode(dir.DocumentPath()), inode) << "a release after a change writes the file";
+  EXPECT_EQ(dir.Listing(), before);
   ExpectNextStartKeepsIt(dir);
 }
 
-TEST(ConfigFile, DocumentCutOffIsKeptByteForByteAndReplaced) {
-  ConfigDir dir;
-  const std::string cut = ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\"/></UnitList>").substr(0, 150);
-  dir.Write("kvoDevice.xml", cut);
-  dir.Write("kvoDevice.xml.bak", "an older backup");
-  const auto io = dir.Open();
-  EXPECT_EQ(dir.Read("kvoDevice.xml.bak"), cut);
-  const std::string listing = dir.Listing();
-  EXPECT_TRUE(listing.starts_with("#comment Device information file for kvoRQ\n#comment \nFailed to load XML file:\n"
-                                  "parse error: "))
-      << listing;
-  EXPECT_NE(listing.find("\nin line: 2 col: "), std::string::npos) << listing;
-  EXPECT_NE(listing.find("Default document created instead.\nDevices "), std::string::npos) << listing;
-  EXPECT_TRUE(Units(*io).empty());
-  EXPECT_TRUE(io->AddUnit({3, 1}));
-}
-
-TEST(ConfigFile, DocumentBreakingTheSchemaIsKeptWithTheMessage) {
-  ConfigDir dir;
-  dir.WriteDocument("<UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList>");
-  dir.Open().reset();
-  const std::string backup = dir.Listing("kvoDevice.xml.bak");
-  EXPECT_TRUE(backup.starts_with("Devices xmlns:xsi=http://www.w3.org/2001/XMLSchema-instance "
-                                 "xsi:noNamespaceSchemaLocation=kvoDevice.xsd\n  UnitList\n    Unit UnitID=U3x1 setup=bogus\n"
-                                 "#comment \nFailed to load XML file:\nparse error: "))
-      << backup;
-  EXPECT_NE(backup.find("bogus"), backup.rfind("bogus")) << "the message names the value";
-  const std::string message = backup.substr(backup.find("#comment ") + 9);
-  EXPECT_EQ(dir.Listing(), "#comment Device information file for kvoRQ\n#comment " + message.substr(0, message.size() - 1) +
-                               "Default document created instead.\n" + kDefaultDocument.substr(kDefaultDocument.find("Devices")));
+// Kept as the backup: a document that is not XML byte for byte, one that
+// breaks the schema as parsed with the message; the new document names it.
+TEST(ConfigFile, DamagedDocumentIsBackedUpAndReplaced) {
+  for (const bool wellFormed : {false, true}) {
+    ConfigDir dir;
+    const std::string damaged = wellFormed
+                                    ? ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList>")
+                                    : ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\"/></UnitList>").substr(0, 150);
+    dir.Write("kvoDevice.xml", damaged);
+    dir.Write("kvoDevice.xml.bak", "an older backup");
+    dir.Open().reset();
+    const std::string listing = dir.Listing();
+    const std::string head = "#comment Device information file for kvoRQ\n#comment ";
+    const std::string tail = "Default document created instead.\n" + kDefaultDocument.substr(kDefaultDocument.find("Devices"));
+    ASSERT_TRUE(listing.starts_with(head + "\nFailed to load XML file:\nparse error: ") && listing.ends_with(tail)) << listing;
+    const std::string message = listing.substr(head.size(), listing.size() - head.size() - tail.size());
+    if (!wellFormed) {
+      EXPECT_EQ(dir.Read("kvoDevice.xml.bak"), damaged);
+      continue;
+    }
+    EXPECT_NE(message.find("bogus"), std::string::npos) << "the message names the value";
+    EXPECT_EQ(dir.Listing("kvoDevice.xml.bak"),
+              "Devices xmlns:xsi=http://www.w3.org/2001/XMLSchema-instance xsi:noNamespaceSchemaLocation=kvoDevice.xsd\n"
+              "  UnitList\n    Unit UnitID=U3x1 setup=bogus\n#comment " + message + "\n");
+  }
 }
 
 TEST(ConfigFile, DeletedSchemaIsWrittenAgainAndTheDocumentKept) {
@@ -89,13 +111,22 @@ TEST(ConfigFile, DeletedSchemaIsWrittenAgainAndTheDocumentKept) {
   EXPECT_EQ(Units(*io), (std::vector<dev::UnitKey>{{7, 7}}));
   EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
   // A damaged schema is written again after the first load fails.
+  const std::string document = dir.Read("kvoDevice.xml"), schema = dir.Read("kvoDevice.xsd");
   dir.Write("kvoDevice.xsd", "<xs:schema");
-  EXPECT_EQ(Units(*dir.Open()), (std::vector<dev::UnitKey>{{7, 7}}));
+  {
+    const auto again = dir.Open();
+    const dev::OpenReport report = dev::GetOpenReport(again.get());
+    EXPECT_EQ(report.outcome, dev::OpenOutcome::Loaded);
+    EXPECT_TRUE(report.schemaWritten);
+    EXPECT_EQ(Units(*again), (std::vector<dev::UnitKey>{{7, 7}}));
+  }
   EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
+  EXPECT_EQ(dir.Read("kvoDevice.xsd"), schema);
+  EXPECT_EQ(dir.Read("kvoDevice.xml"), document);
 }
 
-// When the schema cannot be written, nothing is loaded, nothing is backed up,
-// and the document file is exactly as it was, also after release.
+// When the schema cannot be written, nothing is loaded: every operation
+// answers false, nothing is backed up, and the document file stays as it was.
 TEST(ConfigFile, SchemaThatCannotBeWrittenLeavesTheDocumentAlone) {
   ConfigDir dir;
   const std::string document = ConfigDir::Document("<UnitList><Unit UnitID=\"U1x1\"/></UnitList>");
@@ -104,92 +135,104 @@ TEST(ConfigFile, SchemaThatCannotBeWrittenLeavesTheDocumentAlone) {
   {
     const auto io = dir.Open();
     std::vector<dev::UnitKey> units{{1, 2}};
-    EXPECT_FALSE(io->GetUnitList(units, false));
+    std::set<std::wstring> files{L"x"};
+    std::vector<dev::PortAddress> ports{{2, 2}};
+    EXPECT_FALSE(io->GetUnitList(units, false) || io->GetDriverFiles(files) || io->GetUnitPorts({1, 1}, ports));
     EXPECT_TRUE(units.empty());
-    EXPECT_FALSE(io->AddUnit({2, 2}));
-    EXPECT_FALSE(io->Save());
+    EXPECT_TRUE(files.empty());
+    EXPECT_EQ(ports.size(), 1u);
+    for (const bool answer : {io->ExistsUnit({1, 1}), io->AddUnit({2, 2}), io->RemoveUnit({1, 1}),
+                              io->UnlinkUnitPort({1, 1}, {dev::PortSerial, 1}), io->AddDriverFile(L"a.dll"),
+                              io->ClearDriverFiles(), dev::GetDeviceEditor(io.get())->CreateSet(L"s", L""), io->Save()})
+      EXPECT_FALSE(answer);
   }
   EXPECT_EQ(dir.Read("kvoDevice.xml"), document);
   EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
-
-  // The same for a data directory below a regular file: nothing can be made there.
-  ConfigDir other;
-  other.Write("plain", "a file");
-  ssnSetDataDir((other.Path("plain") / "data").wstring().c_str());
-  const auto io = other.Open();
-  EXPECT_FALSE(io->ExistsUnit({1, 1}));
-  EXPECT_FALSE(io->Save());
-  EXPECT_EQ(other.Read("plain"), "a file");
 }
 
-// A damaged document whose backup cannot be written is the only copy of the
-// user's data: it stays as it is, and no default document replaces it.
-TEST(ConfigFile, DamagedDocumentWithoutBackupIsNotReplaced) {
-  for (const std::string& damaged : {std::string("<Devices><UnitList>"),
-                                     ConfigDir::Document("<UnitList><Unit UnitID=\"U1x1\" setup=\"x\"/></UnitList>")}) {
+// Any data directory the file system takes works; one it refuses fails cleanly.
+TEST(ConfigFile, DataDirectoriesWithHostileNames) {
+  ConfigDir base;
+  const std::wstring root = base.Path("").wstring();
+  const struct {
+    const char* name;
+    std::wstring dir;
+    bool usable;
+  } cases[] = {
+      {"quotes and markup", root + L"it's \"here\" ]]>--<a>&", true},
+      {"bytes that are not UTF-8", root + L"\xDCFF\xDCC3(", true},
+      {"a lone surrogate", root + L"\xD800", true},
+      {"a name too long", root + std::wstring(300, L'n'), false},
+      {"a path of 1 Mi characters", root + std::wstring(1 << 20, L'p'), false},
+  };
+  for (const auto& c : cases) {
+    if (c.usable) fs::create_directories(platform::NativePath(c.dir));
+    ssnSetDataDir(c.dir.c_str());
+    EXPECT_EQ(base.Open()->AddUnit({1, 1}), c.usable) << c.name;
+    EXPECT_EQ(base.Open()->ExistsUnit({1, 1}), c.usable) << c.name;
+  }
+}
+
+std::vector<std::wstring> Reasons() {
+  std::vector<std::wstring> reasons;
+  for (const dev::HistoryVersion& version : dev::ListHistory()) reasons.push_back(version.reason);
+  return reasons;
+}
+
+std::size_t UnitCount(const std::wstring& path) { return dev::ReadDocumentContent(path).units.size(); }
+
+// The most recent versions are kept, the damaged file a recovery replaced
+// among them; a restore keeps the document it replaces.
+TEST(History, KeepsTheMostRecentVersionsWithTheirReasons) {
+  for (const int keep : {0, 3}) {
+    SCOPED_TRACE(keep);
+    ::setenv("KVO_HISTORY", std::to_string(keep).c_str(), 1);
     ConfigDir dir;
-    dir.Write("kvoDevice.xml", damaged);
-    fs::create_directory(dir.Path("kvoDevice.xml.bak"));
+    dir.Write("kvoDevice.xml", "<Devices");
+    dir.Open().reset();
+    EXPECT_EQ(Reasons(), keep == 0 ? std::vector<std::wstring>{} : std::vector<std::wstring>{L"recovery"});
+    for (const dev::HistoryVersion& version : dev::ListHistory()) EXPECT_EQ(testsupport::ReadFile(version.path), "<Devices");
+    for (std::uint16_t i = 0; i < keep + 3; ++i) dir.Open()->AddUnit({1, i});
+    const std::vector<dev::HistoryVersion> versions = dev::ListHistory();
+    ASSERT_EQ(versions.size(), static_cast<std::size_t>(keep));
+    if (keep == 0) continue;
+    // The newest holds the units of the last save but one; the oldest kept follow on.
+    EXPECT_EQ(UnitCount(versions.back().path), static_cast<std::size_t>(keep + 2));
+    EXPECT_TRUE(std::is_sorted(versions.begin(), versions.end(),
+                               [](const auto& a, const auto& b) { return a.time < b.time; }));
+
+    const std::string oldest = testsupport::ReadFile(fs::path(versions.front().path));
+    ASSERT_TRUE(dev::RestoreXMLFile(versions.front().path, nullptr));
+    EXPECT_EQ(dir.Read("kvoDevice.xml"), oldest);
+    EXPECT_EQ(Reasons().back(), L"restore");
+    EXPECT_EQ(UnitCount(dev::ListHistory().back().path), static_cast<std::size_t>(keep + 3));
+  }
+  ::unsetenv("KVO_HISTORY");
+}
+
+// A hard link where it can be, else a copy with the document's permissions;
+// a version that cannot be kept costs the save nothing.
+TEST(History, KeptByLinkOrCopyAndFailuresCostTheSaveNothing) {
+  for (const char* call : {"", "Link", "Mkdir"}) {
+    SCOPED_TRACE(call);
+    ConfigDir dir;
+    dir.Open().reset();
+    ::chmod(dir.DocumentPath().c_str(), 0600);
+    const std::uint64_t before = Inode(dir.DocumentPath());
     {
-      const auto io = dir.Open();
-      EXPECT_FALSE(io->AddUnit({1, 1}));
-      EXPECT_FALSE(io->Save());
+      const testsupport::FaultyFileSystem faults(call, "", EIO);
+      const testsupport::ConfigPtr io = dir.Open();
+      io->AddUnit({1, 1});
+      EXPECT_TRUE(io->Save());
     }
-    EXPECT_EQ(dir.Read("kvoDevice.xml"), damaged);
-    EXPECT_TRUE(fs::is_directory(dir.Path("kvoDevice.xml.bak")));
+    const std::vector<dev::HistoryVersion> versions = dev::ListHistory();
+    ASSERT_EQ(versions.size(), std::string(call) == "Mkdir" ? 0u : 1u);
+    if (versions.empty()) continue;
+    struct stat kept {};
+    ::stat(fs::path(versions.front().path).c_str(), &kept);
+    EXPECT_EQ(kept.st_mode & 07777, 0600u);
+    EXPECT_EQ(kept.st_ino == before, std::string(call).empty()) << "a link where it can be, else a copy";
   }
-}
-
-TEST(ConfigFile, ReleaseWritesOnlyChangesAndEverythingRoundTrips) {
-  ConfigDir dir;
-  dir.WriteDocument(
-      "<UnitList><Unit UnitID=\"U3x1\" setup=\"exclude\"><Driver>d</Driver><Model>m &amp; n</Model>"
-      "<UnitName>name</UnitName><SerialNo>42</SerialNo><LinkedInterface ItemID=\"COM3\"/></Unit>"
-      "<Unit UnitID=\"U3x2\" setup=\"include\"/></UnitList>"
-      "<Interfaces><Serial><ComPort PortNo=\"COM3\"><LinkedUnit ItemID=\"U3x1\"/></ComPort></Serial></Interfaces>"
-      "<DriverList><File>a.dll</File></DriverList>"
-      "<Sets><ActiveSet Name=\"main\"/><Set Name=\"main\"><Comment>first set</Comment><LinkedUnit ItemID=\"U3x2\"/>"
-      "</Set></Sets>");
-  const std::string before = dir.Listing();
-  const auto inode = Inode(dir.DocumentPath());
-  dir.Open().reset();
-  EXPECT_EQ(Inode(dir.DocumentPath()), inode) << "a release with nothing changed writes nothing";
-  {
-    const auto io = dir.Open();
-    EXPECT_TRUE(io->AddUnit({3, 3}));
-    EXPECT_TRUE(io->RemoveUnit({3, 3}));
-  }
-  EXPECT_NE(Inode(dir.DocumentPath()), inode) << "a release after a change writes the file";
-  EXPECT_EQ(dir.Listing(), before);
-  ExpectNextStartKeepsIt(dir);
-}
-
-TEST(ConfigFile, TypicalRequestFromStartToRelease) {
-  ConfigDir dir;
-  {
-    const auto io = dir.Open();
-    EXPECT_FALSE(io->ExistsUnit({303, 0}));
-    EXPECT_TRUE(io->AddUnit({303, 0}));
-    EXPECT_TRUE(io->Save());
-    EXPECT_NE(dir.Listing().find("  UnitList\n    Unit UnitID=U303x0\n"), std::string::npos);
-  }
-  EXPECT_TRUE(dir.Open()->ExistsUnit({303, 0}));
-}
-
-// A port link to a unit that is gone stays in the file (removing a unit does
-// not unlink its ports); the next start must still load every unit.
-TEST(ConfigFile, StaleLinkDoesNotCostTheFile) {
-  ConfigDir dir;
-  dir.WriteDocument(
-      "<UnitList><Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"COM1\"/></Unit><Unit UnitID=\"U2x2\"/></UnitList>"
-      "<Interfaces><Serial><ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x1\"/></ComPort></Serial></Interfaces>");
-  EXPECT_TRUE(dir.Open()->RemoveUnit({1, 1}));
-  const auto io = dir.Open();
-  EXPECT_EQ(Units(*io), (std::vector<dev::UnitKey>{{2, 2}}));
-  std::vector<dev::PortAddress> ports;
-  EXPECT_TRUE(io->GetUnitPorts({1, 1}, ports));
-  EXPECT_EQ(ports.size(), 1u);
-  EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
 }
 
 }  // namespace

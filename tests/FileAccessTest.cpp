@@ -56,6 +56,23 @@ TEST(FileAccess, SchemaThatCannotBeRead) {
   }
 }
 
+// Opening removes the temporary files of killed saves, recognised by their
+// whole name, and nothing else.
+TEST(FileAccess, OpeningRemovesOnlyAbandonedTemporaries) {
+  const struct {
+    const char* name;
+    bool removed;
+  } cases[] = {{".kvoDevice.xml.tmp-Ab3xYz", true},  {".kvoDevice.xsd.tmp-000000", true},
+               {".kvoDevice.xml.bak.tmp-zzzzzz", true}, {".kvoDevice.xml.tmp-Ab3xY", false},
+               {".kvoDevice.xml.tmp-Ab3xYz0", false}, {".kvoDevice.xml.tmq-Ab3xYz", false},
+               {"_kvoDevice.xml.tmp-Ab3xYz", false}};
+  ConfigDir dir;
+  dir.Write("kvoDevice.xml", kValid);
+  for (const auto& c : cases) dir.Write(c.name, "x");
+  dir.Open().reset();
+  for (const auto& c : cases) EXPECT_NE(fs::exists(dir.Path(c.name)), c.removed) << c.name;
+}
+
 // A replaced file keeps its mode, owner and group; a backup is never more
 // readable than the document; new files get 0666 less the umask; a save that
 // cannot examine the old file fails rather than give the new one other permissions.

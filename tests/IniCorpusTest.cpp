@@ -2,6 +2,7 @@
 // compares each answer with the reference answers in golden.jsonl (see the
 // README there for the format, and docs/INI.md for the rules they show).
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cctype>
@@ -18,11 +19,11 @@
 #include <vector>
 
 #include "host/Profile.h"
-#include "tests/support/Json.h"
+#include "platform/strings.h"
 
 namespace {
 
-using testsupport::Json;
+using Json = nlohmann::json;
 
 const std::string kIniDir = KVO_TEST_DATA "/ini";
 constexpr wchar_t kFill = 0xFFFF;  // the reference probe pre-filled every buffer with this
@@ -70,8 +71,8 @@ const std::map<std::string, Json>& Golden() {
     std::ifstream in(kIniDir + "/golden.jsonl", std::ios::binary);
     std::map<std::string, Json> lines;
     for (std::string line; std::getline(in, line);) {
-      const Json json = testsupport::ParseJson(line);
-      const std::string file(json["file"].AsString().begin(), json["file"].AsString().end());
+      const Json json = Json::parse(line);
+      const std::string file = json["file"];
       if (!lines.emplace(file, json).second) throw std::runtime_error("two golden lines for " + file);
     }
     return lines;
@@ -90,6 +91,9 @@ std::u16string ToUtf16(std::wstring_view text) {
   }
   return out;
 }
+
+// A golden string (UTF-8 in the file) as the UTF-16 the reference answered in.
+std::u16string U16(const Json& text) { return ToUtf16(platform::WideFromUtf8(text.get<std::string>())); }
 
 std::wstring FromUtf16(std::u16string_view text) {
   std::wstring out;
@@ -115,11 +119,11 @@ void CheckSectionNames(const std::wstring& path, const Json& g, std::uint32_t si
   // The buffer as the probe saw it. No file that runs out of room lists a
   // character above U+FFFF, so the cut falls where it fell for the probe.
   const std::u16string units = ToUtf16({buffer.data(), buffer.size()});
-  EXPECT_EQ(std::ssize(ToUtf16({buffer.data(), ret})), g["ret_" + tag].AsInt());
-  EXPECT_EQ(std::ssize(units) - std::count(units.begin(), units.end(), kFill), g["raw_" + tag + "_written"].AsInt());
+  EXPECT_EQ(std::ssize(ToUtf16({buffer.data(), ret})), g["ret_" + tag].get<std::int64_t>());
+  EXPECT_EQ(std::ssize(units) - std::count(units.begin(), units.end(), kFill), g["raw_" + tag + "_written"].get<std::int64_t>());
   for (std::size_t i = 0; tag == "256" && i < 4; ++i) {
-    EXPECT_EQ(units[i], g["raw_256_head"][i].AsInt()) << "unit " << i;
-    EXPECT_EQ(units[252 + i], g["raw_256_tail"][i].AsInt()) << "unit " << 252 + i;
+    EXPECT_EQ(units[i], g["raw_256_head"][i].get<std::int64_t>()) << "unit " << i;
+    EXPECT_EQ(units[252 + i], g["raw_256_tail"][i].get<std::int64_t>()) << "unit " << 252 + i;
   }
   // Split as the probe did: names up to an empty one (`end` 0), the end of the
   // buffer (1) or a unit the call did not write (2).
@@ -130,15 +134,15 @@ void CheckSectionNames(const std::wstring& path, const Json& g, std::uint32_t si
     names.push_back(units.substr(p, q - p));
     p = q + (q < units.size() && units[q] == 0);
   }
-  for (const Json& name : g["names_" + tag]) expected.push_back(name.AsString());
+  for (const Json& name : g["names_" + tag]) expected.push_back(U16(name));
   EXPECT_EQ(names, expected);
   const int end = p == units.size() ? 1 : units[p] == kFill ? 2 : 0;
-  EXPECT_EQ(end, g.Find("names_" + tag + "_unterminated") ? 1 : g.Find("names_" + tag + "_hit_unwritten") ? 2 : 0);
+  EXPECT_EQ(end, g.contains("names_" + tag + "_unterminated") ? 1 : g.contains("names_" + tag + "_hit_unwritten") ? 2 : 0);
 }
 
 // One section probe of the reference (`name`, `int`, `str`, `tag_dflt`, `case`).
 void CheckLookups(const std::wstring& path, std::string_view file, const Json& g) {
-  const std::u16string& name16 = g["name"].AsString();
+  const std::u16string& name16 = U16(g["name"]);
   SCOPED_TRACE("section " + testing::PrintToString(name16));
   const std::wstring name = FromUtf16(name16);
   const auto deviation = [&](std::string_view key) -> const Deviation* {
@@ -150,7 +154,7 @@ void CheckLookups(const std::wstring& path, std::string_view file, const Json& g
 
   const auto expectInt = [&](const std::string& probe, const std::wstring& section, const std::wstring& key,
                              int fallback, const Json& want, const Deviation* d) {
-    EXPECT_EQ(iniGetInt(section.c_str(), key.c_str(), fallback, path.c_str()), d ? d->value : want.AsInt())
+    EXPECT_EQ(iniGetInt(section.c_str(), key.c_str(), fallback, path.c_str()), d ? d->value : want.get<std::int64_t>())
         << probe << why(d);
   };
   // With a 256 buffer; `want` holds `ret` (in UTF-16 units) and `text`.
@@ -164,8 +168,8 @@ void CheckLookups(const std::wstring& path, std::string_view file, const Json& g
     EXPECT_LT(text.size(), 256u) << probe << ": unterminated";
     EXPECT_EQ(ret, std::ssize(text)) << probe;
     const std::u16string text16 = ToUtf16(text);
-    EXPECT_EQ(ret + std::ssize(text16) - std::ssize(text), d ? d->value : want["ret"].AsInt()) << probe << why(d);
-    EXPECT_EQ(text16, d ? Digits(d->value) : want["text"].AsString()) << probe << why(d);
+    EXPECT_EQ(ret + std::ssize(text16) - std::ssize(text), d ? d->value : want["ret"].get<std::int64_t>()) << probe << why(d);
+    EXPECT_EQ(text16, d ? Digits(d->value) : U16(want["text"])) << probe << why(d);
   };
 
   for (const auto& [key, fallback] : kIntKeys)
@@ -174,9 +178,9 @@ void CheckLookups(const std::wstring& path, std::string_view file, const Json& g
   expectString("str Tag", L"Tag", L"", g["str"]["Tag"], deviation("Tag"));
   expectString("str Position", L"Position", L"", g["str"]["Position"], nullptr);
   expectString("tag_dflt", L"Tag", L"<none>", g["tag_dflt"], deviation("Tag"));
-  const Json* c = g.Find("case");
-  if (c == nullptr) return;
-  const auto recased = [&](const char* member) { return c->Find(member) ? FromUtf16((*c)[member].AsString()) : name; };
+  if (!g.contains("case")) return;
+  const Json* c = &g["case"];
+  const auto recased = [&](const char* member) { return c->contains(member) ? platform::WideFromUtf8((*c)[member].get<std::string>()) : name; };
   const std::tuple<const char*, std::wstring, const wchar_t*> idProbes[] = {
       {"id", name, L"id"},
       {"ID_padded_key", name, L" ID "},
@@ -235,10 +239,10 @@ TEST(IniCorpusData, CorpusAndGoldenMatch) {
     SCOPED_TRACE(std::string(d.file) + " [" + std::string(d.section) + "] " + std::string(d.key));
     bool found = false;
     for (const Json& s : Golden().at(std::string(d.file))["sections"]) {
-      if (s["name"].AsString() != std::u16string(d.section.begin(), d.section.end())) continue;
+      if (U16(s["name"]) != std::u16string(d.section.begin(), d.section.end())) continue;
       found = true;
-      if (d.key != "Tag") EXPECT_NE(s["int"][d.key].AsInt(), d.value) << d.why;
-      else EXPECT_NE(s["str"]["Tag"]["text"].AsString(), Digits(d.value)) << d.why;
+      if (d.key != "Tag") EXPECT_NE(s["int"][d.key].get<std::int64_t>(), d.value) << d.why;
+      else EXPECT_NE(U16(s["str"]["Tag"]["text"]), Digits(d.value)) << d.why;
     }
     EXPECT_TRUE(found);
   }

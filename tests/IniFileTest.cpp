@@ -1,54 +1,35 @@
-// The INI reader beyond what the reference corpus shows: tiny name buffers,
-// large sections and integer forms.
+// The INI reader and the host's INI functions beyond what the reference corpus
+// shows: tiny buffers, large sections, integer forms, what a lookup found, and
+// the cache that reads a file once and notices when it changes (missing and
+// unreadable files are in the corpus).
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <string>
-#include <vector>
+#include <thread>
 
+#include "host/Profile.h"
 #include "platform/profile/IniFile.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 using platform::profile::IniFile;
 
-// The buffer after a call, as text with '|' for each NUL; '#' marks units left as they were.
-std::wstring Names(const IniFile& file, std::uint32_t size, std::uint32_t* result) {
-  std::vector<wchar_t> buffer(size + 1, L'#');
-  *result = file.CopySectionNames(buffer.data(), size);
-  EXPECT_EQ(buffer[size], L'#') << "wrote past the buffer";
-  std::wstring text(buffer.begin(), buffer.end() - 1);
-  for (wchar_t& c : text)
-    if (c == L'\0') c = L'|';
-  return text;
-}
-
-TEST(IniFile, SectionNamesFollowTheBufferContractAtEverySize) {
+TEST(IniFile, SectionNamesInTinyBuffers) {
   const IniFile file = IniFile::Parse("[ab]\n[c]\n");  // the list needs "ab|c||": 6 units
   const struct {
-    std::uint32_t size;
-    std::uint32_t result;
-    const wchar_t* buffer;
-  } cases[] = {
-      {1, 0, L"|"},        {2, 0, L"||"},        {3, 1, L"a||"},      {4, 2, L"ab||"},
-      {5, 3, L"ab|||"},    {6, 4, L"ab|c||"},    {7, 5, L"ab|c||#"},  {100, 5, nullptr},
-  };
+    std::uint32_t size, result;
+    std::wstring_view buffer;  // '#': left as it was
+  } cases[] = {{0, 0, L"####"}, {1, 0, {L"\0###", 4}}, {2, 0, {L"\0\0##", 4}}, {3, 1, {L"a\0\0#", 4}}};
   for (const auto& c : cases) {
-    std::uint32_t result = 0;
-    const std::wstring text = Names(file, c.size, &result);
-    EXPECT_EQ(result, c.result) << c.size;
-    if (c.buffer != nullptr) {
-      EXPECT_EQ(text, c.buffer) << c.size;
-    }
+    wchar_t buffer[4] = {L'#', L'#', L'#', L'#'};
+    EXPECT_EQ(file.CopySectionNames(buffer, c.size), c.result) << c.size;
+    EXPECT_EQ(std::wstring_view(buffer, 4), c.buffer) << c.size;
   }
-  wchar_t untouched = L'#';
-  EXPECT_EQ(file.CopySectionNames(&untouched, 0), 0u);
-  EXPECT_EQ(untouched, L'#');
   EXPECT_EQ(file.CopySectionNames(nullptr, 10), 0u);
-
-  std::uint32_t result = 1;
-  EXPECT_EQ(Names(IniFile(), 4, &result), L"####");  // unreadable: nothing written
-  EXPECT_EQ(result, 0u);
-  EXPECT_EQ(Names(IniFile::Parse(""), 4, &result), L"|###");
 }
 
 TEST(IniFile, LargeSectionsKeepTheFirstOfDuplicateKeys) {
@@ -64,19 +45,15 @@ TEST(IniFile, LargeSectionsKeepTheFirstOfDuplicateKeys) {
   EXPECT_FALSE(file.Find(L"Big", L"Key200").keyFound);
   EXPECT_TRUE(file.Find(L"Big", L"Key200").sectionFound);
   EXPECT_EQ(file.Find(L"Next", L"key7").value, "next");
-  EXPECT_FALSE(file.Find(L"Nowhere", L"Key7").sectionFound);
 }
 
-// Integer forms the reference corpus does not show.
-TEST(IniFile, IntegersBeyondTheCorpus) {
+TEST(IniFile, IntegersAndStringsBeyondTheCorpus) {
   const struct {
     const char* value;
     std::int32_t expected;
   } cases[] = {{"\" \"", 0}, {"0o8", 0}, {"-0b11", -3}, {"'-2147483649'", 2147483647}, {"\"5", 0}};
   for (const auto& c : cases) EXPECT_EQ(platform::profile::ProfileInt(c.value, -7), c.expected) << c.value;
-}
 
-TEST(IniFile, StringsAreCutToTheBuffer) {
   wchar_t buffer[4] = {L'#', L'#', L'#', L'#'};
   EXPECT_EQ(platform::profile::CopyProfileString("'abcdef'", buffer, 4), 3u);
   EXPECT_EQ(std::wstring(buffer), L"abc");
@@ -84,6 +61,68 @@ TEST(IniFile, StringsAreCutToTheBuffer) {
   EXPECT_EQ(std::wstring(buffer), L"\u00E4\U0001F600");
   EXPECT_EQ(platform::profile::CopyProfileString("x", buffer, 1), 0u);
   EXPECT_EQ(buffer[0], L'\0');
+}
+
+TEST(ProfileCache, LookupsReportWhatTheyFound) {
+  testsupport::TempDir dir;
+  const std::wstring file = dir.Write("b.ini", "[S]\nA=1\nC\n");
+  const struct {
+    const wchar_t *section, *key;
+    int value;
+    bool keyFound, sectionFound;
+  } cases[] = {{L"S", L"A", 1, true, true}, {L"S", L"C", 9, true, true}, {L"S", L"Z", 9, false, true},
+               {L"X", L"A", 9, false, false}};
+  for (const auto& c : cases) {
+    bool key = !c.keyFound, section = !c.sectionFound;
+    EXPECT_EQ(iniGetInt(c.section, c.key, 9, file.c_str(), &key, &section), c.value) << c.key;
+    EXPECT_EQ(key, c.keyFound) << c.key;
+    EXPECT_EQ(section, c.sectionFound) << c.key;
+  }
+  wchar_t small[3];
+  EXPECT_EQ(iniGetString(L"S", L"Missing", L"default", small, 3, file.c_str()), 2);
+  EXPECT_EQ(std::wstring(small), L"de");
+  EXPECT_EQ(iniGetString(L"S", L"A", L"", small, 0, file.c_str()), 0);
+  EXPECT_EQ(iniGetInt(nullptr, L"A", 4, file.c_str()), 4);
+  EXPECT_EQ(iniGetInt(L"S", L"A", 4, nullptr), 4);
+}
+
+TEST(ProfileCache, FileIsParsedOnceAndAgainWhenItChanges) {
+  testsupport::TempDir dir;
+  const std::wstring file = dir.Write("a.ini", "[S]\nID=1\n");
+  const auto path = dir.path() / "a.ini";
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  const struct timespec before[2] = {st.st_mtim, st.st_mtim};
+  wchar_t names[64];
+  EXPECT_EQ(GetPrivateProfileSectionNamesW(names, 64, file.c_str()), 2u);
+  EXPECT_EQ(iniGetInt(L"S", L"ID", 0, file.c_str()), 1);
+
+  // Same size and the old modification time: the cached parse is still used,
+  // which proves that lookups do not read the file again.
+  dir.Write("a.ini", "[S]\nID=2\n");
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), before, 0), 0);
+  EXPECT_EQ(GetPrivateProfileSectionNamesW(names, 64, file.c_str()), 2u);
+  EXPECT_EQ(iniGetInt(L"S", L"ID", 0, file.c_str()), 1);
+
+  // A new size is noticed at the start of the next pass over the names.
+  dir.Write("a.ini", "[T]\nID=33\n");
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), before, 0), 0);
+  EXPECT_EQ(GetPrivateProfileSectionNamesW(names, 64, file.c_str()), 2u);
+  EXPECT_EQ(std::wstring(names), L"T");
+  EXPECT_EQ(iniGetInt(L"T", L"ID", 0, file.c_str()), 33);
+}
+
+// Lookups alternate between files without mixing them up, and notice an edit
+// once the file has not been looked at for a second.
+TEST(ProfileCache, LookupsKeepFilesApartAndSeeEditsLater) {
+  testsupport::TempDir dir;
+  const std::wstring a = dir.Write("a.ini", "[S]\nID=1\n"), b = dir.Write("b.ini", "[S]\nID=2\n");
+  const std::pair<std::wstring, int> reads[] = {{a, 1}, {b, 2}, {a, 1}, {b, 2}};
+  for (const auto& [file, id] : reads) EXPECT_EQ(iniGetInt(L"S", L"ID", 0, file.c_str()), id);
+  dir.Write("a.ini", "[S]\nID=33\n");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_EQ(iniGetInt(L"S", L"ID", 0, a.c_str()), 33);
+  EXPECT_EQ(iniGetInt(L"S", L"ID", 0, b.c_str()), 2);
 }
 
 }  // namespace

@@ -4,11 +4,6 @@
 #include <kvodevice/Host.h>
 #include <kvodevice/IExtendedDeviceInfo.h>
 
-#include <algorithm>
-#include <set>
-#include <thread>
-#include <vector>
-
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -24,28 +19,23 @@ TEST(Service, IniSettingsOverrideTheTableInBothDirections) {
   testsupport::TempDir dir;
   const std::wstring file = dir.Write("override.ini",
                                       "[On for 332]\nID=332\nuseShading=1\n"
-                                      "[Off for 170]\nID=170\nuseShading=0\nuseSplitting=0\n"
+                                      "[Off for 170]\nID=170\nuseShading=0\n"
                                       "[Blackbalance for 171]\nID=171\nuseBlackbalance=1\n");
-  // Before the file is read, the table answers.
-  EXPECT_FALSE(IsCamAdapterEnabled(Id(332), tro::cam::Shading));
-  EXPECT_TRUE(IsCamAdapterEnabled(Id(170), tro::cam::Shading));
   ASSERT_TRUE(GetExtendedDeviceInfo()->Load(file.c_str()));
 
+  // A setting wins for its device and type only; every other answer is the table's.
   const struct {
     unsigned device;
     int type;
     bool expected;
-  } cases[] = {
-      {332, 2, true},  {331, 2, true},   {333, 2, false}, {170, 2, false}, {170, 6, false}, {171, 6, true},
-      {171, 10, true}, {172, 10, false}, {170, 9, false}, {333, 11, false}, {65535, 2, true}, {65535, 11, false},
-  };
+  } cases[] = {{332, 2, true}, {333, 2, false}, {170, 2, false}, {171, 6, true}, {171, 10, true}, {65535, 2, true}};
   for (const auto& c : cases)
     EXPECT_EQ(IsCamAdapterEnabled(Id(c.device), Type(c.type)), c.expected) << c.device << " " << c.type;
 
   // Type 16 follows the host feature alone.
   for (const bool hdri : {true, false}) {
     pkg::setFeatureEnabled(L"ACQ_ENABLE_HDRI", hdri);
-    for (const unsigned device : {0u, 170u, 332u, 65535u}) EXPECT_EQ(IsCamAdapterEnabled(Id(device), tro::cam::HDRI), hdri);
+    for (const unsigned device : {0u, 332u}) EXPECT_EQ(IsCamAdapterEnabled(Id(device), tro::cam::HDRI), hdri);
   }
 
   // With the service switched off, only the table answers; switched on

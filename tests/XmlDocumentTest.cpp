@@ -1,15 +1,11 @@
-// The DOM and the host's document class over it: parse error records,
-// refusal of text XML cannot hold, node handles, and saving.
+// The configuration document's machinery: the DOM and the host's document class
+// over it, the path builder, the schema writer and its schema, and unit id texts.
 #include <gtest/gtest.h>
-#include <libxml/parser.h>
-#include <signal.h>
-#include <sys/resource.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
+#include "devicefile/UnitId.h"
 #include "host/XMLDOMDocument.h"
+#include "host/XPATHString.h"
+#include "schema/XMLDeviceSchema.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XmlListing.h"
 
@@ -18,13 +14,7 @@ namespace {
 using platform::xml::Node;
 using testsupport::Listing;
 using testsupport::ReadFile;
-
-std::vector<std::string> FilesIn(const std::filesystem::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using utl::CXPATHString;
 
 // The host document class with its DOM in reach, as derived classes have it.
 struct Document : utl::CXMLDOMDocument {
@@ -32,33 +22,6 @@ struct Document : utl::CXMLDOMDocument {
   platform::xml::Document& dom() { return m_dom; }
   Node Root() { return m_dom.DocumentElement(); }
 };
-
-TEST(XmlDocument, ParseErrorRecordIsLibxml2sOwn) {
-  testsupport::TempDir dir;
-  const std::string cut = "<?xml version=\"1.0\"?>\n<Devices>\n  <UnitList>\n    <Unit UnitID=\"U3";
-  const std::string mismatched = "<Devices>\n<UnitList></Unit>\n</Devices>\n";
-  for (const std::string& text : {cut, mismatched, std::string(), std::string("\xFF\xFE<junk")}) {
-    const std::wstring path = dir.Write("broken.xml", text);
-    Document document(path);
-    EXPECT_FALSE(document.load(false));
-    EXPECT_FALSE(document.isDOMReady());
-    const platform::xml::ParseError& ours = document.dom().LastParseError();
-
-    xmlParserCtxtPtr reference = xmlNewParserCtxt();
-    xmlCtxtUseOptions(reference, XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-    EXPECT_EQ(xmlCtxtReadFile(reference, (dir.path() / "broken.xml").c_str(), nullptr, XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
-              nullptr);
-    EXPECT_EQ(ours.errorCode, static_cast<std::uint32_t>(reference->lastError.code));
-    EXPECT_EQ(ours.line, reference->lastError.line);
-    EXPECT_EQ(ours.linepos, reference->lastError.int2);
-    EXPECT_EQ(testsupport::Narrow(ours.reason), reference->lastError.message);
-    EXPECT_NE(ours.errorCode, 0u);
-    xmlFreeParserCtxt(reference);
-  }
-  Document missing(dir.Wide("missing.xml"));
-  EXPECT_FALSE(missing.load(false));
-  EXPECT_NE(missing.dom().LastParseError().errorCode, 0u);
-}
 
 TEST(XmlDocument, BuildsTreesAndRefusesTextXmlCannotHold) {
   testsupport::TempDir dir;
@@ -78,20 +41,22 @@ TEST(XmlDocument, BuildsTreesAndRefusesTextXmlCannotHold) {
   const Node unit = document.newNode(CString(L"Unit"), list, &id, &value);
   const Node file = document.newNode(CString(L"File"), document.getChildNode(L"DriverList", document.Root(), true),
                                      nullptr, nullptr);
+  for (const wchar_t* good : {L"\t\n\r", L"\uD7FF\uE000\uFFFD", L"\U00010000\U0010FFFF"}) {
+    EXPECT_TRUE(document.setString(file, good));
+    CString back;
+    EXPECT_TRUE(document.getString(file, back) && back == good);
+  }
   EXPECT_TRUE(document.setString(file, L"a&b <c> \"d\" 'e' \u00E4\U0001F600"));
-  CString text;
-  EXPECT_TRUE(document.getString(file, text));
-  EXPECT_EQ(text, L"a&b <c> \"d\" 'e' \u00E4\U0001F600");
 
-  // Control characters, U+FFFE, surrogates and values above U+10FFFF are refused; nothing changes.
+  // Control characters, U+FFFE/U+FFFF, surrogates and values above U+10FFFF are refused; nothing changes.
   const std::string before = Listing(document.dom());
-  for (const wchar_t* bad : {L"a\x01z", L"\x1F", L"\uFFFE", L"\xD800", L"\x110000"}) {
+  for (const wchar_t* bad : {L"a\x01z", L"\x1F", L"\x08", L"\uFFFE", L"\uFFFF", L"\xD800", L"\xDFFF", L"\x110000"}) {
     EXPECT_FALSE(document.setString(file, bad));
     const CString badValue = bad;
     EXPECT_FALSE(document.setAttribute(unit, &id, &badValue));
     EXPECT_FALSE(document.newNode(CString(bad), list, nullptr, nullptr));
   }
-  for (const wchar_t* badName : {L"", L"1st", L"a b", L"a:b:c", L"<x>"}) {
+  for (const wchar_t* badName : {L"", L"1st", L"a:b:c"}) {
     const CString name = badName;
     EXPECT_FALSE(document.newNode(name, list, nullptr, nullptr));
     EXPECT_FALSE(document.setAttribute(unit, &name, &value));
@@ -106,13 +71,8 @@ TEST(XmlDocument, BuildsTreesAndRefusesTextXmlCannotHold) {
   Document reloaded(dir.Wide("d.xml"));
   ASSERT_TRUE(reloaded.load(false));
   EXPECT_EQ(Listing(reloaded.dom()),
-            "Devices\n"
-            "  UnitList\n"
-            "    Unit UnitID=U3x1\n"
-            "  DriverList\n"
-            "    File\n"
-            "      #text a&b <c> \"d\" 'e' \xC3\xA4\xF0\x9F\x98\x80\n"
-            "  #comment a- -b- - -c- \n"
+            "Devices\n  UnitList\n    Unit UnitID=U3x1\n  DriverList\n    File\n"
+            "      #text a&b <c> \"d\" 'e' \xC3\xA4\xF0\x9F\x98\x80\n  #comment a- -b- - -c- \n"
             "#comment bell\xEF\xBF\xBD and - ->\n");
 }
 
@@ -124,21 +84,24 @@ TEST(XmlDocument, HandlesOutliveRemovalAndListsAreSnapshots) {
   const Node list = units.item(0).Parent();
   EXPECT_EQ(list.RemoveChild(units.item(0)), units.item(0));
   EXPECT_FALSE(list.RemoveChild(units.item(0)));  // no longer a child
-  EXPECT_EQ(*units.item(1).GetAttribute(L"UnitID"), L"b");
   EXPECT_EQ(*units.item(0).GetAttribute(L"UnitID"), L"a");  // removed, still readable
   EXPECT_FALSE(units.item(3));
   EXPECT_FALSE(units.item(-1));
   list.AppendChild(units.item(0));  // and it can come back
+  // Nodes of another document, the parent itself and its ancestors are refused.
+  platform::xml::Document other = platform::xml::Document::Create();
+  ASSERT_TRUE(other.LoadXML(L"<Other/>"));
+  for (const Node& refused : {other.DocumentElement(), units.item(1), list, dom.DocumentElement(), dom.AsNode()})
+    ASSERT_THROW(units.item(1).AppendChild(refused), platform::com::_com_error);
   EXPECT_EQ(Listing(list), "UnitList\n  Unit UnitID=b\n  Unit UnitID=c\n  Unit UnitID=a\n");
 
   // The document outlives its own handle while nodes refer to it.
   const Node kept = units.item(2);
   dom = platform::xml::Document::Create();
   EXPECT_EQ(*kept.GetAttribute(L"UnitID"), L"c");
-  EXPECT_THROW(platform::xml::Document().DocumentElement(), platform::com::_com_error);
 }
 
-TEST(XmlDocument, SavesTheSameBytesAndNeverATornFile) {
+TEST(XmlDocument, SavesTheSameBytesAndNothingWithoutADocument) {
   testsupport::TempDir dir;
   const std::wstring path = dir.Write("d.xml", "<Devices><UnitList><Unit UnitID=\"U1x1\"/></UnitList></Devices>");
   Document document(path);
@@ -152,39 +115,185 @@ TEST(XmlDocument, SavesTheSameBytesAndNeverATornFile) {
             "  </UnitList>\n</Devices>\n");
   ASSERT_TRUE(document.save());
   EXPECT_EQ(ReadFile(dir.path() / "d.xml"), first);
-  EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"d.xml"});
 
   // A DOM without a document element never replaces a file.
   Document empty(path);
   EXPECT_FALSE(empty.save());
   EXPECT_EQ(ReadFile(dir.path() / "d.xml"), first);
+}
 
-  // A write that fails part-way (the file size limit here) leaves the old file.
-  document.newNode(CString(L"DriverList"), document.Root(), nullptr, nullptr);
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 16;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved = document.save();
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
-  EXPECT_FALSE(saved);
-  EXPECT_EQ(ReadFile(dir.path() / "d.xml"), first);
-  EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"d.xml"});
+const wchar_t* const kSample = LR"(<Devices>
+  <UnitList>
+    <Unit UnitID="U3x1"><LinkedInterface ItemID="COM3"/><LinkedInterface ItemID="COM4"/></Unit>
+    <Unit UnitID="U3x2"/>
+  </UnitList>
+  <Sets>
+    <Set Name="it's"/>
+    <Set Name='say "hi"'/>
+    <Set Name="both ' and &quot;"/>
+  </Sets>
+</Devices>)";
 
-  // A directory where the file should be, and a folder that is gone.
-  std::filesystem::create_directory(dir.path() / "sub");
-  std::filesystem::create_directory(dir.path() / "sub" / "d.xml");
-  Document blocked(dir.Wide("sub/d.xml"));
-  ASSERT_TRUE(blocked.dom().LoadXML(L"<Devices/>"));
-  EXPECT_FALSE(blocked.save());
-  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "sub" / "d.xml"));
-  EXPECT_EQ(FilesIn(dir.path() / "sub"), std::vector<std::string>{"d.xml"});
-  std::filesystem::remove_all(dir.path() / "sub");
-  EXPECT_FALSE(blocked.save());
-  EXPECT_FALSE(std::filesystem::exists(dir.path() / "sub"));
+// Each match of a path as "name attribute-values", joined by " | ".
+std::string Matches(const CXPATHString& path, const platform::xml::Document& document) {
+  const auto nodes = path.selectNodes(document);
+  if (!nodes) return "<no list>";
+  std::string out;
+  for (const Node& node : *nodes) {
+    if (!out.empty()) out += " | ";
+    out += testsupport::Narrow(node.Name());
+    for (const auto& [name, value] : node.Attributes()) out += ' ' + testsupport::Narrow(value);
+  }
+  return out;
+}
+
+TEST(XPathString, EveryPathFormSelectsWhatItShould) {
+  platform::xml::Document document = platform::xml::Document::Create();
+  ASSERT_TRUE(document.LoadXML(kSample));
+  CXPATHString startedEmpty;
+  startedEmpty.setChild(L"Sets").setAnyChild();
+  const CXPATHString set = CXPATHString(L"Sets").setChild(L"Set");
+  const struct {
+    const char* form;
+    CXPATHString path;
+    std::string expected;
+  } cases[] = {
+      {"all units", CXPATHString(L"UnitList").setChild(L"Unit"), "Unit U3x1 | Unit U3x2"},
+      {"one attachment of a unit",
+       CXPATHString(L"UnitList").setAnyChild().setAttribute(L"UnitID", L"U3x1").setChild(L"LinkedInterface")
+           .setAttribute(L"ItemID", L"COM4"),
+       "LinkedInterface COM4"},
+      {"started empty", startedEmpty, "Set it's | Set say \"hi\" | Set both ' and \""},
+      // Values with quotes of either kind, or both, select their own node.
+      {"name with an apostrophe", CXPATHString(set).setAttribute(L"Name", L"it's"), "Set it's"},
+      {"name with quotes", CXPATHString(set).setAttribute(L"Name", L"say \"hi\""), "Set say \"hi\""},
+      {"name with both", CXPATHString(set).setAttribute(L"Name", L"both ' and \""), "Set both ' and \""},
+      {"a text that is no XPath", CXPATHString(L"UnitList/[@"), "<no list>"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Matches(c.path, document), c.expected) << c.form << ": " << testsupport::Narrow(c.path.text());
+
+  EXPECT_FALSE(CXPATHString(L"UnitList/Unit").selectNodes(platform::xml::Document::Create()));  // no document element
+  EXPECT_FALSE(CXPATHString(L"UnitList/Unit").selectSingleNode(platform::xml::Document()));
+  EXPECT_EQ(testsupport::Narrow(CXPATHString(L"UnitList").selectSingleNode(document).Name()), "UnitList");
+}
+
+TEST(DeviceSchema, MatchesTheListingAndIsWrittenTheSameEveryTime) {
+  testsupport::TempDir dir;
+  const std::wstring path = dir.Write("kvoDevice.xsd", "an older, damaged schema file");
+  ASSERT_TRUE(dev::CXMLDeviceSchema(path).Generate());
+  const std::string first = ReadFile(dir.path() / "kvoDevice.xsd");
+  EXPECT_TRUE(first.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!--schema file")) << first;
+
+  platform::xml::Document written = platform::xml::Document::Create();
+  written.SetValidateOnParse(false);
+  ASSERT_TRUE(written.Load(path));
+  EXPECT_EQ(Listing(written), testsupport::ListingFile(KVO_TEST_DATA "/schema/kvoDevice.listing"));
+
+  ASSERT_TRUE(dev::CXMLDeviceSchema(path).Generate());
+  EXPECT_EQ(ReadFile(dir.path() / "kvoDevice.xsd"), first);
+
+  // Without a DOM document nothing can be written, and the file stays as it was.
+  struct NoDocument : dev::CXMLDeviceSchema {
+    explicit NoDocument(const std::wstring& path) : CXMLDeviceSchema(path) { m_dom = platform::xml::Document(); }
+  };
+  EXPECT_FALSE(NoDocument(path).Generate());
+  EXPECT_EQ(ReadFile(dir.path() / "kvoDevice.xsd"), first);
+}
+
+// Documents against the generated schema, one for each rule (a document with
+// every element is in the configuration file tests).
+TEST(DeviceSchema, AcceptsValidDocumentsAndRejectsEachBrokenRule) {
+  testsupport::TempDir dir;
+  ASSERT_TRUE(dev::CXMLDeviceSchema(dir.Wide("kvoDevice.xsd")).Generate());
+  const std::string head =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<Devices xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"kvoDevice.xsd\">\n";
+  const std::string unit = "<UnitList><Unit UnitID=\"U3x1\"/></UnitList>\n";
+  const struct {
+    const char* rule;
+    std::string body;
+    bool accepted;
+  } cases[] = {
+      {"no children at all", "", true},
+      // libxml2 does not check that an IDREF names an ID, and loading relies on that.
+      {"a link to no unit", "<Sets><ActiveSet Name=\"\"/><Set Name=\"s\"><Comment/><LinkedUnit ItemID=\"U9x9\"/></Set></Sets>\n", true},
+      {"UnitList twice", unit + unit, false},
+      {"an unknown child", "<Extra/>\n", false},
+      {"UnitID repeated", "<UnitList><Unit UnitID=\"U3x1\"/><Unit UnitID=\"U3x1\"/></UnitList>\n", false},
+      {"setup neither include nor exclude", "<UnitList><Unit UnitID=\"U3x1\" setup=\"Exclude\"/></UnitList>\n", false},
+      {"Unit children out of order", "<UnitList><Unit UnitID=\"U3x1\"><Model/><Driver/></Unit></UnitList>\n", false},
+      {"Sets without ActiveSet", "<Sets><Set Name=\"s\"><Comment/></Set></Sets>\n", false},
+  };
+  for (const auto& c : cases) {
+    const std::wstring path = dir.Write("kvoDevice.xml", head + c.body + "</Devices>\n");
+    platform::xml::Document document = platform::xml::Document::Create();
+    EXPECT_EQ(document.Load(path), c.accepted) << c.rule;
+    const platform::xml::ParseError& error = document.LastParseError();
+    EXPECT_EQ(error.errorCode != 0 && error.line >= 2 && !error.reason.empty(), !c.accepted) << c.rule;
+    EXPECT_EQ(static_cast<bool>(document.DocumentElement()), c.accepted) << c.rule;
+  }
+  // Only the file name of the location counts: the schema beside the document.
+  for (const char* location : {"elsewhere/kvoDevice.xsd", "..\\kvoDevice.xsd", "/no/such/kvoDevice.xsd"}) {
+    std::string named = head;
+    named.replace(named.find("kvoDevice.xsd"), 13, location);
+    platform::xml::Document document = platform::xml::Document::Create();
+    EXPECT_TRUE(document.Load(dir.Write("kvoDevice.xml", named + unit + "</Devices>\n"))) << location;
+    EXPECT_FALSE(document.Load(dir.Write("kvoDevice.xml", named + "<Extra/>\n</Devices>\n"))) << location;
+  }
+}
+
+// The primitives, through a writer that exposes them.
+class Primitives : public dev::CXMLSchema {
+ public:
+  explicit Primitives(const CString& path) : CXMLSchema(path) { BeginSchema(L"header"); }
+  // The call's result and the attributes it left on a new declaration.
+  std::string Run(const wchar_t* type, int min, int max) {
+    const Node declaration = newNode(Vocabulary(kElement), m_dom.DocumentElement(), nullptr, nullptr);
+    const bool result = type ? SetTypeAndOccurs(declaration, type, min, max) : SetOccurs(declaration, min, max);
+    std::string attributes = result ? "true:" : "false:";
+    for (const auto& [name, value] : declaration.Attributes())
+      attributes += ' ' + testsupport::Narrow(name) + '=' + testsupport::Narrow(value);
+    return attributes;
+  }
+  using CXMLSchema::SetMaxOccurs;
+  using CXMLSchema::SetType;
+};
+
+TEST(SchemaPrimitives, OccurrencesTypesAndRefusals) {
+  testsupport::TempDir dir;
+  Primitives schema(dir.Wide("p.xsd"));
+  const struct {
+    const wchar_t* type;  // null: SetOccurs, else SetTypeAndOccurs
+    int min, max;         // -1: unbounded
+    const char* attributes;
+  } cases[] = {
+      {nullptr, 0, -1, "true: minOccurs=0 maxOccurs=unbounded"},
+      {nullptr, 2, 2, "true: minOccurs=2 maxOccurs=2"},
+      {nullptr, 3, 2, "false:"},
+      {nullptr, -1, -1, "false:"},  // a lower bound cannot be unbounded
+      {nullptr, 1, -2, "false:"},
+      {L"xs:string", 3, 2, "true: type=xs:string minOccurs=3 maxOccurs=2"},  // no order check here
+      {L"t", -1, 1, "false: type=t"},
+      {L"t", 1, -2, "false: type=t minOccurs=1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(schema.Run(c.type, c.min, c.max), c.attributes) << c.min << " " << c.max;
+  // A null declaration is refused.
+  EXPECT_FALSE(schema.SetType(Node(), L"t"));
+  EXPECT_FALSE(schema.SetMaxOccurs(Node(), 0));
+}
+
+TEST(UnitId, ParseAcceptsOnlyWhatFormatWrites) {
+  // The invalid key {65535, 0} is written, and read back, like any other.
+  const std::pair<dev::UnitKey, const wchar_t*> written[] = {
+      {{3, 1}, L"U3x1"}, {{0, 0}, L"U0x0"}, {{65535, 65535}, L"U65535x65535"}, {{65535, 0}, L"U65535x0"}};
+  for (const auto& [key, text] : written) {
+    EXPECT_EQ(dev::FormatUnitID(key), text);
+    EXPECT_EQ(dev::ParseUnitID(text), key) << testsupport::Narrow(text);
+  }
+  for (const wchar_t* text : {L"U03x1", L"u3x1", L"U3y1", L"U3x1 ", L"U+1x2", L"U65536x0", L"U4294967299x1", L"U123",
+                              L"U3", static_cast<const wchar_t*>(nullptr)})
+    EXPECT_EQ(dev::ParseUnitID(text), (dev::UnitKey{65535, 0})) << (text ? testsupport::Narrow(text) : "null");
 }
 
 }  // namespace

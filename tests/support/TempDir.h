@@ -5,22 +5,19 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ScratchDirectory.h"
+
 namespace testsupport {
 
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
+  const std::filesystem::path& path() const { return dir_.path(); }
   // Writes `bytes` to the file `name` in this directory; returns its wide path.
   std::wstring Write(std::string_view name, std::string_view bytes) const;
-  std::wstring Wide(std::string_view name) const;
+  std::wstring Wide(std::string_view name) const { return (path() / name).wstring(); }
 
  private:
-  std::filesystem::path path_;
+  platform::ScratchDirectory dir_{"kvotest"};
 };
 
 // A whole file's bytes; empty when it cannot be read.

@@ -10,7 +10,6 @@ const std::vector<Command>& Commands() {
       {"units", {}, "[--skip-excluded]", OptSkipExcluded, true, RunUnits, "list the installed units",
        "Lists every unit of the document in document order. A unit whose id is\n"
        "malformed shows as U65535x0, the invalid key.\n\n"
-       "  --skip-excluded  leave out units whose setup is \"exclude\"\n\n"
        "Exit status 1 when the unit list is damaged (the units before the damage are listed).\n\n"
        "example:\n  kvodev --data-dir /srv/kvoRQ units --skip-excluded\n"},
       {"units add", {"UNIT|DEVICE", "[INDEX]"}, "", 0, true, RunUnitsAdd, "add a unit: U303x0, or 303 0",
@@ -29,17 +28,12 @@ const std::vector<Command>& Commands() {
        "change a unit's texts or setup",
        "Changes the texts and the setup of a listed unit, all or none. At least one\n"
        "option is needed; an empty text ('') removes that text.\n\n"
-       "  --name T    the unit's name          --driver T  its driver file\n"
-       "  --model T   its model                --serial T  its serial number\n"
-       "  --include, --exclude  its setup: whether hosts use it\n\n"
        "Exit status 1 when the unit is not listed (nothing changes).\n\n"
        "example:\n  kvodev units set U303x0 --name 'Main stage' --serial ST-30317 --model ''\n"},
       {"units remove", {"UNIT"}, "[--unlink]", OptUnlink, true, RunUnitsRemove, "remove a unit and its set memberships",
        "Removes the unit and its memberships in sets; links to ports stay (see unlink).\n"
        "A document without sets gets an empty one, saved at once, even when the unit\n"
        "is not listed. Exit status 1 when the unit is not listed.\n\n"
-       "  --unlink  remove the unit's links to ports first, on both sides; the\n"
-       "            ports stay\n\n"
        "example:\n  kvodev units remove U303x0 --unlink\n"},
       {"units exists", {"UNIT"}, "", 0, true, RunUnitsExists, "tell whether a unit is listed",
        "Tells whether the unit is listed: exit status 0 when it is, 1 when it is not.\n\n"
@@ -89,8 +83,9 @@ const std::vector<Command>& Commands() {
        "example:\n  kvodev drivers --json\n"},
       {"drivers add", {"FILE"}, "", 0, true, RunDriversAdd, "add a driver file",
        "Adds a driver file name. Exit status 1, with nothing changed, when the name is\n"
-       "listed already in any letter case (A to Z), is empty, or holds characters XML\n"
-       "cannot hold. Put \"--\" before a name that starts with '-'.\n\n"
+       "listed already in any letter case (A to Z); exit status 2, with nothing opened,\n"
+       "when it is empty or holds characters XML cannot hold. Put \"--\" before a name\n"
+       "that starts with '-'.\n\n"
        "example:\n  kvodev drivers add /opt/kvoRQ/drivers/stage303.so\n"},
       {"drivers remove", {"FILE"}, "", 0, true, RunDriversRemove, "remove one driver file",
        "Removes the driver file of that name, compared as drivers add does (letters A\n"
@@ -121,13 +116,11 @@ const std::vector<Command>& Commands() {
        "in letter case, and the schema's first error. After a recovery the backup\n"
        "is read as well: the user's data is there. An older backup is named with\n"
        "its age. Findings leave the exit status as it is.\n\n"
-       "  --dry-run       tell what an opening would do, and find what is wrong,\n"
-       "                  writing nothing; the exit status is the one check\n"
-       "                  would end with\n"
-       "  --repair-links  then make every link agree on both sides (as the ports\n"
-       "                  have it), drop links to units or ports that are not\n"
-       "                  there, and save; the version before the repair is kept\n"
-       "                  in kvoDevice.history\n\n"
+       "With --dry-run it tells what an opening would do and what is wrong, writing\n"
+       "nothing, and ends with the status check would. With --repair-links it then\n"
+       "makes every link agree on both sides (as the ports have it), drops links to\n"
+       "units or ports that are not there, and saves; the version before the repair\n"
+       "is kept in kvoDevice.history.\n\n"
        "example:\n  kvodev --data-dir /srv/kvoRQ check --dry-run\n"},
       {"history", {}, "", 0, true, RunHistory, "list the replaced versions of the document",
        "Lists the versions of kvoDevice.xml that saves, recoveries and restores\n"
@@ -166,7 +159,6 @@ const std::vector<Command>& Commands() {
        "Writes kvoDevice.xsd, the schema of the document, into the data directory,\n"
        "replacing the file there: removes it, then opens the configuration as a host\n"
        "does, which writes the schema (and a default document when there is none).\n\n"
-       "  --print  print it on standard output instead; nothing is written\n\n"
        "example:\n  kvodev schema --print > kvoDevice.xsd\n"},
       {"graph", {}, "[--svg]", OptSvg, true, RunGraph, "units, ports and sets as a Graphviz graph",
        "Prints the configuration as a Graphviz DOT graph: units (boxes; dotted when\n"
@@ -174,108 +166,52 @@ const std::vector<Command>& Commands() {
        "twice), a line for each unit-port link and a dotted arrow from each set to\n"
        "its members. A link on one side only is dashed and says which side; an item\n"
        "that a link names but the document lacks is red.\n\n"
-       "  --svg  pipe the graph through 'dot -Tsvg' (exit status 2 when dot is not\n"
-       "         on PATH)\n\n"
+       "With --svg the graph goes through 'dot -Tsvg' (exit status 2 when dot is not\n"
+       "on PATH).\n\n"
        "example:\n  kvodev graph --svg > configuration.svg\n"},
       {"caps", {}, "[--ini FILE]... [--device N]... [--all-types]", OptIni | OptDevice | OptAllTypes, false, RunCaps,
        "capability answers, devices by processing types",
        "Reads the INI files, then shows for every device whether each camera\n"
        "processing type is available: an INI setting decides first (marked *), the\n"
        "built-in table second; HDRI follows the feature ACQ_ENABLE_HDRI.\n\n"
-       "  --ini FILE   an INI file to read (repeatable, read in order)\n"
-       "  --device N   a device number, 0 to 65535 (repeatable); default: the devices\n"
-       "               the INI files describe, else 100 303 332 65535\n"
-       "  --all-types  every type 0 to 31, not only the named ones\n\n"
+       "Without --device: the devices the INI files describe, else 100 303 332 65535.\n\n"
        "example:\n  kvodev --feature ACQ_ENABLE_HDRI caps --ini cameras.ini --device 303 --device 1201\n"},
       {"ini", {"[FILE]..."}, "[--ini FILE]... [--lint]", OptIni | OptLint, false, RunIni, "what INI files describe",
        "Reads the INI files and lists the devices they describe: section name, tags,\n"
        "positions, RTC trigger use and processing settings; then the devices by tag\n"
        "and by position. Exit status 1 while the feature DEV_NO_SERVICE_UPDATE is on.\n\n"
-       "  --ini FILE  an INI file to read (repeatable, read in order)\n"
-       "  --lint      warn, as FILE:LINE: text, about what the library reads other\n"
-       "              than meant: words (yes, on, ...) or stray text in integer keys,\n"
-       "              numbers out of range, ';' or '#' after a value (no comment),\n"
-       "              repeated sections and keys (the first wins), a device in two\n"
-       "              sections, UTF-16 without a byte-order mark. Lints the FILEs\n"
-       "              and --ini files; exit status 1 with warnings, 2 when a file\n"
-       "              cannot be read\n\n"
+       "With --lint it warns instead, as FILE:LINE: text, about what the library reads\n"
+       "other than meant: words (yes, on, ...) or stray text in integer keys, numbers\n"
+       "out of range, ';' or '#' after a value (no comment), repeated sections and\n"
+       "keys (the first wins), a device in two sections, UTF-16 without a byte-order\n"
+       "mark. It lints the FILEs and --ini files; exit status 1 with warnings, 2 when\n"
+       "a file cannot be read.\n\n"
        "example:\n  kvodev ini --ini cameras.ini --ini positions.ini\n  kvodev ini --lint cameras.ini positions.ini\n"},
+      {"help", {"[COMMAND]..."}, "", 0, false, nullptr, "this text, or a command's help",
+       "Prints the help of the command that the words name (kvodev help units add),\n"
+       "or without words the list of commands.\n"},
   };
   return commands;
 }
 
-const Command* FindCommand(const std::vector<std::string>& words, std::size_t& used) {
-  for (const std::size_t count : {std::size_t{2}, std::size_t{1}}) {
-    if (words.size() < count) continue;
-    const std::string name = count == 2 ? words[0] + " " + words[1] : words[0];
-    for (const Command& command : Commands())
-      if (command.name == name) {
-        used = count;
-        return &command;
-      }
-  }
-  return nullptr;
-}
-
-std::size_t RequiredOperands(const Command& command) {
-  std::size_t required = 0;
-  while (required < command.operands.size() && !command.operands[required].starts_with('[')) ++required;
-  return required;
-}
-
-std::size_t MaxOperands(const Command& command) {
-  const bool repeats = !command.operands.empty() && command.operands.back().ends_with("...");
-  return repeats ? SIZE_MAX : command.operands.size();
-}
-
-std::string UsageLine(const Command& command) {
-  std::string usage = "kvodev ";
-  usage.append(command.name);
-  for (const std::string_view operand : command.operands) usage.append(" ").append(operand);
-  if (!command.optionsUsage.empty()) usage.append(" ").append(command.optionsUsage);
-  return usage;
-}
-
-void PrintOverview(std::ostream& out) {
-  out << "kvodev: the device configuration of an imaging host, from the command line\n\n"
-         "usage: kvodev [GLOBAL OPTIONS] COMMAND [OPTIONS] [OPERANDS]\n\ncommands:\n";
-  for (const Command& command : Commands()) {
-    std::string usage = UsageLine(command).substr(7);
-    if (usage.size() > 27) {
-      out << "  " << usage << "\n  " << std::string(28, ' ') << command.summary << '\n';
-    } else {
-      usage.resize(28, ' ');
-      out << "  " << usage << command.summary << '\n';
-    }
-  }
-  out << "\nglobal options (anywhere on the line):\n"
-         "  --data-dir DIR  the data directory holding kvoDevice.xml; it must exist.\n"
-         "                  Default: $KVO_DATA_DIR, else $XDG_DATA_HOME/kvoRQ, else\n"
-         "                  ~/.local/share/kvoRQ\n"
-         "  --feature NAME  switch a host feature on (repeatable), e.g. ACQ_ENABLE_HDRI;\n"
-         "                  $KVO_FEATURES switches features on as well\n"
-         "  --json          machine-readable output: one JSON object on standard output\n"
-         "  --version       print the version\n"
-         "  --help, -h      this text; 'kvodev COMMAND --help' for one command\n\n"
-         "UNIT is a unit id such as U303x0 (device 303, index 0; decimal, no leading\n"
-         "zeros); PORT a serial port such as COM3 or COM-5.\n\n"
-         "A change is reported only once it is saved. Commands that only read (units,\n"
-         "units show, units exists, ports, sets, sets show, drivers, history, diff,\n"
-         "check --dry-run, graph) write nothing.\n\n"
-         "exit status:\n"
-         "  0  success; diff: no differences\n"
-         "  1  the library answered false (not added, not listed, not linked, not\n"
-         "     restored, ...), or the change was not saved; diff: differences\n"
-         "  2  usage error or bad input; nothing was changed; diff: trouble\n"
-         "  3  check: the document was damaged and replaced (the backup keeps it)\n"
-         "  4  check: gave up, nothing was loaded\n"
-         "     (check --dry-run ends with the status that check would)\n"
-         "  5  the configuration cannot be loaded; nothing was changed\n\n"
-         "example:\n  kvodev --data-dir /srv/kvoRQ units add 303 0\n";
-}
-
-void PrintHelp(const Command& command, std::ostream& out) {
-  out << "usage: " << UsageLine(command) << "\n\n" << command.details;
-}
+const std::string_view kOverviewFooter =
+    "The data directory defaults to $KVO_DATA_DIR, else $XDG_DATA_HOME/kvoRQ,\n"
+    "else ~/.local/share/kvoRQ. $KVO_FEATURES switches features on as --feature does.\n\n"
+    "UNIT is a unit id such as U303x0 (device 303, index 0; decimal, no leading\n"
+    "zeros); PORT a serial port such as COM3 or COM-5.\n\n"
+    "A change is reported only once it is saved. Commands that only read (units,\n"
+    "units show, units exists, ports, sets, sets show, drivers, history, diff,\n"
+    "check --dry-run, graph) write nothing.\n\n"
+    "exit status:\n"
+    "  0  success; diff: no differences\n"
+    "  1  the library answered false (not added, not listed, not linked, not\n"
+    "     restored, ...), or the change was not saved; diff: differences\n"
+    "  2  usage error or bad input; nothing was changed; diff: trouble\n"
+    "  3  check: the document was damaged and replaced (the backup keeps it)\n"
+    "  4  check: gave up, nothing was loaded\n"
+    "     (check --dry-run ends with the status that check would)\n"
+    "  5  the configuration cannot be loaded; nothing was changed\n"
+    "  6  standard output could not be written\n\n"
+    "example:\n  kvodev --data-dir /srv/kvoRQ units add 303 0\n";
 
 }  // namespace kvodev

@@ -69,16 +69,21 @@ bool Configuration::loaded() const {
 }
 
 void Configuration::Announce(Access access) const {
-  const std::string document = files_.document.string();
   if (access == Access::Change && report_.outcome == OpenOutcome::Recovered)
-    Complain("note: " + document + " could not be loaded: it is kept as " + files_.backup.string() +
+    Complain("note: " + files_.document.string() + " could not be loaded: it is kept as " + files_.backup.string() +
              ", and a default document that names the reason replaces it");
-  if (access == Access::ReadOnly && report_.outcome == OpenOutcome::Recovered)
-    Complain(document + " could not be loaded (" + FirstLines(ParseMessage(report_), 3) +
-             "); nothing was changed ('kvodev check' keeps it as the backup and starts a default document)");
-  if (access == Access::ReadOnly && report_.outcome == OpenOutcome::GaveUp)
-    Complain("the configuration cannot be loaded: " + EncodeUtf8(report_.reason) +
-             "; nothing was changed ('kvodev check' tells more)");
+}
+
+Report Configuration::Unloadable() const {
+  Report report;
+  report.status = NotLoaded;
+  if (report_.outcome == OpenOutcome::Recovered)
+    report.error = files_.document.string() + " could not be loaded (" + FirstLines(ParseMessage(report_), 3) +
+                   "); nothing was changed ('kvodev check' keeps it as the backup and starts a default document)";
+  else
+    report.error = "the configuration cannot be loaded: " + EncodeUtf8(report_.reason) +
+                   "; nothing was changed ('kvodev check' tells more)";
+  return report;
 }
 
 bool Configuration::Commit(bool answer) {
@@ -88,15 +93,15 @@ bool Configuration::Commit(bool answer) {
   return answer && saveFailure_.empty();
 }
 
-int Configuration::Finish(bool answer, const std::string& reason) {
-  if (answer) return Success;
+void Configuration::Finish(Report& report, bool answer, const std::string& reason) const {
+  if (answer) return;
+  report.status = False;
   if (report_.outcome == OpenOutcome::GaveUp)
-    Complain("the configuration could not be opened: " + EncodeUtf8(report_.reason) + " ('kvodev check' tells more)");
+    report.error = "the configuration could not be opened: " + EncodeUtf8(report_.reason) + " ('kvodev check' tells more)";
   else if (!saveFailure_.empty())
-    Complain("the change was not saved: " + saveFailure_);
-  else if (!reason.empty())
-    Complain(reason);
-  return False;
+    report.error = "the change was not saved: " + saveFailure_;
+  else
+    report.error = reason;
 }
 
 }  // namespace kvodev

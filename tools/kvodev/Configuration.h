@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "Report.h"
+
 namespace kvodev {
 
 namespace fs = std::filesystem;
@@ -38,8 +40,8 @@ class Configuration {
   };
 
   // Opens the configuration of the data directory that the library was given.
-  // With `announce`, says on standard error when a ReadOnly opening could not
-  // load the document (see loaded()), or a Change opening replaced it.
+  // With `announce`, notes on standard error when a Change opening replaced a
+  // damaged document (the command's result says the rest).
   Configuration(const std::string& dataDir, Access access, bool announce = true);
   // Releases the library's object, which writes only what was not saved yet.
   ~Configuration();
@@ -57,16 +59,18 @@ class Configuration {
 
   // The document loaded, or there was none (an empty configuration).
   bool loaded() const;
+  // The end of a reading command when !loaded(): status NotLoaded, and why.
+  Report Unloadable() const;
 
   // Saves (nothing is written when nothing changed) and returns whether
   // `answer` holds and the save succeeded. For Change commands, before any
   // output that claims the change.
   bool Commit(bool answer);
 
-  // Ends a command whose operation (with its Commit) answered `answer`. On
-  // false says why on standard error: the opening gave up, else the save
-  // failed, else `reason` (nothing when it is empty). Returns the exit status.
-  int Finish(bool answer, const std::string& reason);
+  // Ends a command whose operation (with its Commit) answered `answer`: on
+  // false, status False and why: the opening gave up, else the save failed,
+  // else `reason` (nothing when it is empty).
+  void Finish(Report& report, bool answer, const std::string& reason) const;
 
  private:
   void Announce(Access access) const;

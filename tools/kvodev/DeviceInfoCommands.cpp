@@ -4,14 +4,14 @@
 #include <kvodevice/Host.h>
 #include <kvodevice/IExtendedDeviceInfo.h>
 
-#include <iostream>
 #include <map>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "Commands.h"
 #include "Errors.h"
 #include "Ids.h"
-#include "Json.h"
 #include "Table.h"
 #include "Utf8.h"
 
@@ -52,9 +52,16 @@ std::string TypeName(int type) {
   return named != nullptr ? named->name : "type " + std::to_string(type);
 }
 
-std::string Join(const std::vector<std::string>& items, const char* separator) {
+// A number or a string of a result, as a table cell.
+std::string Cell(const Json& item) { return item.is_string() ? item.get<std::string>() : item.dump(); }
+
+// The items of a JSON array, joined; "-" for none.
+std::string Join(const Json& items, const char* separator) {
   std::string out;
-  for (const std::string& item : items) out += (out.empty() ? "" : separator) + item;
+  for (const Json& item : items) {
+    if (!out.empty()) out += separator;
+    out += Cell(item);
+  }
   return out.empty() ? "-" : out;
 }
 
@@ -67,219 +74,208 @@ IExtendedDeviceInfo* LoadService(const std::vector<std::wstring>& iniFiles) {
   return info;
 }
 
-void WriteFileList(JsonWriter& json, const Args& args) {
-  json.Key("iniFiles").BeginArray();
-  for (const std::string& file : args.iniFiles) json.String(file);
-  json.EndArray();
+std::vector<dev::id> ParseDevices(const std::vector<std::string>& given) {
+  std::vector<dev::id> devices;
+  for (const std::string& device : given)
+    devices.push_back(static_cast<dev::id>(ParseNumber(device, 65535, "device number")));
+  return devices;
+}
+
+// caps without --device: the devices the INI files describe, else some that
+// the built-in table knows and one that nothing describes.
+std::vector<dev::id> DefaultDevices(IExtendedDeviceInfo* info) {
+  std::vector<dev::id> devices;
+  if (info != nullptr) devices = info->GetDeviceIDs();
+  if (devices.empty()) devices = {dev::id{100}, dev::id{303}, dev::id{332}, dev::NoDevice};
+  return devices;
+}
+
+Json CapsTypes(bool allTypes) {
+  Json types = Json::array();
+  if (!allTypes)
+    for (const NamedType& named : kNamedTypes) types.push_back({{"type", named.type}, {"name", named.name}});
+  for (int type = 0; allTypes && type < kTypeCount; ++type) {
+    types.push_back({{"type", type}});
+    if (const NamedType* named = Named(type)) types.back()["name"] = named->name;
+  }
+  return types;
+}
+
+// Whether each type is available to the device, and the INI setting that decided, if one did.
+Json CapsDevice(IExtendedDeviceInfo* info, dev::id device, const Json& types) {
+  const std::wstring section = info != nullptr ? info->GetSectionName(device) : std::wstring();
+  Json answers = Json::array();
+  for (const Json& type : types) {
+    const auto processing = static_cast<eCamProcessingType>(type["type"].get<int>());
+    Json answer{{"type", type["type"]}, {"available", dev::dynInfo::IsCamAdapterEnabled(device, processing)}};
+    bool setting = false;
+    const bool decided = info != nullptr && info->GetProcessingEnabled(device, processing, setting);
+    answer["iniSetting"] = decided ? Json(setting) : Json();
+    answers.push_back(std::move(answer));
+  }
+  // The answers for an unknown device are only the types' defaults.
+  const bool known = dev::dynInfo::IsDeviceInCapabilityTable(device) || !section.empty();
+  return {{"device", static_cast<unsigned>(device)}, {"section", EncodeUtf8(section)}, {"known", known},
+          {"answers", std::move(answers)}};
+}
+
+// --all-types asks about every type below kTypeCount, and only it asks about that many.
+bool AllTypes(const Json& data) { return data["types"].size() == kTypeCount; }
+
+void PrintCapsLegend(const Json& data, const TextOut& out) {
+  if (!data["service"].get<bool>() && !data["iniFiles"].empty())
+    out.Notice("kvodev: note: the INI files are not read while the feature DEV_NO_SERVICE_UPDATE is on");
+  out.out << "yes: available   no: not available   *: an INI setting decided, not the built-in table\n"
+          << "?: neither the built-in table nor an INI file describes the device; its answers are defaults\n"
+          << "HDRI follows the feature ACQ_ENABLE_HDRI, which is " << (data["hdri"].get<bool>() ? "on" : "off") << '\n';
+  if (AllTypes(data)) {
+    Json names = Json::array();
+    for (const NamedType& named : kNamedTypes)
+      names.push_back(std::to_string(named.type).append(" ").append(named.name));
+    out.out << "types: " << Join(names, ", ") << '\n';
+  }
+  out.out << '\n';
+}
+
+void PrintCaps(const Json& data, const TextOut& out) {
+  PrintCapsLegend(data, out);
+  const bool all = AllTypes(data);
+  std::vector<Table::Column> columns{{"DEVICE", Table::Align::Right}};
+  for (const Json& type : data["types"]) {
+    const NamedType* named = Named(type["type"].get<int>());
+    columns.push_back({all || named == nullptr ? type["type"].dump() : named->column});
+  }
+  columns.push_back({"SECTION"});
+  Table table(std::move(columns), all ? " " : "  ");
+  for (const Json& device : data["devices"]) {
+    // The blank keeps the numbers aligned with those marked '?'.
+    const char* mark = device["known"].get<bool>() ? (out.style.tabs ? "" : " ") : "?";
+    std::vector<std::string> row{device["device"].dump().append(mark)};
+    for (const Json& answer : device["answers"]) {
+      std::string cell = answer["available"].get<bool>() ? "yes" : "no";
+      row.push_back(cell.append(answer["iniSetting"].is_null() ? "" : "*"));
+    }
+    row.push_back(device["section"].get<std::string>());
+    table.AddRow(std::move(row));
+  }
+  table.Print(out.out, out.style);
+}
+
+// What the INI files say about one device.
+Json IniDevice(IExtendedDeviceInfo& info, dev::id id) {
+  Json positions = Json::array();
+  for (const auto& position : info.GetPositions(id)) positions.push_back(position.code - 1000);
+  bool rtcTrigger = false;
+  info.GetRTCTrigger(id, rtcTrigger);
+  Json processing = Json::array();
+  for (int type = 0; type < kTypeCount; ++type)
+    if (bool setting = false; info.GetProcessingEnabled(id, static_cast<eCamProcessingType>(type), setting))
+      processing.push_back({{"type", type}, {"name", TypeName(type)}, {"enabled", setting}});
+  // The tags follow from the tag index (TagIndex).
+  return {{"device", static_cast<unsigned>(id)}, {"section", EncodeUtf8(info.GetSectionName(id))},
+          {"tags", Json::array()}, {"positions", std::move(positions)}, {"rtcTrigger", rtcTrigger},
+          {"processing", std::move(processing)}};
+}
+
+Json DeviceNumbers(const std::vector<dev::id>& ids) {
+  Json numbers = Json::array();
+  for (const dev::id id : ids) numbers.push_back(static_cast<unsigned>(id));
+  return numbers;
+}
+
+// The devices of each tag; each tag is also added to the tags of its devices.
+Json TagIndex(IExtendedDeviceInfo& info, Json& devices) {
+  std::map<unsigned, std::size_t> slot;
+  for (std::size_t i = 0; i < devices.size(); ++i) slot[devices[i]["device"].get<unsigned>()] = i;
+  Json index = Json::array();
+  for (const std::wstring& tag : info.GetTags()) {
+    const std::vector<dev::id> tagged = info.GetDevicesByTag(tag);
+    index.push_back({{"tag", EncodeUtf8(tag)}, {"devices", DeviceNumbers(tagged)}});
+    for (const dev::id id : tagged)
+      if (const auto found = slot.find(id); found != slot.end())
+        devices[found->second]["tags"].push_back(index.back()["tag"]);
+  }
+  return index;
+}
+
+// The devices at each position that some device names.
+Json PositionIndex(IExtendedDeviceInfo& info, const Json& devices) {
+  std::set<int> positions;
+  for (const Json& device : devices)
+    for (const Json& position : device["positions"]) positions.insert(position.get<int>());
+  Json index = Json::array();
+  for (const int position : positions)
+    index.push_back({{"position", position}, {"devices", DeviceNumbers(info.GetDevicesAtPosition(position + 1000))}});
+  return index;
+}
+
+void PrintIniDevices(const Json& devices, const TextOut& out) {
+  Table table({{"DEVICE", Table::Align::Right}, {"SECTION"}, {"TAGS"}, {"POSITIONS"}, {"RTC"}, {"PROCESSING"}});
+  for (const Json& device : devices) {
+    Json settings = Json::array();
+    for (const Json& setting : device["processing"])
+      settings.push_back(setting["name"].get<std::string>().append(setting["enabled"].get<bool>() ? "=yes" : "=no"));
+    table.AddRow({device["device"].dump(), device["section"], Join(device["tags"], ","), Join(device["positions"], ","),
+                  device["rtcTrigger"].get<bool>() ? "yes" : "no", Join(settings, " ")});
+  }
+  table.Print(out.out, out.style);
+}
+
+// The devices by tag or by position, after a blank line; nothing when no device has one.
+void PrintIndex(const Json& index, const char* key, Table::Column heading, const TextOut& out) {
+  if (index.empty()) return;
+  out.out << '\n';
+  Table table({std::move(heading), {"DEVICES"}});
+  for (const Json& entry : index) table.AddRow({Cell(entry[key]), Join(entry["devices"], " ")});
+  table.Print(out.out, out.style);
+}
+
+void PrintIni(const Json& data, const TextOut& out) {
+  if (data["devices"].empty())
+    return out.Notice(data["iniFiles"].empty() ? "no INI files given (--ini FILE): no devices described"
+                                               : "the INI files describe no devices");
+  PrintIniDevices(data["devices"], out);
+  PrintIndex(data["tags"], "tag", {"TAG"}, out);
+  PrintIndex(data["positions"], "position", {"POSITION", Table::Align::Right}, out);
 }
 
 }  // namespace
 
-int RunCaps(Context& ctx) {
+Report RunCaps(Context& ctx) {
   const std::vector<std::wstring> iniFiles = IniPaths(ctx.args);
-  std::vector<dev::id> devices;
-  for (const std::string& device : ctx.args.devices)
-    devices.push_back(static_cast<dev::id>(ParseNumber(device, 65535, "device number")));
-
+  std::vector<dev::id> devices = ParseDevices(ctx.args.devices);
   IExtendedDeviceInfo* info = LoadService(iniFiles);
-  if (info == nullptr && !iniFiles.empty())
-    Complain("note: the INI files are not read while the feature DEV_NO_SERVICE_UPDATE is on");
-  if (devices.empty() && info != nullptr) devices = info->GetDeviceIDs();
-  if (devices.empty()) devices = {dev::id{100}, dev::id{303}, dev::id{332}, dev::NoDevice};
-  std::vector<int> types;
-  if (ctx.args.allTypes)
-    for (int type = 0; type < kTypeCount; ++type) types.push_back(type);
-  else
-    for (const NamedType& named : kNamedTypes) types.push_back(named.type);
-  const bool hdri = pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI");
-
-  struct Answer {
-    bool available;
-    std::optional<bool> setting;  // the INI setting, when one decided
-  };
-  const auto answer = [&](dev::id device, int type) {
-    const auto processing = static_cast<eCamProcessingType>(type);
-    Answer result{dev::dynInfo::IsCamAdapterEnabled(device, processing), std::nullopt};
-    bool setting = false;
-    if (info != nullptr && info->GetProcessingEnabled(device, processing, setting)) result.setting = setting;
-    return result;
-  };
-  const auto section = [&](dev::id device) { return info != nullptr ? info->GetSectionName(device) : std::wstring(); };
-  // The answers for an unknown device are only the types' defaults.
-  const auto known = [&](dev::id device) {
-    return dev::dynInfo::IsDeviceInCapabilityTable(device) || !section(device).empty();
-  };
-
-  if (ctx.args.json) {
-    JsonWriter json(std::cout);
-    json.BeginObject();
-    WriteFileList(json, ctx.args);
-    json.Member("service", info != nullptr).Member("hdri", hdri).Key("types").BeginArray();
-    for (const int type : types) {
-      json.BeginObject().Member("type", type);
-      if (const NamedType* named = Named(type)) json.Member("name", named->name);
-      json.EndObject();
-    }
-    json.EndArray().Key("devices").BeginArray();
-    for (const dev::id device : devices) {
-      json.BeginObject()
-          .Member("device", static_cast<unsigned>(device))
-          .Member("section", section(device))
-          .Member("known", known(device))
-          .Key("answers")
-          .BeginArray();
-      for (const int type : types) {
-        const Answer result = answer(device, type);
-        json.BeginObject().Member("type", type).Member("available", result.available).Key("iniSetting");
-        result.setting ? json.Bool(*result.setting) : json.Null();
-        json.EndObject();
-      }
-      json.EndArray().EndObject();
-    }
-    json.EndArray().EndObject();
-    return Success;
-  }
-
-  std::cout << "yes: available   no: not available   *: an INI setting decided, not the built-in table\n"
-            << "?: neither the built-in table nor an INI file describes the device; its answers are defaults\n"
-            << "HDRI follows the feature ACQ_ENABLE_HDRI, which is " << (hdri ? "on" : "off") << '\n';
-  if (ctx.args.allTypes) {
-    std::vector<std::string> names;
-    for (const NamedType& named : kNamedTypes) names.push_back(std::to_string(named.type) + " " + named.name);
-    std::cout << "types: " << Join(names, ", ") << '\n';
-  }
-  std::cout << '\n';
-  std::vector<Table::Column> columns{{"DEVICE", Table::Align::Right}};
-  for (const int type : types) {
-    const NamedType* named = Named(type);
-    columns.push_back({ctx.args.allTypes || named == nullptr ? std::to_string(type) : named->column});
-  }
-  columns.push_back({"SECTION"});
-  Table table(std::move(columns), ctx.args.allTypes ? " " : "  ");
-  for (const dev::id device : devices) {
-    std::vector<std::string> row{std::to_string(device) + (known(device) ? " " : "?")};
-    for (const int type : types) {
-      const Answer result = answer(device, type);
-      row.push_back(std::string(result.available ? "yes" : "no") + (result.setting ? "*" : ""));
-    }
-    row.push_back(EncodeUtf8(section(device)));
-    table.AddRow(std::move(row));
-  }
-  table.Print(std::cout);
-  return Success;
+  if (devices.empty()) devices = DefaultDevices(info);
+  const Json types = CapsTypes(ctx.args.allTypes);
+  Json answers = Json::array();
+  for (const dev::id device : devices) answers.push_back(CapsDevice(info, device, types));
+  Report report(Json{{"iniFiles", ctx.args.iniFiles},
+                     {"service", info != nullptr},
+                     {"hdri", pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI")},
+                     {"types", types},
+                     {"devices", std::move(answers)}});
+  report.text = PrintCaps;
+  return report;
 }
 
-int RunIni(Context& ctx) {
+Report RunIni(Context& ctx) {
   if (ctx.args.lint) return RunIniLint(ctx);
   if (!ctx.operands.empty()) throw InputError("FILE operands need --lint: usage: kvodev ini --lint FILE...");
-  const std::vector<std::wstring> iniFiles = IniPaths(ctx.args);
-  IExtendedDeviceInfo* info = LoadService(iniFiles);
+  IExtendedDeviceInfo* info = LoadService(IniPaths(ctx.args));
+  Report report;
   if (info == nullptr) {
-    Complain("there is no extended device information while the feature DEV_NO_SERVICE_UPDATE is on");
-    return False;
+    report.status = False;
+    report.error = "there is no extended device information while the feature DEV_NO_SERVICE_UPDATE is on";
+    return report;
   }
-
-  struct Device {
-    dev::id id;
-    std::wstring section;
-    std::vector<std::wstring> tags;
-    std::vector<int> positions;
-    bool rtcTrigger = false;
-    std::vector<std::pair<int, bool>> processing;  // type, setting
-  };
-  std::vector<Device> devices;
-  std::map<dev::id, std::size_t> slot;
-  for (const dev::id id : info->GetDeviceIDs()) {
-    Device device{id, info->GetSectionName(id), {}, {}, false, {}};
-    for (const auto& position : info->GetPositions(id)) device.positions.push_back(position.code - 1000);
-    info->GetRTCTrigger(id, device.rtcTrigger);
-    for (int type = 0; type < kTypeCount; ++type)
-      if (bool setting = false; info->GetProcessingEnabled(id, static_cast<eCamProcessingType>(type), setting))
-        device.processing.emplace_back(type, setting);
-    slot[id] = devices.size();
-    devices.push_back(std::move(device));
-  }
-  const std::vector<std::wstring> tags = info->GetTags();
-  std::vector<std::vector<dev::id>> tagged;
-  for (const std::wstring& tag : tags) {
-    tagged.push_back(info->GetDevicesByTag(tag));
-    for (const dev::id id : tagged.back())
-      if (slot.contains(id)) devices[slot[id]].tags.push_back(tag);
-  }
-  std::set<int> positions;
-  for (const Device& device : devices) positions.insert(device.positions.begin(), device.positions.end());
-
-  if (ctx.args.json) {
-    JsonWriter json(std::cout);
-    json.BeginObject();
-    WriteFileList(json, ctx.args);
-    json.Key("devices").BeginArray();
-    for (const Device& device : devices) {
-      json.BeginObject()
-          .Member("device", static_cast<unsigned>(device.id))
-          .Member("section", device.section)
-          .Key("tags")
-          .BeginArray();
-      for (const std::wstring& tag : device.tags) json.String(tag);
-      json.EndArray().Key("positions").BeginArray();
-      for (const int position : device.positions) json.Number(position);
-      json.EndArray().Member("rtcTrigger", device.rtcTrigger).Key("processing").BeginArray();
-      for (const auto& [type, setting] : device.processing)
-        json.BeginObject().Member("type", type).Member("name", TypeName(type)).Member("enabled", setting).EndObject();
-      json.EndArray().EndObject();
-    }
-    json.EndArray().Key("tags").BeginArray();
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-      json.BeginObject().Member("tag", tags[i]).Key("devices").BeginArray();
-      for (const dev::id id : tagged[i]) json.Number(id);
-      json.EndArray().EndObject();
-    }
-    json.EndArray().Key("positions").BeginArray();
-    for (const int position : positions) {
-      json.BeginObject().Member("position", position).Key("devices").BeginArray();
-      for (const dev::id id : info->GetDevicesAtPosition(position + 1000)) json.Number(id);
-      json.EndArray().EndObject();
-    }
-    json.EndArray().EndObject();
-    return Success;
-  }
-
-  if (devices.empty()) {
-    std::cout << (iniFiles.empty() ? "no INI files given (--ini FILE): no devices described\n"
-                                   : "the INI files describe no devices\n");
-    return Success;
-  }
-  Table table({{"DEVICE", Table::Align::Right}, {"SECTION"}, {"TAGS"}, {"POSITIONS"}, {"RTC"}, {"PROCESSING"}});
-  for (const Device& device : devices) {
-    std::vector<std::string> tagTexts, positionTexts, settings;
-    for (const std::wstring& tag : device.tags) tagTexts.push_back(EncodeUtf8(tag));
-    for (const int position : device.positions) positionTexts.push_back(std::to_string(position));
-    for (const auto& [type, setting] : device.processing)
-      settings.push_back(TypeName(type) + (setting ? "=yes" : "=no"));
-    table.AddRow({std::to_string(device.id), EncodeUtf8(device.section), Join(tagTexts, ","), Join(positionTexts, ","),
-                  device.rtcTrigger ? "yes" : "no", Join(settings, " ")});
-  }
-  table.Print(std::cout);
-
-  const auto deviceList = [](const std::vector<dev::id>& ids) {
-    std::vector<std::string> texts;
-    for (const dev::id id : ids) texts.push_back(std::to_string(id));
-    return Join(texts, " ");
-  };
-  if (!tags.empty()) {
-    std::cout << '\n';
-    Table byTag({{"TAG"}, {"DEVICES"}});
-    for (std::size_t i = 0; i < tags.size(); ++i) byTag.AddRow({EncodeUtf8(tags[i]), deviceList(tagged[i])});
-    byTag.Print(std::cout);
-  }
-  if (!positions.empty()) {
-    std::cout << '\n';
-    Table byPosition({{"POSITION", Table::Align::Right}, {"DEVICES"}});
-    for (const int position : positions)
-      byPosition.AddRow({std::to_string(position), deviceList(info->GetDevicesAtPosition(position + 1000))});
-    byPosition.Print(std::cout);
-  }
-  return Success;
+  Json devices = Json::array();
+  for (const dev::id id : info->GetDeviceIDs()) devices.push_back(IniDevice(*info, id));
+  Json tags = TagIndex(*info, devices);
+  Json positions = PositionIndex(*info, devices);
+  report.data = {{"iniFiles", ctx.args.iniFiles}, {"devices", std::move(devices)}, {"tags", std::move(tags)},
+                 {"positions", std::move(positions)}};
+  report.text = PrintIni;
+  return report;
 }
 
 }  // namespace kvodev

@@ -1,8 +1,6 @@
 // diff: what changed between two versions of the document.
 #include <kvodevice/ConfigurationContent.h>
 
-#include <iostream>
-
 #include "Commands.h"
 #include "Configuration.h"
 #include "DiffOutput.h"
@@ -22,14 +20,23 @@ dev::DocumentContent ReadForComparison(const ChosenDocument& document) {
     throw InputError(document.label +
                      " cannot be compared: parse error: " + ExplainedCode(content.errorCode, content.errorKind) +
                      " in line " + std::to_string(content.errorLine) + ": " + reason);
+  // Said at once, under --json as well: the result has no member for it.
   if (!content.valid)
     Complain("note: " + document.label + " is not valid: " + EncodeUtf8(content.errorKind) + ": " + reason);
   return content;
 }
 
+void PrintDifferences(const Json& data, const TextOut& out) {
+  if (data["different"].get<bool>())
+    PrintDiff(data, out.out);
+  else  // not on standard output, which stays a diff (an empty one)
+    out.Notice("kvodev: no differences between " + data["a"]["label"].get<std::string>() + " and " +
+               data["b"]["label"].get<std::string>());
+}
+
 }  // namespace
 
-int RunDiff(Context& ctx) {
+Report RunDiff(Context& ctx) {
   const std::vector<dev::HistoryVersion> versions = dev::ListHistory();
   const ChosenDocument a = ctx.operands.empty() ? NewestVersion(versions, ctx.dataDir)
                                                 : ChooseDocument(ctx.operands[0], versions, ctx.dataDir);
@@ -37,17 +44,10 @@ int RunDiff(Context& ctx) {
       ctx.operands.size() > 1 ? ChooseDocument(ctx.operands[1], versions, ctx.dataDir) : CurrentDocument(ctx.dataDir);
   const dev::DocumentContent contentA = ReadForComparison(a), contentB = ReadForComparison(b);
   const DocumentDiff diff = Compare(contentA, contentB);
-  if (ctx.args.json) {
-    JsonWriter json(std::cout);
-    json.BeginObject();
-    WriteDiff(diff, a, b, json);
-    json.EndObject();
-  } else if (diff.empty()) {
-    Complain("no differences between " + a.label + " and " + b.label);
-  } else {
-    PrintDiff(diff, a, b, std::cout);
-  }
-  return diff.empty() ? Success : Different;
+  Report report(DiffJson(diff, a, b));
+  report.text = PrintDifferences;
+  report.status = diff.empty() ? Success : Different;
+  return report;
 }
 
 }  // namespace kvodev

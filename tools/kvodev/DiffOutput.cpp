@@ -1,235 +1,219 @@
 #include "DiffOutput.h"
 
+#include <type_traits>
+#include <utility>
+
 #include "Utf8.h"
 
 namespace kvodev {
 namespace {
 
-std::string Quoted(const std::wstring& value) {
-  if (value.empty()) return "(none)";
-  std::string text(1, '"');
-  return text.append(EncodeUtf8(value)).append(1, '"');
+// The result.
+
+Json Names(const std::vector<std::wstring>& names) {
+  Json list = Json::array();
+  for (const std::wstring& name : names) list.push_back(EncodeUtf8(name));
+  return list;
 }
 
-std::string Joined(const std::vector<std::wstring>& names) {
+Json Value(const std::optional<ValueChange>& change) {
+  return change ? Json{{"from", EncodeUtf8(change->from)}, {"to", EncodeUtf8(change->to)}} : Json(nullptr);
+}
+
+Json UnitJson(const dev::UnitEntry& u) {
+  return {{"unit", u.hasId ? Json(EncodeUtf8(u.id)) : Json(nullptr)},
+          {"line", u.line},
+          {"setup", EncodeUtf8(u.setup)},
+          {"driver", EncodeUtf8(u.driver)},
+          {"model", EncodeUtf8(u.model)},
+          {"name", EncodeUtf8(u.name)},
+          {"serialNo", EncodeUtf8(u.serialNo)},
+          {"ports", Names(u.ports)}};
+}
+
+Json UnitChangeJson(const UnitChange& c) {
+  Json values = Json::array();
+  for (const ValueChange& v : c.values)
+    values.push_back({{"field", v.field}, {"from", EncodeUtf8(v.from)}, {"to", EncodeUtf8(v.to)}});
+  return {{"unit", c.b.hasId ? Json(EncodeUtf8(c.b.id)) : Json(nullptr)},
+          {"lineA", c.a.line},
+          {"lineB", c.b.line},
+          {"values", values},
+          {"linksAdded", Names(c.ports.added)},
+          {"linksRemoved", Names(c.ports.removed)}};
+}
+
+Json PortJson(const dev::PortEntry& p) {
+  return {{"interface", EncodeUtf8(p.interfaceName)},
+          {"port", EncodeUtf8(p.portNo)},
+          {"line", p.line},
+          {"units", Names(p.units)}};
+}
+
+Json PortChangeJson(const PortChange& c) {
+  return {{"interface", EncodeUtf8(c.b.interfaceName)},
+          {"port", EncodeUtf8(c.b.portNo)},
+          {"lineA", c.a.line},
+          {"lineB", c.b.line},
+          {"unitsAdded", Names(c.units.added)},
+          {"unitsRemoved", Names(c.units.removed)}};
+}
+
+Json DriverJson(const dev::DriverEntry& d) { return {{"file", EncodeUtf8(d.file)}, {"line", d.line}}; }
+
+Json SetJson(const dev::SetEntry& s) {
+  return {{"set", EncodeUtf8(s.name)},
+          {"line", s.line},
+          {"comment", EncodeUtf8(s.comment)},
+          {"members", Names(s.members)}};
+}
+
+Json SetChangeJson(const SetChange& c) {
+  return {{"set", EncodeUtf8(c.b.name)},
+          {"lineA", c.a.line},
+          {"lineB", c.b.line},
+          {"comment", Value(c.comment)},
+          {"membersAdded", Names(c.members.added)},
+          {"membersRemoved", Names(c.members.removed)}};
+}
+
+// {"removed": [...], "added": [...], "changed": [...]}; a driver file is
+// there or not, so drivers have no "changed".
+template <typename Entry, typename Change, typename EntryJson, typename ChangeJson>
+Json ChangesJson(const Changes<Entry, Change>& changes, EntryJson entryJson, ChangeJson changeJson) {
+  Json json{{"removed", Json::array()}, {"added", Json::array()}};
+  for (const Entry& entry : changes.removed) json["removed"].push_back(entryJson(entry));
+  for (const Entry& entry : changes.added) json["added"].push_back(entryJson(entry));
+  if constexpr (!std::is_same_v<ChangeJson, std::nullptr_t>) {
+    json["changed"] = Json::array();
+    for (const Change& change : changes.changed) json["changed"].push_back(changeJson(change));
+  }
+  return json;
+}
+
+Json DocumentJson(const ChosenDocument& document) {
+  return {{"path", document.path.string()},
+          {"version", document.number != 0 ? Json(document.number) : Json(nullptr)},
+          {"label", document.label}};
+}
+
+// The text.
+
+std::string Text(const Json& value) { return value.get<std::string>(); }
+
+std::string Quoted(const Json& value) {
+  const std::string text = Text(value);
+  return text.empty() ? "(none)" : std::string(1, '"').append(text).append(1, '"');
+}
+
+std::string Joined(const Json& names) {
   std::string text;
-  for (const std::wstring& name : names) text.append(text.empty() ? "" : ", ").append(EncodeUtf8(name));
+  for (const Json& name : names) text.append(text.empty() ? "" : ", ").append(Text(name));
   return text;
 }
 
 std::string FieldName(const std::string& field) { return field == "serialNo" ? "serial number" : field; }
 
-std::string Values(const std::vector<ValueChange>& values) {
-  std::string text;
-  for (const ValueChange& v : values)
-    text.append(text.empty() ? "" : "; ").append(FieldName(v.field) + " " + Quoted(v.from) + " -> " + Quoted(v.to));
-  return text;
+std::string ValueText(const std::string& field, const Json& change) {
+  return FieldName(field) + " " + Quoted(change["from"]) + " -> " + Quoted(change["to"]);
 }
 
 // "; link to COM5 added; link to COM3 removed"
-std::string Lists(const ListChange& change, const std::string& what) {
+std::string Lists(const Json& added, const Json& removed, const std::string& what) {
   std::string text;
-  for (const std::wstring& name : change.added) text += "; " + what + " " + EncodeUtf8(name) + " added";
-  for (const std::wstring& name : change.removed) text += "; " + what + " " + EncodeUtf8(name) + " removed";
+  for (const Json& name : added) text += "; " + what + " " + Text(name) + " added";
+  for (const Json& name : removed) text += "; " + what + " " + Text(name) + " removed";
   return text;
 }
 
-std::string Lines(int a, int b) { return " (line " + std::to_string(a) + " -> " + std::to_string(b) + "): "; }
+// The changes first, the list changes after them, "; " between.
+std::string Changed(const std::string& values, const std::string& lists) {
+  return values.empty() ? lists.substr(2) : values + lists;
+}
+
+std::string Lines(const Json& change) {
+  return " (line " + std::to_string(change["lineA"].get<long>()) + " -> " +
+         std::to_string(change["lineB"].get<long>()) + "): ";
+}
+
+std::string UnitName(const Json& unit) { return unit["unit"].is_null() ? "a unit without UnitID" : Text(unit["unit"]); }
+
+std::string PortName(const Json& port) {
+  return port["interface"] == "Serial" ? Text(port["port"]) : Text(port["interface"]) + " " + Text(port["port"]);
+}
 
 // Everything a unit holds, for a unit that came or went.
-std::string Describe(const dev::UnitEntry& unit) {
+std::string DescribeUnit(const Json& unit) {
   std::string text;
   const auto add = [&text](const std::string& part) { text.append(text.empty() ? ": " : ", ").append(part); };
-  for (const auto& [field, value] : {std::pair{"setup", &unit.setup},
-                                     {"driver", &unit.driver},
-                                     {"model", &unit.model},
-                                     {"name", &unit.name},
-                                     {"serialNo", &unit.serialNo}})
-    if (!value->empty()) add(FieldName(field) + " " + Quoted(*value));
-  if (!unit.ports.empty()) add("linked to " + Joined(unit.ports));
+  for (const char* field : {"setup", "driver", "model", "name", "serialNo"})
+    if (!Text(unit[field]).empty()) add(FieldName(field) + " " + Quoted(unit[field]));
+  if (!unit["ports"].empty()) add("linked to " + Joined(unit["ports"]));
   return text;
 }
 
-std::string Describe(const dev::PortEntry& port) {
-  return port.units.empty() ? ": no links" : ": linked to " + Joined(port.units);
+std::string DescribePort(const Json& port) {
+  return port["units"].empty() ? ": no links" : ": linked to " + Joined(port["units"]);
 }
 
-std::string Describe(const dev::SetEntry& set) {
-  return ": comment " + Quoted(set.comment) + "; members " + (set.members.empty() ? "none" : Joined(set.members));
+std::string DescribeSet(const Json& set) {
+  return ": comment " + Quoted(set["comment"]) + "; members " +
+         (set["members"].empty() ? std::string("none") : Joined(set["members"]));
 }
 
-void PrintUnits(const DocumentDiff& diff, std::ostream& out) {
-  for (const dev::UnitEntry& u : diff.units.removed)
-    out << "- unit " << EncodeUtf8(UnitName(u)) << " (line " << u.line << ")" << Describe(u) << '\n';
-  for (const dev::UnitEntry& u : diff.units.added)
-    out << "+ unit " << EncodeUtf8(UnitName(u)) << " (line " << u.line << ")" << Describe(u) << '\n';
-  for (const UnitChange& c : diff.units.changed) {
-    const std::string ports = Lists(c.ports, "link to");
-    const std::string values = Values(c.values);
-    out << "~ unit " << EncodeUtf8(UnitName(c.b)) << Lines(c.a.line, c.b.line)
-        << (values.empty() ? ports.substr(2) : values + ports) << '\n';
-  }
+// "- unit U303x0 (line 5): ..." for each item only in A, then "+ ..." for each only in B.
+template <typename Name, typename Describe>
+void PrintEntries(const Json& changes, const char* what, Name name, Describe describe, std::ostream& out) {
+  for (const auto& [mark, key] : {std::pair{'-', "removed"}, {'+', "added"}})
+    for (const Json& entry : changes[key])
+      out << mark << ' ' << what << ' ' << name(entry) << " (line " << entry["line"].get<long>() << ")"
+          << describe(entry) << '\n';
 }
 
-void PrintPortsAndDrivers(const DocumentDiff& diff, std::ostream& out) {
-  for (const dev::PortEntry& p : diff.ports.removed)
-    out << "- port " << EncodeUtf8(PortName(p)) << " (line " << p.line << ")" << Describe(p) << '\n';
-  for (const dev::PortEntry& p : diff.ports.added)
-    out << "+ port " << EncodeUtf8(PortName(p)) << " (line " << p.line << ")" << Describe(p) << '\n';
-  for (const PortChange& c : diff.ports.changed)
-    out << "~ port " << EncodeUtf8(PortName(c.b)) << Lines(c.a.line, c.b.line) << Lists(c.units, "link to").substr(2)
+void PrintUnitsPortsDrivers(const Json& data, std::ostream& out) {
+  PrintEntries(data["units"], "unit", UnitName, DescribeUnit, out);
+  for (const Json& c : data["units"]["changed"]) {
+    std::string values;
+    for (const Json& v : c["values"]) values.append(values.empty() ? "" : "; ").append(ValueText(Text(v["field"]), v));
+    out << "~ unit " << UnitName(c) << Lines(c) << Changed(values, Lists(c["linksAdded"], c["linksRemoved"], "link to"))
         << '\n';
-  for (const dev::DriverEntry& d : diff.drivers.removed)
-    out << "- driver file " << EncodeUtf8(d.file) << " (line " << d.line << ")\n";
-  for (const dev::DriverEntry& d : diff.drivers.added)
-    out << "+ driver file " << EncodeUtf8(d.file) << " (line " << d.line << ")\n";
-}
-
-void PrintSets(const DocumentDiff& diff, std::ostream& out) {
-  if (diff.setListAdded) out << (*diff.setListAdded ? "+" : "-") << " the set list\n";
-  for (const dev::SetEntry& s : diff.sets.removed)
-    out << "- set " << Quoted(s.name) << " (line " << s.line << ")" << Describe(s) << '\n';
-  for (const dev::SetEntry& s : diff.sets.added)
-    out << "+ set " << Quoted(s.name) << " (line " << s.line << ")" << Describe(s) << '\n';
-  for (const SetChange& c : diff.sets.changed) {
-    const std::string comment = c.comment ? Values({*c.comment}) : "";
-    const std::string members = Lists(c.members, "member");
-    out << "~ set " << Quoted(c.b.name) << Lines(c.a.line, c.b.line)
-        << (comment.empty() ? members.substr(2) : comment + members) << '\n';
   }
-  if (diff.activeSet)
-    out << "~ active set: " << Quoted(diff.activeSet->from) << " -> " << Quoted(diff.activeSet->to) << '\n';
+  PrintEntries(data["ports"], "port", PortName, DescribePort, out);
+  for (const Json& c : data["ports"]["changed"])
+    out << "~ port " << PortName(c) << Lines(c) << Lists(c["unitsAdded"], c["unitsRemoved"], "link to").substr(2) << '\n';
+  PrintEntries(data["drivers"], "driver file", [](const Json& d) { return Text(d["file"]); },
+               [](const Json&) { return std::string(); }, out);
 }
 
-void WriteNames(JsonWriter& json, std::string_view key, const std::vector<std::wstring>& names) {
-  json.Key(key).BeginArray();
-  for (const std::wstring& name : names) json.String(name);
-  json.EndArray();
-}
-
-void WriteValue(JsonWriter& json, const std::optional<ValueChange>& change) {
-  if (!change) {
-    json.Null();
-    return;
+void PrintSets(const Json& sets, std::ostream& out) {
+  if (!sets["setList"].is_null()) out << (sets["setList"] == "added" ? "+" : "-") << " the set list\n";
+  PrintEntries(sets, "set", [](const Json& s) { return Quoted(s["set"]); }, DescribeSet, out);
+  for (const Json& c : sets["changed"]) {
+    const std::string comment = c["comment"].is_null() ? "" : ValueText("comment", c["comment"]);
+    out << "~ set " << Quoted(c["set"]) << Lines(c)
+        << Changed(comment, Lists(c["membersAdded"], c["membersRemoved"], "member")) << '\n';
   }
-  json.BeginObject().Member("from", change->from).Member("to", change->to).EndObject();
-}
-
-void WriteUnit(JsonWriter& json, const dev::UnitEntry& u) {
-  json.BeginObject().Key("unit");
-  u.hasId ? json.String(u.id) : json.Null();
-  json.Member("line", u.line)
-      .Member("setup", u.setup)
-      .Member("driver", u.driver)
-      .Member("model", u.model)
-      .Member("name", u.name)
-      .Member("serialNo", u.serialNo);
-  WriteNames(json, "ports", u.ports);
-  json.EndObject();
-}
-
-void WriteUnits(JsonWriter& json, const DocumentDiff& diff) {
-  json.Key("units").BeginObject().Key("removed").BeginArray();
-  for (const dev::UnitEntry& u : diff.units.removed) WriteUnit(json, u);
-  json.EndArray().Key("added").BeginArray();
-  for (const dev::UnitEntry& u : diff.units.added) WriteUnit(json, u);
-  json.EndArray().Key("changed").BeginArray();
-  for (const UnitChange& c : diff.units.changed) {
-    json.BeginObject().Key("unit");
-    c.b.hasId ? json.String(c.b.id) : json.Null();
-    json.Member("lineA", c.a.line).Member("lineB", c.b.line).Key("values").BeginArray();
-    for (const ValueChange& v : c.values)
-      json.BeginObject().Member("field", v.field).Member("from", v.from).Member("to", v.to).EndObject();
-    json.EndArray();
-    WriteNames(json, "linksAdded", c.ports.added);
-    WriteNames(json, "linksRemoved", c.ports.removed);
-    json.EndObject();
-  }
-  json.EndArray().EndObject();
-}
-
-void WritePort(JsonWriter& json, const dev::PortEntry& p) {
-  json.BeginObject().Member("interface", p.interfaceName).Member("port", p.portNo).Member("line", p.line);
-  WriteNames(json, "units", p.units);
-  json.EndObject();
-}
-
-void WritePorts(JsonWriter& json, const DocumentDiff& diff) {
-  json.Key("ports").BeginObject().Key("removed").BeginArray();
-  for (const dev::PortEntry& p : diff.ports.removed) WritePort(json, p);
-  json.EndArray().Key("added").BeginArray();
-  for (const dev::PortEntry& p : diff.ports.added) WritePort(json, p);
-  json.EndArray().Key("changed").BeginArray();
-  for (const PortChange& c : diff.ports.changed) {
-    json.BeginObject().Member("interface", c.b.interfaceName).Member("port", c.b.portNo);
-    json.Member("lineA", c.a.line).Member("lineB", c.b.line);
-    WriteNames(json, "unitsAdded", c.units.added);
-    WriteNames(json, "unitsRemoved", c.units.removed);
-    json.EndObject();
-  }
-  json.EndArray().EndObject();
-}
-
-void WriteDrivers(JsonWriter& json, const DocumentDiff& diff) {
-  json.Key("drivers").BeginObject();
-  for (const auto& [key, list] : {std::pair{"removed", &diff.drivers.removed}, {"added", &diff.drivers.added}}) {
-    json.Key(key).BeginArray();
-    for (const dev::DriverEntry& d : *list)
-      json.BeginObject().Member("file", d.file).Member("line", d.line).EndObject();
-    json.EndArray();
-  }
-  json.EndObject();
-}
-
-void WriteSet(JsonWriter& json, const dev::SetEntry& s) {
-  json.BeginObject().Member("set", s.name).Member("line", s.line).Member("comment", s.comment);
-  WriteNames(json, "members", s.members);
-  json.EndObject();
-}
-
-void WriteSets(JsonWriter& json, const DocumentDiff& diff) {
-  json.Key("sets").BeginObject().Key("removed").BeginArray();
-  for (const dev::SetEntry& s : diff.sets.removed) WriteSet(json, s);
-  json.EndArray().Key("added").BeginArray();
-  for (const dev::SetEntry& s : diff.sets.added) WriteSet(json, s);
-  json.EndArray().Key("changed").BeginArray();
-  for (const SetChange& c : diff.sets.changed) {
-    json.BeginObject().Member("set", c.b.name).Member("lineA", c.a.line).Member("lineB", c.b.line).Key("comment");
-    WriteValue(json, c.comment);
-    WriteNames(json, "membersAdded", c.members.added);
-    WriteNames(json, "membersRemoved", c.members.removed);
-    json.EndObject();
-  }
-  json.EndArray().Key("activeSet");
-  WriteValue(json, diff.activeSet);
-  json.Key("setList");
-  diff.setListAdded ? json.String(*diff.setListAdded ? "added" : "removed") : json.Null();
-  json.EndObject();
-}
-
-void WriteDocument(JsonWriter& json, std::string_view key, const ChosenDocument& document) {
-  json.Key(key).BeginObject().Member("path", document.path.string()).Key("version");
-  document.number != 0 ? json.Number(static_cast<std::int64_t>(document.number)) : json.Null();
-  json.EndObject();
+  if (!sets["activeSet"].is_null())
+    out << "~ active set: " << Quoted(sets["activeSet"]["from"]) << " -> " << Quoted(sets["activeSet"]["to"]) << '\n';
 }
 
 }  // namespace
 
-void PrintDiff(const DocumentDiff& diff, const ChosenDocument& a, const ChosenDocument& b, std::ostream& out) {
-  out << "--- " << a.label << "\n+++ " << b.label << '\n';
-  PrintUnits(diff, out);
-  PrintPortsAndDrivers(diff, out);
-  PrintSets(diff, out);
+Json DiffJson(const DocumentDiff& diff, const ChosenDocument& a, const ChosenDocument& b) {
+  Json json{{"a", DocumentJson(a)}, {"b", DocumentJson(b)}, {"different", !diff.empty()}};
+  json["units"] = ChangesJson(diff.units, UnitJson, UnitChangeJson);
+  json["ports"] = ChangesJson(diff.ports, PortJson, PortChangeJson);
+  json["drivers"] = ChangesJson(diff.drivers, DriverJson, nullptr);
+  json["sets"] = ChangesJson(diff.sets, SetJson, SetChangeJson);
+  json["sets"]["activeSet"] = Value(diff.activeSet);
+  json["sets"]["setList"] = diff.setListAdded ? Json(*diff.setListAdded ? "added" : "removed") : Json(nullptr);
+  return json;
 }
 
-void WriteDiff(const DocumentDiff& diff, const ChosenDocument& a, const ChosenDocument& b, JsonWriter& json) {
-  WriteDocument(json, "a", a);
-  WriteDocument(json, "b", b);
-  json.Member("different", !diff.empty());
-  WriteUnits(json, diff);
-  WritePorts(json, diff);
-  WriteDrivers(json, diff);
-  WriteSets(json, diff);
+void PrintDiff(const Json& data, std::ostream& out) {
+  out << "--- " << Text(data["a"]["label"]) << "\n+++ " << Text(data["b"]["label"]) << '\n';
+  PrintUnitsPortsDrivers(data, out);
+  PrintSets(data["sets"], out);
 }
 
 }  // namespace kvodev

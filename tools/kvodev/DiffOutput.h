@@ -1,18 +1,18 @@
-// A document difference for people (one line per item, as diff(1) marks
-// them: - only in A, + only in B, ~ changed) and as JSON.
+// A document difference as the result of diff (the two documents, then the
+// changes), and that result for people: one line per item, marked as diff(1)
+// marks lines: - only in A, + only in B, ~ changed.
 #pragma once
 
 #include <ostream>
 
 #include "DocumentDiff.h"
-#include "Json.h"
+#include "Report.h"
 #include "Versions.h"
 
 namespace kvodev {
 
-void PrintDiff(const DocumentDiff& diff, const ChosenDocument& a, const ChosenDocument& b, std::ostream& out);
+Json DiffJson(const DocumentDiff& diff, const ChosenDocument& a, const ChosenDocument& b);
 
-// The members of the answer object: the two documents, then the changes.
-void WriteDiff(const DocumentDiff& diff, const ChosenDocument& a, const ChosenDocument& b, JsonWriter& json);
+void PrintDiff(const Json& data, std::ostream& out);
 
 }  // namespace kvodev

@@ -65,12 +65,6 @@ void CompareSets(const dev::SetEntry& a, const dev::SetEntry& b, Changes<dev::Se
 
 }  // namespace
 
-std::wstring UnitName(const dev::UnitEntry& unit) { return unit.hasId ? unit.id : L"a unit without UnitID"; }
-
-std::wstring PortName(const dev::PortEntry& port) {
-  return port.interfaceName == L"Serial" ? port.portNo : port.interfaceName + L" " + port.portNo;
-}
-
 bool DocumentDiff::empty() const {
   return units.empty() && ports.empty() && drivers.empty() && sets.empty() && !activeSet && !setListAdded;
 }

@@ -59,10 +59,4 @@ struct DocumentDiff {
 
 DocumentDiff Compare(const dev::DocumentContent& a, const dev::DocumentContent& b);
 
-// "U303x0", or "a unit without UnitID" for one that has none.
-std::wstring UnitName(const dev::UnitEntry& unit);
-
-// "COM3" for a serial port, "<interface> <port>" for any other kind.
-std::wstring PortName(const dev::PortEntry& port);
-
 }  // namespace kvodev

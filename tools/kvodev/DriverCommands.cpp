@@ -1,67 +1,74 @@
 // drivers, drivers add, drivers clear, drivers remove.
-#include <iostream>
 #include <set>
 
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
-#include "Json.h"
 #include "Utf8.h"
 
 namespace kvodev {
+namespace {
 
 using Access = Configuration::Access;
 
-int RunDrivers(Context& ctx) {
+// A name the library would refuse whatever the list holds is bad input.
+std::wstring NewDriverFile(const std::string& utf8) {
+  if (utf8.empty()) throw InputError("a driver file needs a name: \"\"");
+  return XmlText(utf8, "the driver file name");
+}
+
+}  // namespace
+
+Report RunDrivers(Context& ctx) {
   Configuration config(ctx.dataDir, Access::ReadOnly);
-  if (!config.loaded()) return NotLoaded;
+  if (!config.loaded()) return config.Unloadable();
   std::set<std::wstring> files;
   const bool listed = config->GetDriverFiles(files);
-  if (ctx.args.json) {
-    JsonWriter json(std::cout);
-    json.BeginObject().Key("files").BeginArray();
-    for (const std::wstring& file : files) json.String(file);
-    json.EndArray().EndObject();
-  } else if (files.empty()) {
-    std::cout << "no driver files\n";
-  } else {
-    for (const std::wstring& file : files) std::cout << EncodeUtf8(file) << '\n';
-  }
-  return config.Finish(listed, "the driver file list could not be read");
+  Report report(Json{{"files", Json::array()}});
+  for (const std::wstring& file : files) report.data["files"].push_back(EncodeUtf8(file));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["files"].empty()) return out.Notice("no driver files");
+    for (const Json& file : data["files"]) out.out << file.get<std::string>() << '\n';
+  };
+  config.Finish(report, listed, "the driver file list could not be read");
+  return report;
 }
 
-int RunDriversAdd(Context& ctx) {
+Report RunDriversAdd(Context& ctx) {
+  const std::wstring file = NewDriverFile(ctx.operands[0]);
+  Configuration config(ctx.dataDir, Access::Change);
+  Report report(Json{{"file", ctx.operands[0]}});
+  report.data["added"] = config.Commit(config->AddDriverFile(CString(file)));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["added"]) out.out << "added driver file " << data["file"].get<std::string>() << '\n';
+  };
+  config.Finish(report, report.data["added"],
+                "driver file not added: \"" + ctx.operands[0] + "\" is listed already (in some letter case)");
+  return report;
+}
+
+Report RunDriversClear(Context& ctx) {
+  Configuration config(ctx.dataDir, Access::Change);
+  Report report;
+  report.data["cleared"] = config.Commit(config->ClearDriverFiles());
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["cleared"]) out.out << "driver file list cleared\n";
+  };
+  config.Finish(report, report.data["cleared"], "the driver file list could not be cleared");
+  return report;
+}
+
+Report RunDriversRemove(Context& ctx) {
   const std::wstring file = Wide(ctx.operands[0], "the driver file name");
   Configuration config(ctx.dataDir, Access::Change);
-  const bool added = config.Commit(config->AddDriverFile(CString(file)));
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("file", file).Member("added", added).EndObject();
-  else if (added)
-    std::cout << "added driver file " << ctx.operands[0] << '\n';
-  return config.Finish(added,
-                       "driver file not added: \"" + ctx.operands[0] +
-                           "\" is listed already (in some letter case), is empty, or holds characters XML cannot hold");
-}
-
-int RunDriversClear(Context& ctx) {
-  Configuration config(ctx.dataDir, Access::Change);
-  const bool cleared = config.Commit(config->ClearDriverFiles());
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("cleared", cleared).EndObject();
-  else if (cleared)
-    std::cout << "driver file list cleared\n";
-  return config.Finish(cleared, "the driver file list could not be cleared");
-}
-
-int RunDriversRemove(Context& ctx) {
-  const std::wstring file = Wide(ctx.operands[0], "the driver file name");
-  Configuration config(ctx.dataDir, Access::Change);
-  const bool removed = config.Commit(config.edit().RemoveDriverFile(file));
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("file", file).Member("removed", removed).EndObject();
-  else if (removed)
-    std::cout << "removed driver file " << ctx.operands[0] << '\n';
-  return config.Finish(removed, "no driver file \"" + ctx.operands[0] + "\" is listed (in any letter case)");
+  Report report(Json{{"file", ctx.operands[0]}});
+  report.data["removed"] = config.Commit(config.edit().RemoveDriverFile(file));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["removed"]) out.out << "removed driver file " << data["file"].get<std::string>() << '\n';
+  };
+  config.Finish(report, report.data["removed"],
+                "no driver file \"" + ctx.operands[0] + "\" is listed (in any letter case)");
+  return report;
 }
 
 }  // namespace kvodev

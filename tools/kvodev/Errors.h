@@ -16,6 +16,7 @@ enum Exit : int {
   Recovered = 3,  // check: the document was damaged and replaced
   GaveUp = 4,     // check: the configuration could not be opened
   NotLoaded = 5,  // a reading command: the configuration cannot be loaded; nothing was changed
+  WriteFailed = 6,  // standard output could not be written (the command itself may have done its work)
 };
 
 // Bad input or a usage error: one line for standard error, exit status Usage.

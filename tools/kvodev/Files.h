@@ -1,5 +1,4 @@
-// Plain file work the commands need around the library: reading a file whole,
-// and scratch directories.
+// Plain file work the commands need around the library.
 #pragma once
 
 #include <filesystem>
@@ -12,19 +11,5 @@ namespace fs = std::filesystem;
 
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadFile(const fs::path& path);
-
-// A new empty directory below the system's temporary directory, removed with
-// everything in it on destruction.
-class TempDirectory {
- public:
-  TempDirectory();
-  ~TempDirectory();
-  TempDirectory(const TempDirectory&) = delete;
-  TempDirectory& operator=(const TempDirectory&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 }  // namespace kvodev

@@ -27,31 +27,30 @@ const char* KindName(dev::FindingKind kind) {
   return "other";
 }
 
-void PrintFindings(const std::vector<FileFindings>& files, std::ostream& out) {
-  for (const FileFindings& file : files) {
-    if (file.findings.empty()) continue;
-    out << "findings in " << file.path.string() << ":\n";
-    for (const dev::Finding& finding : file.findings) {
-      std::string text = EncodeUtf8(finding.text);
-      for (char& c : text)
-        if (c == '\n') c = ' ';  // a schema error's text may run over lines
-      out << "  line " << finding.line << ": " << text << '\n';
-    }
-  }
-}
-
-void WriteFindings(const std::vector<FileFindings>& files, JsonWriter& json) {
-  json.Key("findings").BeginArray();
+Json FindingsJson(const std::vector<FileFindings>& files) {
+  Json findings = Json::array();
   for (const FileFindings& file : files)
     for (const dev::Finding& finding : file.findings)
-      json.BeginObject()
-          .Member("file", file.file)
-          .Member("path", file.path.string())
-          .Member("line", finding.line)
-          .Member("kind", KindName(finding.kind))
-          .Member("text", finding.text)
-          .EndObject();
-  json.EndArray();
+      findings.push_back({{"file", file.file},
+                          {"path", file.path.string()},
+                          {"line", finding.line},
+                          {"kind", KindName(finding.kind)},
+                          {"text", EncodeUtf8(finding.text)}});
+  return findings;
+}
+
+void PrintFindings(const Json& findings, std::ostream& out) {
+  const Json* file = nullptr;  // "document", "backup"
+  for (const Json& finding : findings) {
+    if (file == nullptr || *file != finding["file"]) {
+      file = &finding["file"];
+      out << "findings in " << finding["path"].get<std::string>() << ":\n";
+    }
+    std::string text = finding["text"].get<std::string>();
+    for (char& c : text)
+      if (c == '\n') c = ' ';  // a schema error's text may run over lines
+    out << "  line " << finding["line"].get<long>() << ": " << text << '\n';
+  }
 }
 
 std::optional<BackupFile> FindBackup(const fs::path& path) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Json.h"
+#include "Report.h"
 #include "Time.h"
 
 namespace kvodev {
@@ -30,10 +30,11 @@ FileFindings FindingsIn(const std::string& file, const fs::path& path);
 // "unit-side-only", ...: the kinds as JSON names them.
 const char* KindName(dev::FindingKind kind);
 
-// "findings in PATH:" and a line per finding; nothing for a file without any.
-void PrintFindings(const std::vector<FileFindings>& files, std::ostream& out);
-// The member "findings": one array of every file's findings.
-void WriteFindings(const std::vector<FileFindings>& files, JsonWriter& json);
+// Every file's findings in one array: {"file", "path", "line", "kind", "text"}.
+Json FindingsJson(const std::vector<FileFindings>& files);
+// That array for people: "findings in PATH:" and a line per finding, for
+// each file that has any.
+void PrintFindings(const Json& findings, std::ostream& out);
 
 struct BackupFile {
   fs::path path;

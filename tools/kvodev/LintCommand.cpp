@@ -1,42 +1,62 @@
 // ini --lint: the warnings of IniLinter for files read here, not by the library,
 // so that lines can be named.
-#include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "Commands.h"
 #include "Errors.h"
 #include "Files.h"
 #include "IniLint.h"
-#include "Json.h"
 
 namespace kvodev {
+namespace {
 
-int RunIniLint(Context& ctx) {
-  std::vector<std::string> files = ctx.args.iniFiles;
-  files.insert(files.end(), ctx.operands.begin(), ctx.operands.end());
-  if (files.empty()) throw InputError("ini --lint needs a FILE: usage: kvodev ini --lint FILE...");
-  IniLinter linter;
-  bool unreadable = false;
+// Lints every file that can be read; returns those that cannot.
+std::vector<std::string> LintFiles(IniLinter& linter, const std::vector<std::string>& files) {
+  std::vector<std::string> unreadable;
   for (const std::string& file : files) {
     std::error_code code;
     const std::optional<std::string> bytes = fs::is_directory(file, code) ? std::nullopt : ReadFile(file);
     if (bytes)
       linter.Lint(file, *bytes);
     else
-      Complain("INI file cannot be read: \"" + file + "\"");
-    unreadable = unreadable || !bytes;
+      unreadable.push_back(file);
   }
-  const std::vector<LintWarning>& warnings = linter.warnings();
-  if (ctx.args.json) {
-    JsonWriter json(std::cout);
-    json.BeginObject().Key("warnings").BeginArray();
-    for (const LintWarning& warning : warnings)
-      json.BeginObject().Member("file", warning.file).Member("line", warning.line).Member("text", warning.text).EndObject();
-    json.EndArray().EndObject();
-  } else {
-    for (const LintWarning& warning : warnings)
-      std::cout << warning.file << ':' << warning.line << ": " << warning.text << '\n';
+  return unreadable;
+}
+
+std::string Unreadable(const std::vector<std::string>& files) {
+  std::string message = files.size() == 1 ? "INI file cannot be read: " : "INI files cannot be read: ";
+  for (std::size_t i = 0; i < files.size(); ++i) message.append(i == 0 ? "\"" : ", \"").append(files[i]).append("\"");
+  return message;
+}
+
+void PrintWarnings(const Json& data, const TextOut& out) {
+  for (const Json& warning : data["warnings"])
+    out.out << warning["file"].get<std::string>() << ':' << warning["line"].get<int>() << ": "
+            << warning["text"].get<std::string>() << '\n';
+}
+
+}  // namespace
+
+Report RunIniLint(Context& ctx) {
+  std::vector<std::string> files = ctx.args.iniFiles;
+  files.insert(files.end(), ctx.operands.begin(), ctx.operands.end());
+  if (files.empty()) throw InputError("ini --lint needs a FILE: usage: kvodev ini --lint FILE...");
+  IniLinter linter;
+  const std::vector<std::string> unreadable = LintFiles(linter, files);
+  Report report(Json{{"warnings", Json::array()}});
+  for (const LintWarning& warning : linter.warnings())
+    report.data["warnings"].push_back({{"file", warning.file}, {"line", warning.line}, {"text", warning.text}});
+  report.text = PrintWarnings;
+  if (!linter.warnings().empty()) report.status = False;
+  if (!unreadable.empty()) {
+    report.status = Usage;
+    report.error = Unreadable(unreadable);
   }
-  return unreadable ? Usage : warnings.empty() ? Success : False;
+  return report;
 }
 
 }  // namespace kvodev

@@ -2,13 +2,11 @@
 #include <kvodevice/Host.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
-#include <iostream>
-
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
 #include "Files.h"
-#include "Json.h"
+#include "platform/ScratchDirectory.h"
 #include "Utf8.h"
 
 namespace kvodev {
@@ -18,7 +16,7 @@ namespace {
 // the schema comes from a first start in a scratch directory. The data
 // directory the library was given is restored afterwards.
 std::optional<std::string> GenerateSchema(const Args& args) {
-  TempDirectory scratch;
+  const platform::ScratchDirectory scratch("kvodev");
   std::wstring scratchPath;
   if (!DecodeUtf8(scratch.path().string(), scratchPath)) return std::nullopt;  // never "" (the default directory)
   ssnSetDataDir(scratchPath.c_str());
@@ -28,52 +26,51 @@ std::optional<std::string> GenerateSchema(const Args& args) {
   return ReadFile(scratch.path() / "kvoDevice.xsd");
 }
 
-int PrintSchema(const Args& args) {
+Report Failed(const std::string& error) {
+  Report report;
+  report.status = False;
+  report.error = error;
+  return report;
+}
+
+Report PrintSchema(const Args& args) {
   const std::optional<std::string> schema = GenerateSchema(args);
-  if (!schema) {
-    Complain("the library wrote no schema");
-    return False;
-  }
-  if (args.json)
-    JsonWriter(std::cout).BeginObject().Member("schema", *schema).EndObject();
-  else
-    std::cout << *schema;
-  return Success;
+  if (!schema) return Failed("the library wrote no schema");
+  Report report(Json{{"schema", *schema}});
+  report.text = [](const Json& data, const TextOut& out) { out.out << data["schema"].get<std::string>(); };
+  return report;
 }
 
 // Removes the schema file so that the next opening writes it, under the
 // library's lock. Anything but a file or a link in its place stays, and the
-// opening reports it.
-bool RemoveSchema(const fs::path& schema) {
+// opening reports it. Returns why it could not, or nothing.
+std::string RemoveSchema(const fs::path& schema) {
   std::error_code code;
   const fs::file_status status = fs::symlink_status(schema, code);
   if (fs::is_regular_file(status) || fs::is_symlink(status)) fs::remove(schema, code);
-  if (code && code != std::errc::no_such_file_or_directory) {
-    Complain("cannot remove " + schema.string() + ": " + code.message());
-    return false;
-  }
-  return true;
+  if (code && code != std::errc::no_such_file_or_directory)
+    return "cannot remove " + schema.string() + ": " + code.message();
+  return {};
 }
 
 }  // namespace
 
-int RunSchema(Context& ctx) {
+Report RunSchema(Context& ctx) {
   if (ctx.args.print) return PrintSchema(ctx.args);
   ctx.dataDir = UseDataDir(ctx.args);
   const fs::path target = fs::path(ctx.dataDir) / "kvoDevice.xsd";
-  if (!RemoveSchema(target)) return False;
-  const dev::OpenReport report = Configuration(ctx.dataDir, Configuration::Access::Change).report();
+  if (const std::string error = RemoveSchema(target); !error.empty()) return Failed(error);
+  const dev::OpenReport opened = Configuration(ctx.dataDir, Configuration::Access::Change).report();
   std::error_code code;
   const std::uintmax_t bytes = fs::file_size(target, code);
-  if (!report.schemaWritten || code) {
-    Complain(report.reason.empty() ? "the library wrote no schema" : EncodeUtf8(report.reason));
-    return False;
-  }
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("written", target.string()).Member("bytes", bytes).EndObject();
-  else
-    std::cout << "wrote " << target.string() << " (" << bytes << " bytes)\n";
-  return Success;
+  if (!opened.schemaWritten || code)
+    return Failed(opened.reason.empty() ? "the library wrote no schema" : EncodeUtf8(opened.reason));
+  Report report(Json{{"written", target.string()}, {"bytes", bytes}});
+  report.text = [](const Json& data, const TextOut& out) {
+    out.out << "wrote " << data["written"].get<std::string>() << " (" << data["bytes"].get<std::uintmax_t>()
+            << " bytes)\n";
+  };
+  return report;
 }
 
 }  // namespace kvodev

@@ -1,11 +1,8 @@
 // sets, sets show/create/add/remove/activate: the sets of units and the active one.
-#include <iostream>
-
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
 #include "Ids.h"
-#include "Json.h"
 #include "Table.h"
 #include "Utf8.h"
 
@@ -22,16 +19,16 @@ std::wstring SetName(const std::string& utf8) {
   return XmlText(utf8, "the set name");
 }
 
-void SetJson(JsonWriter& json, const dev::SetDetails& set, bool active) {
-  json.BeginObject().Member("name", set.name).Member("comment", set.comment).Member("active", active);
-  json.Key("members").BeginArray();
-  for (const dev::UnitKey& unit : set.members) json.String(FormatUnit(unit));
-  json.EndArray().EndObject();
+Json SetJson(const dev::SetDetails& set, bool active) {
+  Json json{{"name", EncodeUtf8(set.name)}, {"comment", EncodeUtf8(set.comment)}, {"active", active}};
+  json["members"] = Json::array();
+  for (const dev::UnitKey& unit : set.members) json["members"].push_back(FormatUnit(unit));
+  return json;
 }
 
-std::string Members(const dev::SetDetails& set) {
+std::string Members(const Json& set) {
   std::string members;
-  for (const dev::UnitKey& unit : set.members) members.append(members.empty() ? "" : ", ").append(FormatUnit(unit));
+  for (const Json& unit : set["members"]) members.append(members.empty() ? "" : ", ").append(unit.get<std::string>());
   return members.empty() ? "none" : members;
 }
 
@@ -44,104 +41,112 @@ bool ReadSets(dev::IDeviceEditor& edit, std::vector<dev::SetDetails>& sets, std:
   return true;
 }
 
-// A change of membership: the answer's words and the reason it failed.
-int ChangeMember(Context& ctx, bool add) {
+void PrintSets(const Json& data, const TextOut& out) {
+  if (data["sets"].empty()) return out.Notice("no sets");
+  Table table({{""}, {"SET"}, {"UNITS", Table::Align::Right}, {"COMMENT"}});
+  for (const Json& set : data["sets"])
+    table.AddRow({set["active"] ? "*" : "", set["name"], std::to_string(set["members"].size()), set["comment"]});
+  table.Print(out.out, out.style);
+  // The legend belongs to the headers: without them every line is a set.
+  if (out.style.headers) out.out << (data["active"].is_null() ? "no set is active\n" : "* the active set\n");
+}
+
+void PrintSet(const Json& data, const TextOut& out) {
+  if (data.contains("found")) return;
+  out.out << "set:      " << data["name"].get<std::string>() << (data["active"] ? " (active)" : "") << '\n'
+          << "comment:  " << data["comment"].get<std::string>() << '\n'
+          << "members:  " << Members(data) << '\n';
+}
+
+void PrintMemberChange(const Json& data, const TextOut& out) {
+  const bool add = data.contains("added");
+  if (!data[add ? "added" : "removed"]) return;
+  out.out << (add ? "added " : "removed ") << data["unit"].get<std::string>() << (add ? " to set " : " from set ")
+          << Quote(data["set"].get<std::string>()) << '\n';
+}
+
+// Why a change of membership failed.
+std::string MemberReason(Configuration& config, const std::wstring& name, const std::string& shown,
+                         const dev::UnitKey& unit, bool add) {
+  dev::SetDetails set;
+  if (!config.edit().GetSet(name, set)) return NoSet(shown);
+  if (add && !config->ExistsUnit(unit)) return FormatUnit(unit) + " is not listed";
+  return FormatUnit(unit) + (add ? " is a member of " : " is no member of ") + Quote(shown) + (add ? " already" : "");
+}
+
+// sets add (`add`) or sets remove.
+Report ChangeMember(Context& ctx, bool add) {
   const std::wstring name = SetName(ctx.operands[0]);
   const dev::UnitKey unit = ParseUnit(ctx.operands[1]);
   Configuration config(ctx.dataDir, Access::Change);
   dev::IDeviceEditor& edit = config.edit();
   const bool changed = config.Commit(add ? edit.AddSetMember(name, unit) : edit.RemoveSetMember(name, unit));
-  if (ctx.args.json)
-    JsonWriter(std::cout)
-        .BeginObject()
-        .Member("set", name)
-        .Member("unit", FormatUnit(unit))
-        .Member(add ? "added" : "removed", changed)
-        .EndObject();
-  else if (changed)
-    std::cout << (add ? "added " : "removed ") << FormatUnit(unit) << (add ? " to set " : " from set ")
-              << Quote(ctx.operands[0]) << '\n';
-  dev::SetDetails set;
-  const std::string reason = !edit.GetSet(name, set)           ? NoSet(ctx.operands[0])
-                             : add && !config->ExistsUnit(unit) ? FormatUnit(unit) + " is not listed"
-                             : FormatUnit(unit) + (add ? " is a member of " : " is no member of ") +
-                                   Quote(ctx.operands[0]) + (add ? " already" : "");
-  return config.Finish(changed, reason);
+  Report report(Json{{"set", ctx.operands[0]}, {"unit", FormatUnit(unit)}, {add ? "added" : "removed", changed}});
+  report.text = PrintMemberChange;
+  config.Finish(report, changed, changed ? "" : MemberReason(config, name, ctx.operands[0], unit, add));
+  return report;
 }
 
 }  // namespace
 
-int RunSets(Context& ctx) {
+Report RunSets(Context& ctx) {
   Configuration config(ctx.dataDir, Access::ReadOnly);
-  if (!config.loaded()) return NotLoaded;
+  if (!config.loaded()) return config.Unloadable();
   std::vector<dev::SetDetails> sets;
   std::wstring active;
   const bool read = ReadSets(config.edit(), sets, active);
-  if (ctx.args.json) {
-    JsonWriter json(std::cout);
-    json.BeginObject().Key("sets").BeginArray();
-    for (const dev::SetDetails& set : sets) SetJson(json, set, set.name == active);
-    json.EndArray().Key("active");
-    if (active.empty()) json.Null(); else json.String(active);
-    json.EndObject();
-  } else if (sets.empty()) {
-    std::cout << "no sets\n";
-  } else {
-    Table table({{""}, {"SET"}, {"UNITS", Table::Align::Right}, {"COMMENT"}});
-    for (const dev::SetDetails& set : sets)
-      table.AddRow({set.name == active ? "*" : "", EncodeUtf8(set.name), std::to_string(set.members.size()),
-                    EncodeUtf8(set.comment)});
-    table.Print(std::cout);
-    std::cout << (active.empty() ? "no set is active\n" : "* the active set\n");
-  }
-  return config.Finish(read, "the sets could not be read");
+  Report report(Json{{"sets", Json::array()}});
+  for (const dev::SetDetails& set : sets) report.data["sets"].push_back(SetJson(set, set.name == active));
+  report.data["active"] = active.empty() ? Json(nullptr) : Json(EncodeUtf8(active));
+  report.text = PrintSets;
+  config.Finish(report, read, "the sets could not be read");
+  return report;
 }
 
-int RunSetsShow(Context& ctx) {
+Report RunSetsShow(Context& ctx) {
   const std::wstring name = SetName(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::ReadOnly);
-  if (!config.loaded()) return NotLoaded;
+  if (!config.loaded()) return config.Unloadable();
   dev::SetDetails set;
   std::wstring active;
   const bool found = config.edit().GetSet(name, set) && config.edit().GetActiveSet(active);
-  if (ctx.args.json && found) {
-    JsonWriter json(std::cout);
-    SetJson(json, set, name == active);
-  } else if (ctx.args.json) {
-    JsonWriter(std::cout).BeginObject().Member("name", name).Member("found", false).EndObject();
-  } else if (found) {
-    std::cout << "set:      " << ctx.operands[0] << (name == active ? " (active)" : "") << '\n'
-              << "comment:  " << EncodeUtf8(set.comment) << '\n'
-              << "members:  " << Members(set) << '\n';
-  }
-  return config.Finish(found, NoSet(ctx.operands[0]));
+  Report report(found ? SetJson(set, name == active) : Json{{"name", ctx.operands[0]}, {"found", false}});
+  report.text = PrintSet;
+  config.Finish(report, found, NoSet(ctx.operands[0]));
+  return report;
 }
 
-int RunSetsCreate(Context& ctx) {
+Report RunSetsCreate(Context& ctx) {
   const std::wstring name = SetName(ctx.operands[0]);
   const std::wstring comment = XmlText(ctx.args.comment.value_or(""), "--comment");
   Configuration config(ctx.dataDir, Access::Change);
-  const bool created = config.Commit(config.edit().CreateSet(name, comment));
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("set", name).Member("created", created).EndObject();
-  else if (created)
-    std::cout << "created set " << Quote(ctx.operands[0]) << '\n';
-  return config.Finish(created, "a set " + Quote(ctx.operands[0]) + " exists already");
+  Report report(Json{{"set", ctx.operands[0]}});
+  report.data["created"] = config.Commit(config.edit().CreateSet(name, comment));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["created"]) out.out << "created set " << Quote(data["set"].get<std::string>()) << '\n';
+  };
+  config.Finish(report, report.data["created"], "a set " + Quote(ctx.operands[0]) + " exists already");
+  return report;
 }
 
-int RunSetsAdd(Context& ctx) { return ChangeMember(ctx, true); }
-int RunSetsRemove(Context& ctx) { return ChangeMember(ctx, false); }
+Report RunSetsAdd(Context& ctx) { return ChangeMember(ctx, true); }
+Report RunSetsRemove(Context& ctx) { return ChangeMember(ctx, false); }
 
-int RunSetsActivate(Context& ctx) {
+Report RunSetsActivate(Context& ctx) {
   // An empty name chooses no set.
   const std::wstring name = ctx.operands[0].empty() ? std::wstring() : SetName(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::Change);
-  const bool activated = config.Commit(config.edit().SetActiveSet(name));
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("set", name).Member("activated", activated).EndObject();
-  else if (activated)
-    std::cout << (name.empty() ? std::string("no set is active now") : "activated set " + Quote(ctx.operands[0])) << '\n';
-  return config.Finish(activated, NoSet(ctx.operands[0]));
+  Report report(Json{{"set", ctx.operands[0]}});
+  report.data["activated"] = config.Commit(config.edit().SetActiveSet(name));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (!data["activated"]) return;
+    if (data["set"] == "")
+      out.out << "no set is active now\n";
+    else
+      out.out << "activated set " << Quote(data["set"].get<std::string>()) << '\n';
+  };
+  config.Finish(report, report.data["activated"], NoSet(ctx.operands[0]));
+  return report;
 }
 
 }  // namespace kvodev

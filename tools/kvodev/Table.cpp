@@ -13,7 +13,7 @@ void Table::AddRow(std::vector<std::string> cells) {
   rows_.push_back(std::move(cells));
 }
 
-void Table::Print(std::ostream& out) const {
+void Table::Print(std::ostream& out, TextStyle style) const {
   std::vector<std::size_t> widths;
   for (const Column& column : columns_) widths.push_back(CodePoints(column.title));
   for (const auto& row : rows_)
@@ -21,6 +21,11 @@ void Table::Print(std::ostream& out) const {
 
   const auto printRow = [&](const std::vector<std::string>& cells) {
     std::string line;
+    if (style.tabs) {
+      for (std::size_t i = 0; i < cells.size(); ++i) line.append(i > 0 ? "\t" : "").append(cells[i]);
+      out << line << '\n';
+      return;
+    }
     for (std::size_t i = 0; i < cells.size(); ++i) {
       const std::string padding(widths[i] - CodePoints(cells[i]), ' ');
       if (i > 0) line += gap_;
@@ -31,7 +36,7 @@ void Table::Print(std::ostream& out) const {
   };
   std::vector<std::string> titles;
   for (const Column& column : columns_) titles.push_back(column.title);
-  printRow(titles);
+  if (style.headers) printRow(titles);
   for (const auto& row : rows_) printRow(row);
 }
 

@@ -1,10 +1,12 @@
-// Aligned text tables for people: a header row, then one row per record,
+// Text tables: a header row (unless --no-headers), then one row per record,
 // columns padded to their widest cell (counted in code points).
 #pragma once
 
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "Report.h"
 
 namespace kvodev {
 
@@ -20,8 +22,9 @@ class Table {
   // A row with fewer cells than columns is padded with empty ones.
   void AddRow(std::vector<std::string> cells);
   bool Empty() const { return rows_.empty(); }
-  // No trailing blanks on any line.
-  void Print(std::ostream& out) const;
+  // No trailing blanks on any line. With style.tabs, one tab between cells
+  // and no padding, for cut(1) and awk(1).
+  void Print(std::ostream& out, TextStyle style = {}) const;
 
  private:
   std::vector<Column> columns_;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <string_view>
 
 #include "Utf8.h"
 
@@ -33,6 +34,14 @@ std::string IsoStamp(const std::wstring& stamp) {
   return IsStamp(text) ? DateAndTime(text, "T") + text.substr(15) : text;
 }
 
+std::string ReadableIso(const std::string& iso) {
+  constexpr std::string_view kShape = "0000-00-00T00:00:00";
+  bool matches = iso.size() > kShape.size() && iso.back() == 'Z';
+  for (std::size_t i = 0; matches && i < kShape.size(); ++i)
+    matches = kShape[i] == '0' ? iso[i] >= '0' && iso[i] <= '9' : iso[i] == kShape[i];
+  return matches ? std::string(iso, 0, 10).append(" ").append(iso, 11, 8).append(" UTC") : iso;
+}
+
 FileAge AgeOf(std::filesystem::file_time_type written) {
   using namespace std::chrono;
   const auto time = time_point_cast<seconds>(file_clock::to_sys(written));
@@ -43,7 +52,7 @@ FileAge AgeOf(std::filesystem::file_time_type written) {
   std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
   const std::wstring stamp(text, text + std::char_traits<char>::length(text));
   const std::int64_t age = duration_cast<seconds>(system_clock::now() - time).count();
-  return {ReadableStamp(stamp), IsoStamp(stamp), age > 0 ? age : 0};
+  return {IsoStamp(stamp), age > 0 ? age : 0};
 }
 
 std::string Duration(std::int64_t seconds) {

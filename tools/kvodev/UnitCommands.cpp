@@ -1,46 +1,42 @@
 // units, units add/remove/exists, ports, unlink.
-#include <iostream>
-
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
 #include "Ids.h"
-#include "Json.h"
 #include "Table.h"
 
 namespace kvodev {
+namespace {
 
 using Access = Configuration::Access;
 
-void Complain(const std::string& line) { std::cerr << "kvodev: " << line << '\n'; }
+// {"unit": "U303x0", ...}: the start of the result of a command about one unit.
+Json AboutUnit(const dev::UnitKey& unit) { return Json{{"unit", FormatUnit(unit)}}; }
 
-int RunUnits(Context& ctx) {
+}  // namespace
+
+Report RunUnits(Context& ctx) {
   Configuration config(ctx.dataDir, Access::ReadOnly);
-  if (!config.loaded()) return NotLoaded;
+  if (!config.loaded()) return config.Unloadable();
   std::vector<dev::UnitKey> units;
   const bool complete = config->GetUnitList(units, ctx.args.skipExcluded);
-  if (ctx.args.json) {
-    JsonWriter json(std::cout);
-    json.BeginObject().Key("units").BeginArray();
-    for (const dev::UnitKey& unit : units)
-      json.BeginObject()
-          .Member("unit", FormatUnit(unit))
-          .Member("device", unit.device)
-          .Member("index", unit.index)
-          .EndObject();
-    json.EndArray().Member("complete", complete).EndObject();
-  } else if (units.empty()) {
-    std::cout << "no units\n";
-  } else {
+  Report report;
+  report.data["units"] = Json::array();
+  for (const dev::UnitKey& unit : units)
+    report.data["units"].push_back({{"unit", FormatUnit(unit)}, {"device", unit.device}, {"index", unit.index}});
+  report.data["complete"] = complete;
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["units"].empty()) return out.Notice("no units");
     Table table({{"UNIT"}, {"DEVICE", Table::Align::Right}, {"INDEX", Table::Align::Right}});
-    for (const dev::UnitKey& unit : units)
-      table.AddRow({FormatUnit(unit), std::to_string(unit.device), std::to_string(unit.index)});
-    table.Print(std::cout);
-  }
-  return config.Finish(complete, "the unit list is damaged: only the units before the damage are listed");
+    for (const Json& unit : data["units"])
+      table.AddRow({unit["unit"], std::to_string(unit["device"].get<int>()), std::to_string(unit["index"].get<int>())});
+    table.Print(out.out, out.style);
+  };
+  config.Finish(report, complete, "the unit list is damaged: only the units before the damage are listed");
+  return report;
 }
 
-int RunUnitsAdd(Context& ctx) {
+Report RunUnitsAdd(Context& ctx) {
   // A lone number is a DEVICE without its INDEX rather than a mistyped unit id.
   if (ctx.operands.size() == 1 && ctx.operands[0].find_first_not_of("0123456789") == std::string::npos)
     throw InputError("missing operands: usage: kvodev units add UNIT|DEVICE [INDEX]");
@@ -50,83 +46,82 @@ int RunUnitsAdd(Context& ctx) {
           : dev::UnitKey{static_cast<std::uint16_t>(ParseNumber(ctx.operands[0], 65535, "device number")),
                          static_cast<std::uint16_t>(ParseNumber(ctx.operands[1], 65535, "unit index"))};
   Configuration config(ctx.dataDir, Access::Change);
-  const bool added = config.Commit(config->AddUnit(unit));
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("unit", FormatUnit(unit)).Member("added", added).EndObject();
-  else if (added)
-    std::cout << "added " << FormatUnit(unit) << '\n';
-  return config.Finish(added, FormatUnit(unit) + " is listed already");
+  Report report(AboutUnit(unit));
+  report.data["added"] = config.Commit(config->AddUnit(unit));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["added"]) out.out << "added " << data["unit"].get<std::string>() << '\n';
+  };
+  config.Finish(report, report.data["added"], FormatUnit(unit) + " is listed already");
+  return report;
 }
 
-int RunUnitsRemove(Context& ctx) {
+Report RunUnitsRemove(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   if (ctx.args.unlink) return RunUnitsRemoveUnlinking(ctx, unit);
   Configuration config(ctx.dataDir, Access::Change);
-  const bool removed = config.Commit(config->RemoveUnit(unit));
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("unit", FormatUnit(unit)).Member("removed", removed).EndObject();
-  else if (removed)
-    std::cout << "removed " << FormatUnit(unit) << " and its set memberships (its port links stay)\n";
-  return config.Finish(removed, FormatUnit(unit) + " is not listed (or a set without a name stopped the removal)");
+  Report report(AboutUnit(unit));
+  report.data["removed"] = config.Commit(config->RemoveUnit(unit));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["removed"])
+      out.out << "removed " << data["unit"].get<std::string>() << " and its set memberships (its port links stay)\n";
+  };
+  config.Finish(report, report.data["removed"],
+                FormatUnit(unit) + " is not listed (or a set without a name stopped the removal)");
+  return report;
 }
 
-int RunUnitsExists(Context& ctx) {
+Report RunUnitsExists(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::ReadOnly);
-  if (!config.loaded()) return NotLoaded;
-  const bool exists = config->ExistsUnit(unit);
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("unit", FormatUnit(unit)).Member("exists", exists).EndObject();
-  else
-    std::cout << FormatUnit(unit) << (exists ? " is listed\n" : " is not listed\n");
-  return config.Finish(exists, "");
+  if (!config.loaded()) return config.Unloadable();
+  Report report(AboutUnit(unit));
+  report.data["exists"] = config->ExistsUnit(unit);
+  report.text = [](const Json& data, const TextOut& out) {
+    out.out << data["unit"].get<std::string>() << (data["exists"] ? " is listed\n" : " is not listed\n");
+  };
+  config.Finish(report, report.data["exists"], "");
+  return report;
 }
 
-int RunPorts(Context& ctx) {
+Report RunPorts(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::ReadOnly);
-  if (!config.loaded()) return NotLoaded;
+  if (!config.loaded()) return config.Unloadable();
   std::vector<dev::PortAddress> ports;
   const bool complete = config->GetUnitPorts(unit, ports);
-  const auto type = [](const dev::PortAddress& port) { return port.portType == dev::PortSerial ? "serial" : "other"; };
-  if (ctx.args.json) {
-    JsonWriter json(std::cout);
-    json.BeginObject().Member("unit", FormatUnit(unit)).Key("ports").BeginArray();
-    for (const dev::PortAddress& port : ports)
-      json.BeginObject()
-          .Member("port", FormatPort(port))
-          .Member("type", type(port))
-          .Member("number", port.portNumber)
-          .EndObject();
-    json.EndArray().Member("complete", complete).EndObject();
-  } else if (ports.empty()) {
-    std::cout << "no port links " << FormatUnit(unit) << '\n';
-  } else {
+  Report report(AboutUnit(unit));
+  report.data["ports"] = Json::array();
+  for (const dev::PortAddress& port : ports)
+    report.data["ports"].push_back({{"port", FormatPort(port)},
+                                    {"type", port.portType == dev::PortSerial ? "serial" : "other"},
+                                    {"number", port.portNumber}});
+  report.data["complete"] = complete;
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["ports"].empty()) return out.Notice("no port links " + data["unit"].get<std::string>());
     Table table({{"PORT"}, {"TYPE"}, {"NUMBER", Table::Align::Right}});
-    for (const dev::PortAddress& port : ports)
-      table.AddRow({FormatPort(port), type(port), std::to_string(port.portNumber)});
-    table.Print(std::cout);
-  }
-  return config.Finish(complete, "the port list is damaged: only the ports before a port without a name are listed");
+    for (const Json& port : data["ports"])
+      table.AddRow({port["port"], port["type"], std::to_string(port["number"].get<long>())});
+    table.Print(out.out, out.style);
+  };
+  config.Finish(report, complete, "the port list is damaged: only the ports before a port without a name are listed");
+  return report;
 }
 
-int RunUnlink(Context& ctx) {
+Report RunUnlink(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   const dev::PortAddress port = ParsePort(ctx.operands[1]);
   Configuration config(ctx.dataDir, Access::Change);
-  const bool unlinked = config.Commit(config->UnlinkUnitPort(unit, port));
-  if (ctx.args.json)
-    JsonWriter(std::cout)
-        .BeginObject()
-        .Member("unit", FormatUnit(unit))
-        .Member("port", FormatPort(port))
-        .Member("unlinked", unlinked)
-        .EndObject();
-  else if (unlinked)
-    std::cout << "unlinked " << FormatUnit(unit) << " and " << FormatPort(port) << '\n';
-  return config.Finish(unlinked,
-                       FormatUnit(unit) + " and " + FormatPort(port) +
-                           " were not linked on both sides (a link on the unit's side alone is removed all the same)");
+  Report report(AboutUnit(unit));
+  report.data["port"] = FormatPort(port);
+  report.data["unlinked"] = config.Commit(config->UnlinkUnitPort(unit, port));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["unlinked"])
+      out.out << "unlinked " << data["unit"].get<std::string>() << " and " << data["port"].get<std::string>() << '\n';
+  };
+  config.Finish(report, report.data["unlinked"],
+                FormatUnit(unit) + " and " + FormatPort(port) +
+                    " were not linked on both sides (a link on the unit's side alone is removed all the same)");
+  return report;
 }
 
 }  // namespace kvodev

@@ -1,7 +1,6 @@
 // link, units show, units set, units remove --unlink: a unit's details and
 // links through the library's editing interface.
 #include <algorithm>
-#include <iostream>
 #include <optional>
 #include <tuple>
 
@@ -9,7 +8,6 @@
 #include "Configuration.h"
 #include "Errors.h"
 #include "Ids.h"
-#include "Json.h"
 #include "Utf8.h"
 
 namespace kvodev {
@@ -36,36 +34,35 @@ const char* SetupWord(UnitSetup setup) {
 
 std::string NotListed(const dev::UnitKey& unit) { return FormatUnit(unit) + " is not listed"; }
 
-void PrintUnitJson(const dev::UnitDetails& details) {
-  JsonWriter json(std::cout);
-  json.BeginObject().Member("unit", FormatUnit(details.key)).Member("listed", true).Key("setup");
-  if (const char* setup = SetupWord(details.setup)) json.String(setup); else json.Null();
-  json.Member("included", details.setup != UnitSetup::Exclude);
+// The unit's details as `units show --json` gives them: null for what is not set.
+Json UnitJson(const dev::UnitDetails& details) {
+  Json unit{{"unit", FormatUnit(details.key)}, {"listed", true}};
+  const char* setup = SetupWord(details.setup);
+  unit["setup"] = setup != nullptr ? Json(setup) : Json(nullptr);
+  unit["included"] = details.setup != UnitSetup::Exclude;
   for (const TextName& text : kTexts) {
     const auto i = static_cast<std::size_t>(text.which);
-    json.Key(text.json);
-    if (details.has[i]) json.String(details.text[i]); else json.Null();
+    unit[text.json] = details.has[i] ? Json(EncodeUtf8(details.text[i])) : Json(nullptr);
   }
-  json.Key("ports").BeginArray();
-  for (const dev::PortAddress& port : details.ports) json.String(FormatPort(port));
-  json.EndArray().EndObject();
+  unit["ports"] = Json::array();
+  for (const dev::PortAddress& port : details.ports) unit["ports"].push_back(FormatPort(port));
+  return unit;
 }
 
-void PrintUnitText(const dev::UnitDetails& details) {
-  const auto line = [](const char* label, const std::string& value) {
+void PrintUnit(const Json& data, const TextOut& out) {
+  const auto line = [&out](const char* label, const std::string& value) {
     std::string padded = std::string(label) + ":";
     padded.resize(15, ' ');
-    std::cout << padded << value << '\n';
+    out.out << padded << value << '\n';
   };
-  line("unit", FormatUnit(details.key));
-  const char* setup = SetupWord(details.setup);
-  line("setup", setup != nullptr ? setup : "not set (included)");
+  line("unit", data["unit"].get<std::string>());
+  line("setup", data["setup"].is_null() ? "not set (included)" : data["setup"].get<std::string>());
   for (const TextName& text : kTexts) {
-    const auto i = static_cast<std::size_t>(text.which);
-    line(text.label, !details.has[i] ? "-" : details.text[i].empty() ? "\"\" (empty)" : EncodeUtf8(details.text[i]));
+    const Json& value = data[text.json];
+    line(text.label, value.is_null() ? "-" : value == "" ? "\"\" (empty)" : value.get<std::string>());
   }
   std::string ports;
-  for (const dev::PortAddress& port : details.ports) ports.append(ports.empty() ? "" : ", ").append(FormatPort(port));
+  for (const Json& port : data["ports"]) ports.append(ports.empty() ? "" : ", ").append(port.get<std::string>());
   line("linked ports", ports.empty() ? "none" : ports);
 }
 
@@ -121,44 +118,68 @@ std::vector<dev::PortAddress> LinkedPorts(Configuration& config, const dev::Unit
   return ports;
 }
 
+// What `units remove --unlink` did: the port links it removed, then the unit.
+struct Unlinking {
+  bool listed = false;
+  bool unlinked = false;  // no link of the unit is left on either side
+  bool removed = false;
+  std::vector<dev::PortAddress> ports;
+};
+
+Unlinking RemoveUnlinking(Configuration& config, const dev::UnitKey& unit) {
+  Unlinking done;
+  dev::UnitDetails details;
+  done.listed = config.edit().GetUnit(unit, details);
+  if (done.listed) done.ports = LinkedPorts(config, details);
+  // A link on one side only answers false, yet goes all the same; what stays is checked below.
+  for (const dev::PortAddress& port : done.ports) config->UnlinkUnitPort(unit, port);
+  dev::UnitDetails after;
+  done.unlinked = done.listed && config.edit().GetUnit(unit, after) && LinkedPorts(config, after).empty();
+  done.removed = config.Commit(done.unlinked && config->RemoveUnit(unit));
+  return done;
+}
+
+void PrintRemovedUnlinking(const Json& data, const TextOut& out) {
+  if (!data["removed"]) return;
+  out.out << "removed " << data["unit"].get<std::string>() << ", its set memberships and its port links";
+  std::string ports;
+  for (const Json& port : data["unlinked"]) ports.append(ports.empty() ? "" : ", ").append(port.get<std::string>());
+  out.out << " (" << (ports.empty() ? "none" : ports) << ")\n";
+}
+
 }  // namespace
 
-int RunLink(Context& ctx) {
+Report RunLink(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   const dev::PortAddress port = ParsePort(ctx.operands[1]);
   Configuration config(ctx.dataDir, Access::Change);
-  const bool linked = config.Commit(config.edit().LinkUnitPort(unit, port));
-  if (ctx.args.json)
-    JsonWriter(std::cout)
-        .BeginObject()
-        .Member("unit", FormatUnit(unit))
-        .Member("port", FormatPort(port))
-        .Member("linked", linked)
-        .EndObject();
-  else if (linked)
-    std::cout << "linked " << FormatUnit(unit) << " and " << FormatPort(port) << '\n';
-  return config.Finish(linked, config->ExistsUnit(unit) ? FormatUnit(unit) + " and " + FormatPort(port) +
-                                                              " are linked on both sides already"
-                                                        : NotListed(unit));
+  Report report(Json{{"unit", FormatUnit(unit)}, {"port", FormatPort(port)}});
+  report.data["linked"] = config.Commit(config.edit().LinkUnitPort(unit, port));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["linked"])
+      out.out << "linked " << data["unit"].get<std::string>() << " and " << data["port"].get<std::string>() << '\n';
+  };
+  const std::string both = FormatUnit(unit) + " and " + FormatPort(port);
+  config.Finish(report, report.data["linked"],
+                config->ExistsUnit(unit) ? both + " are linked on both sides already" : NotListed(unit));
+  return report;
 }
 
-int RunUnitsShow(Context& ctx) {
+Report RunUnitsShow(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::ReadOnly);
-  if (!config.loaded()) return NotLoaded;
+  if (!config.loaded()) return config.Unloadable();
   dev::UnitDetails details;
-  if (!config.edit().GetUnit(unit, details)) {
-    if (ctx.args.json) JsonWriter(std::cout).BeginObject().Member("unit", FormatUnit(unit)).Member("listed", false).EndObject();
-    return config.Finish(false, NotListed(unit));
-  }
-  if (ctx.args.json)
-    PrintUnitJson(details);
-  else
-    PrintUnitText(details);
-  return Success;
+  const bool listed = config.edit().GetUnit(unit, details);
+  Report report(listed ? UnitJson(details) : Json{{"unit", FormatUnit(unit)}, {"listed", false}});
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["listed"]) PrintUnit(data, out);
+  };
+  config.Finish(report, listed, NotListed(unit));
+  return report;
 }
 
-int RunUnitsSet(Context& ctx) {
+Report RunUnitsSet(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   const std::vector<TextChange> texts = TextChanges(ctx.args);
   const std::optional<UnitSetup> setup = SetupChange(ctx.args);
@@ -167,38 +188,28 @@ int RunUnitsSet(Context& ctx) {
   Configuration config(ctx.dataDir, Access::Change);
   dev::UnitDetails before;
   const bool listed = config.edit().GetUnit(unit, before);
-  const bool changed = config.Commit(listed && ApplyChanges(config.edit(), before, texts, setup));
-  if (ctx.args.json)
-    JsonWriter(std::cout).BeginObject().Member("unit", FormatUnit(unit)).Member("changed", changed).EndObject();
-  else if (changed)
-    std::cout << "changed " << FormatUnit(unit) << '\n';
-  return config.Finish(changed, listed ? FormatUnit(unit) + " not changed: the library refused a text or the setup"
-                                       : NotListed(unit));
+  Report report(Json{{"unit", FormatUnit(unit)}});
+  report.data["changed"] = config.Commit(listed && ApplyChanges(config.edit(), before, texts, setup));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["changed"]) out.out << "changed " << data["unit"].get<std::string>() << '\n';
+  };
+  config.Finish(report, report.data["changed"],
+                listed ? FormatUnit(unit) + " not changed: the library refused a text or the setup" : NotListed(unit));
+  return report;
 }
 
-int RunUnitsRemoveUnlinking(Context& ctx, const dev::UnitKey& unit) {
+Report RunUnitsRemoveUnlinking(Context& ctx, const dev::UnitKey& unit) {
   Configuration config(ctx.dataDir, Access::Change);
-  dev::UnitDetails details;
-  const bool listed = config.edit().GetUnit(unit, details);
-  const std::vector<dev::PortAddress> ports = listed ? LinkedPorts(config, details) : std::vector<dev::PortAddress>{};
-  // A link on one side only answers false, yet goes all the same; what stays is checked below.
-  for (const dev::PortAddress& port : ports) config->UnlinkUnitPort(unit, port);
-  dev::UnitDetails after;
-  const bool unlinked = listed && config.edit().GetUnit(unit, after) && LinkedPorts(config, after).empty();
-  const bool removed = config.Commit(unlinked && config->RemoveUnit(unit));
-  if (ctx.args.json) {
-    JsonWriter json(std::cout);
-    json.BeginObject().Member("unit", FormatUnit(unit)).Member("removed", removed).Key("unlinked").BeginArray();
-    for (const dev::PortAddress& port : removed ? ports : std::vector<dev::PortAddress>{}) json.String(FormatPort(port));
-    json.EndArray().EndObject();
-  } else if (removed) {
-    std::cout << "removed " << FormatUnit(unit) << ", its set memberships and its port links";
-    for (std::size_t i = 0; i < ports.size(); ++i) std::cout << (i == 0 ? " (" : ", ") << FormatPort(ports[i]);
-    std::cout << (ports.empty() ? " (none)\n" : ")\n");
-  }
-  return config.Finish(removed, !listed ? NotListed(unit)
-                                : !unlinked ? FormatUnit(unit) + " kept: a port link of it could not be removed"
-                                            : FormatUnit(unit) + " could not be removed (a set without a name stops it)");
+  const Unlinking done = RemoveUnlinking(config, unit);
+  Report report(Json{{"unit", FormatUnit(unit)}, {"removed", done.removed}, {"unlinked", Json::array()}});
+  if (done.removed)
+    for (const dev::PortAddress& port : done.ports) report.data["unlinked"].push_back(FormatPort(port));
+  report.text = PrintRemovedUnlinking;
+  config.Finish(report, done.removed,
+                !done.listed     ? NotListed(unit)
+                : !done.unlinked ? FormatUnit(unit) + " kept: a port link of it could not be removed"
+                                 : FormatUnit(unit) + " could not be removed (a set without a name stops it)");
+  return report;
 }
 
 }  // namespace kvodev

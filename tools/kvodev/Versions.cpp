@@ -66,7 +66,7 @@ ChosenDocument ChooseDocument(const std::string& operand, const std::vector<dev:
 }
 
 ChosenDocument NewestVersion(const std::vector<dev::HistoryVersion>& versions, const std::string& dataDir) {
-  if (versions.empty()) throw InputError(EmptyHistoryNote(dataDir));
+  if (versions.empty()) throw InputError(EmptyHistoryNote(HistoryFolder(dataDir)));
   return FromHistory(versions, versions.size());
 }
 
@@ -84,9 +84,11 @@ std::size_t NewVersion(const std::vector<dev::HistoryVersion>& before, const std
   return 0;
 }
 
-std::string EmptyHistoryNote(const std::string& dataDir) {
+fs::path HistoryFolder(const std::string& dataDir) { return fs::path(dataDir) / "kvoDevice.history"; }
+
+std::string EmptyHistoryNote(const fs::path& folder) {
   const char* keep = std::getenv("KVO_HISTORY");
-  return "the history " + (fs::path(dataDir) / "kvoDevice.history").string() + " keeps no versions" +
+  return "the history " + folder.string() + " keeps no versions" +
          (keep != nullptr && std::string(keep) == "0" ? " (KVO_HISTORY=0 switches it off)" : "");
 }
 

@@ -2,72 +2,90 @@
 // through the library's public interface only, as an imaging application does.
 #include <kvodevice/Host.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <string_view>
 
-#include "Args.h"
-#include "CommandTable.h"
+#include "CommandLine.h"
 #include "Commands.h"
 #include "Errors.h"
-#include "Json.h"
+#include "Report.h"
 
 namespace {
 
 using namespace kvodev;
 
-int Run(int argc, const char* const* argv) {
-  const Args args = ParseArgs(argc, argv);
-  if (args.version) {
-    if (args.json)
-      JsonWriter(std::cout).BeginObject().Member("version", KVODEV_VERSION).EndObject();
-    else
-      std::cout << "kvodev " << KVODEV_VERSION << '\n';
-    return Success;
+Report Run(const Invocation& invocation, Args& args) {
+  Report report;
+  if (invocation.command == nullptr && !invocation.version) {
+    report.data["help"] = invocation.help;
+    report.text = [](const Json& data, const TextOut& out) { out.out << data["help"].get<std::string>(); };
+    return report;
   }
-
-  std::size_t used = 0;
-  const Command* command = FindCommand(args.words, used);
-  if (args.words.empty()) {
-    if (!args.help) throw InputError("no command given (kvodev --help lists them)");
-    PrintOverview(std::cout);
-    return Success;
+  if (invocation.version) {
+    report.data["version"] = KVODEV_VERSION;
+    report.text = [](const Json& data, const TextOut& out) {
+      out.out << "kvodev " << data["version"].get<std::string>() << '\n';
+    };
+    return report;
   }
-  if (command == nullptr) throw InputError("unknown command: \"" + args.words[0] + "\" (kvodev --help lists them)");
-  if (args.help) {
-    PrintHelp(*command, std::cout);
-    return Success;
-  }
-
+  const Command& command = *invocation.command;
   // Everything the command line says is checked before anything is opened.
-  const std::vector<std::string> operands(args.words.begin() + static_cast<std::ptrdiff_t>(used), args.words.end());
-  if (operands.size() < RequiredOperands(*command) || operands.size() > MaxOperands(*command))
-    throw InputError(
-        std::string(operands.size() < command->operands.size() ? "missing operands" : "too many operands") +
-        ": usage: " + UsageLine(*command));
-  if (const std::uint32_t stray = args.given & ~command->options; stray != 0)
-    throw InputError("option " + OptionName(static_cast<Option>(stray & -stray)) + " does not apply to " +
-                     std::string(command->name));
   std::vector<std::wstring> features;
   for (const std::string& feature : args.features) features.push_back(Wide(feature, "the feature name"));
-
-  Context ctx{args, operands, {}};
-  if (command->configuration)
+  Context ctx{args, invocation.operands, {}};
+  if (command.configuration)
     ctx.dataDir = UseDataDir(args);
   else
     CheckDataDirOption(args);
   for (const std::wstring& feature : features) pkg::setFeatureEnabled(feature.c_str(), true);
-  return command->run(ctx);
+  return command.run(ctx);
+}
+
+Report Failure(int status, const std::string& error) {
+  Report report;
+  report.status = status;
+  report.error = error;
+  return report;
+}
+
+void Render(const Report& report, bool json, const Args& args) {
+  if (json) {
+    Json data = report.data;
+    if (!report.error.empty()) data["error"] = report.error;
+    std::cout << data.dump(-1, ' ', true, Json::error_handler_t::replace) << '\n';
+  } else {
+    if (report.text != nullptr) report.text(report.data, TextOut{std::cout, {!args.noHeaders, args.tabs}});
+    if (!report.error.empty()) Complain(report.error);
+  }
+}
+
+// --json as the parser will see it, for an error the parser itself reports.
+bool AsksForJson(int argc, const char* const* argv) {
+  const auto end = std::find(argv + 1, argv + argc, std::string_view("--"));
+  return std::find(argv + 1, end, std::string_view("--json")) != end;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  Args args;
+  Report report;
   try {
-    return Run(argc, argv);
+    report = Run(ParseCommandLine(argc, argv, args), args);
   } catch (const InputError& error) {
-    Complain(error.what());
-    return Usage;
+    report = Failure(Usage, error.what());
   } catch (const std::exception& error) {
-    Complain(std::string("failed: ") + error.what());
-    return False;
+    report = Failure(False, std::string("failed: ") + error.what());
   }
+  Render(report, args.json || AsksForJson(argc, argv), args);
+  std::cout.flush();
+  if (!std::cout || std::fflush(stdout) != 0) {
+    Complain(std::string("cannot write to standard output: ") + std::strerror(errno));
+    return WriteFailed;
+  }
+  return report.status;
 }

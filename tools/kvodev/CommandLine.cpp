@@ -1,0 +1,293 @@
+#include "CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <string_view>
+
+#include "Errors.h"
+
+namespace kvodev {
+namespace {
+
+// Every option a command may take, with its help line.
+struct OptionSpec {
+  Option bit;
+  const char* name;
+  const char* help;
+};
+constexpr OptionSpec kOptions[] = {
+    {OptSkipExcluded, "--skip-excluded", "leave out units whose setup is \"exclude\""},
+    {OptPrint, "--print", "print it on standard output instead; nothing is written"},
+    {OptIni, "--ini", "an INI file to read (repeatable, read in order)"},
+    {OptDevice, "--device", "a device number, 0 to 65535 (repeatable)"},
+    {OptAllTypes, "--all-types", "every type 0 to 31, not only the named ones"},
+    {OptDryRun, "--dry-run", "tell what an opening would do and what is wrong, writing nothing"},
+    {OptRepairLinks, "--repair-links", "then make every link agree on both sides, and save"},
+    {OptName, "--name", "the unit's name"},
+    {OptModel, "--model", "its model"},
+    {OptDriver, "--driver", "its driver file"},
+    {OptSerial, "--serial", "its serial number"},
+    {OptInclude, "--include", "its setup: hosts use it"},
+    {OptExclude, "--exclude", "its setup: hosts leave it out"},
+    {OptUnlink, "--unlink", "remove the unit's links to ports first, on both sides"},
+    {OptComment, "--comment", "the set's comment (default: empty)"},
+    {OptLint, "--lint", "warn about what the library reads other than meant"},
+    {OptSvg, "--svg", "pipe the graph through 'dot -Tsvg'"},
+};
+
+void AddOption(CLI::App& app, const OptionSpec& spec, Args& args) {
+  const auto text = [&](std::optional<std::string>& target) {
+    app.add_option_function<std::string>(spec.name, [&target](const std::string& value) { target = value; }, spec.help)
+        ->type_name("TEXT")
+        ->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+  };
+  const auto files = [&](std::vector<std::string>& target, const char* type) {
+    app.add_option(spec.name, target, spec.help)->type_name(type)->allow_extra_args(false);
+  };
+  switch (spec.bit) {
+    case OptSkipExcluded: app.add_flag(spec.name, args.skipExcluded, spec.help); break;
+    case OptPrint: app.add_flag(spec.name, args.print, spec.help); break;
+    case OptIni: files(args.iniFiles, "FILE"); break;
+    case OptDevice: files(args.devices, "N"); break;
+    case OptAllTypes: app.add_flag(spec.name, args.allTypes, spec.help); break;
+    case OptDryRun: app.add_flag(spec.name, args.dryRun, spec.help); break;
+    case OptRepairLinks: app.add_flag(spec.name, args.repairLinks, spec.help); break;
+    case OptName: text(args.name); break;
+    case OptModel: text(args.model); break;
+    case OptDriver: text(args.driver); break;
+    case OptSerial: text(args.serial); break;
+    case OptInclude: app.add_flag(spec.name, args.include, spec.help); break;
+    case OptExclude: app.add_flag(spec.name, args.exclude, spec.help); break;
+    case OptUnlink: app.add_flag(spec.name, args.unlink, spec.help); break;
+    case OptComment: text(args.comment); break;
+    case OptLint: app.add_flag(spec.name, args.lint, spec.help); break;
+    case OptSvg: app.add_flag(spec.name, args.svg, spec.help); break;
+  }
+}
+
+// The command an App stands for: its words, and its parents' before them.
+std::string WordsOf(const CLI::App* app) {
+  std::string words;
+  for (; app != nullptr && app->get_parent() != nullptr; app = app->get_parent())
+    words.insert(0, words.empty() ? app->get_name() : app->get_name() + " ");
+  return words;
+}
+
+const Command* FindCommand(std::string_view words) {
+  for (const Command& command : Commands())
+    if (command.name == words) return &command;
+  return nullptr;
+}
+
+// The usage line and the details come from the command table; CLI11 lays out
+// the rest (options, subcommands).
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App* app, std::string) const override {
+    const Command* command = FindCommand(WordsOf(app));
+    return "usage: " +
+           (command != nullptr ? UsageLine(*command) : "kvodev [GLOBAL OPTIONS] COMMAND [OPTIONS] [OPERANDS]") + "\n";
+  }
+};
+
+// Levenshtein distance; small enough by hand, and no library at hand offers it.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  std::iota(row.begin(), row.end(), std::size_t{0});
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// "; did you mean "units"?" for the nearest candidate within a typo or two.
+std::string DidYouMean(std::string_view word, const std::vector<std::string>& candidates, std::string_view prefix) {
+  const std::string* best = nullptr;
+  std::size_t bestDistance = std::max<std::size_t>(2, word.size() / 3) + 1;
+  for (const std::string& candidate : candidates)
+    if (const std::size_t distance = EditDistance(word, candidate); distance < bestDistance) {
+      best = &candidate;
+      bestDistance = distance;
+    }
+  return best == nullptr ? std::string() : "; did you mean \"" + std::string(prefix) + *best + "\"?";
+}
+
+std::vector<std::string> SubcommandNames(const CLI::App* app) {
+  std::vector<std::string> names;
+  for (const CLI::App* sub : app->get_subcommands({})) names.push_back(sub->get_name());
+  return names;
+}
+
+std::size_t RequiredOperands(const Command& command) {
+  std::size_t required = 0;
+  while (required < command.operands.size() && !command.operands[required].starts_with('[')) ++required;
+  return required;
+}
+
+std::size_t MaxOperands(const Command& command) {
+  const bool repeats = !command.operands.empty() && command.operands.back().ends_with("...");
+  return repeats ? SIZE_MAX : command.operands.size();
+}
+
+class Parser {
+ public:
+  explicit Parser(Args& args) : app_("kvodev: the device configuration of an imaging host, from the command line") {
+    auto formatter = std::make_shared<HelpFormatter>();
+    formatter->column_width(24);
+    app_.formatter(formatter);
+    app_.fallthrough()->allow_extras()->require_subcommand(0, 1);
+    app_.add_option("--data-dir", args.dataDir,
+                    "the data directory holding kvoDevice.xml (it must exist)")
+        ->type_name("DIR")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app_.add_option("--feature", args.features,
+                    "switch a host feature on (repeatable), e.g. ACQ_ENABLE_HDRI")
+        ->type_name("NAME")
+        ->allow_extra_args(false);
+    app_.add_flag("--json", args.json, "machine-readable output: one JSON object on standard output");
+    app_.add_flag("--no-headers", args.noHeaders, "tables without their header line");
+    app_.add_flag("--tabs", args.tabs, "tables with one tab between cells and no padding");
+    app_.add_flag("--version", version_, "print the version");
+    app_.footer(std::string(kOverviewFooter));
+
+    for (const Command& command : Commands()) {
+      const std::size_t space = command.name.rfind(' ');
+      CLI::App* parent = space == std::string_view::npos ? &app_ : Find(command.name.substr(0, space));
+      CLI::App* sub = parent->add_subcommand(std::string(command.name.substr(space + 1)), std::string(command.summary));
+      sub->footer(std::string(command.details));
+      sub->group("Commands");
+      for (const OptionSpec& spec : kOptions)
+        if ((command.options & spec.bit) != 0) AddOption(*sub, spec, args);
+      // One positional per operand, each wanting a word, so that "--" stays with
+      // this command; the last takes every further word (counted in Parse).
+      Operands& operands = operands_[&command];
+      operands.words.resize(command.operands.size());
+      for (std::size_t i = 0; i < command.operands.size(); ++i)
+        operands.options.push_back(
+            i + 1 < command.operands.size()
+                ? sub->add_option("operand" + std::to_string(i), operands.words[i])->group("")
+                : sub->add_option("operand" + std::to_string(i), operands.last)->expected(1, CLI::detail::expected_max_vector_size)->group(""));
+      commands_[sub] = &command;
+      apps_.push_back(sub);
+    }
+  }
+
+  Invocation Parse(int argc, const char* const* argv) {
+    try {
+      app_.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+      Invocation help;
+      help.help = app_.help();
+      return help;
+    } catch (const CLI::ParseError& error) {
+      throw InputError(error.what());
+    }
+    Invocation invocation;
+    invocation.version = version_;
+    CLI::App* leaf = &app_;
+    while (!leaf->get_subcommands().empty()) leaf = leaf->get_subcommands().front();
+    RefuseLeftovers(leaf);
+    if (invocation.version) return invocation;
+    if (leaf == &app_) throw InputError("no command given (kvodev --help lists them)");
+
+    const Command& command = *commands_.at(leaf);
+    const Operands& operands = operands_[&command];
+    for (std::size_t i = 0; i < operands.options.size() && operands.options[i]->count() > 0; ++i) {
+      if (i + 1 < operands.options.size())
+        invocation.operands.push_back(operands.words[i]);
+      else
+        invocation.operands.insert(invocation.operands.end(), operands.last.begin(), operands.last.end());
+    }
+    if (invocation.operands.size() < RequiredOperands(command))
+      throw InputError("missing operands: usage: " + UsageLine(command));
+    if (invocation.operands.size() > MaxOperands(command))
+      throw InputError("too many operands: usage: " + UsageLine(command));
+    if (command.run == nullptr) {  // help [COMMAND]...
+      invocation.help = HelpFor(invocation.operands);
+      return invocation;
+    }
+    invocation.command = &command;
+    return invocation;
+  }
+
+ private:
+  CLI::App* Find(std::string_view words) {
+    for (CLI::App* app : apps_)
+      if (commands_.at(app)->name == words) return app;
+    throw std::logic_error("the command table names a parent after its child");
+  }
+
+  // Words and options that no command took: misspelt commands, stray options,
+  // operands too many.
+  void RefuseLeftovers(CLI::App* leaf) const {
+    std::vector<std::string> rest = app_.remaining(true);
+    std::erase(rest, "--");  // the end of the options, kept by CLI11 among the leftovers
+    if (rest.empty()) return;
+    const std::string& first = rest.front();
+    const std::string words = WordsOf(leaf);
+    if (first.starts_with('-') && first.size() > 1) {
+      const std::string name = first.substr(0, first.find('='));
+      for (const OptionSpec& spec : kOptions)
+        if (name == spec.name)
+          throw InputError("option " + name + " does not apply to " + (words.empty() ? "kvodev" : words));
+      std::vector<std::string> names{"--data-dir", "--feature", "--json", "--no-headers", "--tabs", "--version", "--help"};
+      for (const OptionSpec& spec : kOptions) names.emplace_back(spec.name);
+      throw InputError("unknown option: " + first + DidYouMean(name, names, ""));
+    }
+    const Command* command = commands_.contains(leaf) ? commands_.at(leaf) : nullptr;
+    if (command != nullptr && !command->operands.empty())
+      throw InputError("too many operands: usage: " + UsageLine(*command));
+    const std::string prefix = words.empty() ? "" : words + " ";
+    const std::string lister = words.empty() ? "kvodev --help" : "kvodev help " + words;
+    throw InputError("unknown command: \"" + prefix + first + "\"" + DidYouMean(first, SubcommandNames(leaf), prefix) +
+                     " (" + lister + " lists them)");
+  }
+
+  std::string HelpFor(const std::vector<std::string>& words) const {
+    const CLI::App* app = &app_;
+    std::string path;
+    for (const std::string& word : words) {
+      const auto names = SubcommandNames(app);
+      if (std::find(names.begin(), names.end(), word) == names.end())
+        throw InputError("unknown command: \"" + path + word + "\"" + DidYouMean(word, names, path));
+      app = app->get_subcommand(word);
+      path += word + " ";
+    }
+    // Straight to the formatter: App::help() would show the selected "help" command's own help.
+    return app->get_formatter()->make_help(app, app->get_name(), CLI::AppFormatMode::Normal);
+  }
+
+  CLI::App app_;
+  bool version_ = false;
+  std::vector<CLI::App*> apps_;
+  std::map<const CLI::App*, const Command*> commands_;
+  struct Operands {
+    std::vector<CLI::Option*> options;
+    std::vector<std::string> words;  // of all but the last
+    std::vector<std::string> last;
+  };
+  std::map<const Command*, Operands> operands_;
+};
+
+}  // namespace
+
+std::string UsageLine(const Command& command) {
+  std::string usage = "kvodev ";
+  usage.append(command.name);
+  for (const std::string_view operand : command.operands) usage.append(" ").append(operand);
+  if (!command.optionsUsage.empty()) usage.append(" ").append(command.optionsUsage);
+  return usage;
+}
+
+Invocation ParseCommandLine(int argc, const char* const* argv, Args& args) { return Parser(args).Parse(argc, argv); }
+
+}  // namespace kvodev

@@ -1,0 +1,45 @@
+// What a command ends with: its result, collected before anything is printed,
+// then rendered once, as JSON (--json) or as text for people.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <iosfwd>
+#include <string>
+
+#include "Errors.h"
+
+namespace kvodev {
+
+// Members keep the order in which a command sets them.
+using Json = nlohmann::ordered_json;
+
+// How tables are printed: --no-headers, --tabs.
+struct TextStyle {
+  bool headers = true;
+  bool tabs = false;  // one tab between cells, no padding
+};
+
+// Where a text renderer writes: the result to `out`; notices that are not the
+// result ("no units") to standard error, so that $(kvodev drivers) holds names only.
+struct TextOut {
+  std::ostream& out;
+  TextStyle style;
+  void Notice(const std::string& line) const;
+};
+
+struct Report {
+  Report() = default;
+  explicit Report(Json result) : data(std::move(result)) {}
+
+  int status = Success;
+  // The result; --json prints it as one object on one line.
+  Json data = Json::object();
+  // Why the status is not Success, when there is more to say than the data
+  // does: a line on standard error, or the member "error" under --json.
+  std::string error;
+  // Renders `data` for people; none: the command prints nothing on success.
+  void (*text)(const Json& data, const TextOut& out) = nullptr;
+};
+
+}  // namespace kvodev
