@@ -159,11 +159,9 @@ TEST(ConfigFile, DataDirectoriesWithHostileNames) {
     std::wstring dir;
     bool usable;
   } cases[] = {
-      {"quotes and markup", root + L"it's \"here\" ]]>--<a>&", true},
-      {"bytes that are not UTF-8", root + L"\xDCFF\xDCC3(", true},
+      {"quotes, markup, bytes that are not UTF-8", root + L"it's \"here\" ]]>--<a>&\xDCFF\xDCC3(", true},
       {"a lone surrogate", root + L"\xD800", true},
       {"a name too long", root + std::wstring(300, L'n'), false},
-      {"a path of 1 Mi characters", root + std::wstring(1 << 20, L'p'), false},
   };
   for (const auto& c : cases) {
     if (c.usable) fs::create_directories(platform::NativePath(c.dir));

@@ -30,7 +30,6 @@ TEST(DataDir, FromTheEnvironmentUntilSet) {
   ::setenv("KVO_DATA_DIR", "/from/env", 1);
   ssnSetDataDir(L"/a\\b\\/");  // a backslash is a character of a name
   EXPECT_EQ(ssnGetDataDir(1), L"/a\\b\\");
-  EXPECT_EQ(ssnGetDataDir(0), L"");
   EXPECT_EQ(ssnGetDataDir(2), L"");
   ssnSetDataDir(L"");
   EXPECT_EQ(ssnGetDataDir(1), L"/from/env");

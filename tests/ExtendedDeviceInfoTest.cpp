@@ -45,9 +45,6 @@ TEST_F(ExtendedDeviceInfoTest, EmptyStoreAnswersEmptyAndTheFixedTriggerDevices) 
   EXPECT_TRUE(info_->GetPositions(Id(1)).empty());
   EXPECT_EQ(info_->GetSectionName(Id(1)), L"");
   EXPECT_EQ(Processing(303, 2), std::make_pair(false, false));
-  std::uint32_t code = 0;
-  std::wstring text;
-  EXPECT_FALSE(info_->GetAuxiliaryText(Id(196), 0, code, text));
   const std::vector<unsigned> fixed = {196, 197, 198, 199, 204, 250, 253, 254, 255, 256, 301, 302, 303, 304,
                                        305, 306, 308, 320, 321, 322, 323, 350, 351, 352, 353, 354, 355};
   for (unsigned device = 0; device < 400; ++device)

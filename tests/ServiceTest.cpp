@@ -32,12 +32,6 @@ TEST(Service, IniSettingsOverrideTheTableInBothDirections) {
   for (const auto& c : cases)
     EXPECT_EQ(IsCamAdapterEnabled(Id(c.device), Type(c.type)), c.expected) << c.device << " " << c.type;
 
-  // Type 16 follows the host feature alone.
-  for (const bool hdri : {true, false}) {
-    pkg::setFeatureEnabled(L"ACQ_ENABLE_HDRI", hdri);
-    for (const unsigned device : {0u, 332u}) EXPECT_EQ(IsCamAdapterEnabled(Id(device), tro::cam::HDRI), hdri);
-  }
-
   // With the service switched off, only the table answers; switched on
   // again, the same service with what it read is back.
   IExtendedDeviceInfo* service = GetExtendedDeviceInfo();
