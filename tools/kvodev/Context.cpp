@@ -7,6 +7,7 @@
 
 #include "Errors.h"
 #include "Utf8.h"
+#include "platform/xml/Dom.h"
 
 namespace kvodev {
 
@@ -18,12 +19,8 @@ std::wstring Wide(const std::string& utf8, const char* what) {
 
 std::wstring XmlText(const std::string& utf8, const char* what) {
   std::wstring text = Wide(utf8, what);
-  const auto allowed = [](wchar_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-           (c >= 0x10000 && c <= 0x10FFFF);
-  };
-  for (const wchar_t c : text)
-    if (!allowed(c)) throw InputError(std::string(what) + " holds characters XML cannot hold: \"" + utf8 + "\"");
+  if (!platform::xml::IsXmlText(text))
+    throw InputError(std::string(what) + " holds characters XML cannot hold: \"" + utf8 + "\"");
   return text;
 }
 
