@@ -116,8 +116,7 @@ TEST(ConfigFile, DeletedSchemaIsWrittenAgainAndTheDocumentKept) {
   {
     const auto again = dir.Open();
     const dev::OpenReport report = dev::GetOpenReport(again.get());
-    EXPECT_EQ(report.outcome, dev::OpenOutcome::Loaded);
-    EXPECT_TRUE(report.schemaWritten);
+    EXPECT_EQ(std::tie(report.outcome, report.schemaWritten), std::tuple(dev::OpenOutcome::Loaded, true));
     EXPECT_EQ(Units(*again), (std::vector<dev::UnitKey>{{7, 7}}));
   }
   EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
@@ -138,8 +137,7 @@ TEST(ConfigFile, SchemaThatCannotBeWrittenLeavesTheDocumentAlone) {
     std::set<std::wstring> files{L"x"};
     std::vector<dev::PortAddress> ports{{2, 2}};
     EXPECT_FALSE(io->GetUnitList(units, false) || io->GetDriverFiles(files) || io->GetUnitPorts({1, 1}, ports));
-    EXPECT_TRUE(units.empty());
-    EXPECT_TRUE(files.empty());
+    EXPECT_TRUE(units.empty() && files.empty());
     EXPECT_EQ(ports.size(), 1u);
     for (const bool answer : {io->ExistsUnit({1, 1}), io->AddUnit({2, 2}), io->RemoveUnit({1, 1}),
                               io->UnlinkUnitPort({1, 1}, {dev::PortSerial, 1}), io->AddDriverFile(L"a.dll"),
@@ -182,9 +180,9 @@ std::size_t UnitCount(const std::wstring& path) { return dev::ReadDocumentConten
 // The most recent versions are kept, the damaged file a recovery replaced
 // among them; a restore keeps the document it replaces.
 TEST(History, KeepsTheMostRecentVersionsWithTheirReasons) {
-  for (const int keep : {0, 3}) {
-    SCOPED_TRACE(keep);
-    ::setenv("KVO_HISTORY", std::to_string(keep).c_str(), 1);
+  for (const auto& [setting, keep] : {std::pair{"0", 0}, {"3", 3}, {"3 versions", 20}}) {  // not a number: the default
+    SCOPED_TRACE(setting);
+    ::setenv("KVO_HISTORY", setting, 1);
     ConfigDir dir;
     dir.Write("kvoDevice.xml", "<Devices");
     dir.Open().reset();

@@ -94,9 +94,9 @@ TEST_F(ExtendedDeviceInfoTest, RepeatedIdsAndFilesMerge) {
   Load("[Second]\nID=77\nTag=beta\nPosition=2,3\nuseShading=0\nuseRTCTrigger=0\n"
        "[Third]\nID=77\nTag=alpha\nuseWhitebalance=7\n");
   EXPECT_EQ(info_->GetSectionName(Id(77)), L"Third");
-  EXPECT_EQ(info_->GetDevicesByTag(L"alpha"), Ids{Id(77)});
+  for (const wchar_t* tag : {L"alpha", L"beta"}) EXPECT_EQ(info_->GetDevicesByTag(tag), Ids{Id(77)}) << tag;
   EXPECT_EQ(info_->GetPositions(Id(77)), (Positions{{1001, 0}, {1002, 0}, {1003, 0}}));
-  EXPECT_EQ(info_->GetDevicesAtPosition(1002), Ids{Id(77)});
+  for (const std::int32_t code : {1002, 1003}) EXPECT_EQ(info_->GetDevicesAtPosition(code), Ids{Id(77)}) << code;
   EXPECT_EQ(Processing(77, 2), std::make_pair(true, false));  // the later 0 overrides the earlier 1
   EXPECT_EQ(Processing(77, 9), std::make_pair(true, true));   // 7 leaves the earlier 1
   EXPECT_TRUE(Rtc(77));                                       // once marked, stays marked

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 
 #include "tests/support/ConfigDir.h"
 #include "tests/support/FaultyFileSystem.h"

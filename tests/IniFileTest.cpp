@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "host/Files.h"
 #include "host/Profile.h"
 #include "platform/profile/IniFile.h"
 #include "tests/support/TempDir.h"
@@ -19,11 +20,12 @@ namespace {
 using platform::profile::IniFile;
 
 TEST(IniFile, SectionNamesInTinyBuffers) {
-  const IniFile file = IniFile::Parse("[ab]\n[c]\n");  // the list needs "ab|c||": 6 units
+  const IniFile file = IniFile::Parse("[\xE2\x82\xAC]\n[c]\n");  // the list needs "\u20AC|c||": 5 units
   const struct {
     std::uint32_t size, result;
     std::wstring_view buffer;  // '#': left as it was
-  } cases[] = {{0, 0, L"####"}, {1, 0, {L"\0###", 4}}, {2, 0, {L"\0\0##", 4}}, {3, 1, {L"a\0\0#", 4}}};
+  } cases[] = {{0, 0, L"####"}, {1, 0, {L"\0###", 4}}, {2, 0, {L"\0\0##", 4}}, {3, 1, {L"\u20AC\0\0#", 4}},
+               {4, 2, {L"\u20AC\0\0\0", 4}}};
   for (const auto& c : cases) {
     wchar_t buffer[4] = {L'#', L'#', L'#', L'#'};
     EXPECT_EQ(file.CopySectionNames(buffer, c.size), c.result) << c.size;
@@ -35,7 +37,7 @@ TEST(IniFile, SectionNamesInTinyBuffers) {
 TEST(IniFile, LargeSectionsKeepTheFirstOfDuplicateKeys) {
   std::string text = "[Big]\n";
   for (int i = 0; i < 200; ++i) text += "Key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
-  text += "key7=shadowed\nHidden\nhidden=shadowed too\n[Next]\nKey7=next\n";
+  text += "key7=shadowed\nHidden\nhidden=shadowed too\n[Next]\nKey7=\x80\x8D\x9D\n";  // code page 1252
   const IniFile file = IniFile::Parse(text);
   EXPECT_EQ(file.Find(L"big", L"KEY7").value, "7");
   EXPECT_EQ(file.Find(L" BIG ", L"key199").value, "199");
@@ -44,7 +46,7 @@ TEST(IniFile, LargeSectionsKeepTheFirstOfDuplicateKeys) {
   EXPECT_FALSE(hidden.hasValue);
   EXPECT_FALSE(file.Find(L"Big", L"Key200").keyFound);
   EXPECT_TRUE(file.Find(L"Big", L"Key200").sectionFound);
-  EXPECT_EQ(file.Find(L"Next", L"key7").value, "next");
+  EXPECT_EQ(file.Find(L"Next", L"key7").value, "\u20AC\u008D\u009D");  // unassigned bytes: C1 controls
 }
 
 TEST(IniFile, IntegersAndStringsBeyondTheCorpus) {
@@ -57,8 +59,8 @@ TEST(IniFile, IntegersAndStringsBeyondTheCorpus) {
   wchar_t buffer[4] = {L'#', L'#', L'#', L'#'};
   EXPECT_EQ(platform::profile::CopyProfileString("'abcdef'", buffer, 4), 3u);
   EXPECT_EQ(std::wstring(buffer), L"abc");
-  EXPECT_EQ(platform::profile::CopyProfileString("\xC3\xA4\xF0\x9F\x98\x80", buffer, 4), 2u);
-  EXPECT_EQ(std::wstring(buffer), L"\u00E4\U0001F600");
+  EXPECT_EQ(platform::profile::CopyProfileString("\xDF\xBF\xF0\x9F\x98\x80", buffer, 4), 2u);
+  EXPECT_EQ(std::wstring(buffer), L"\u07FF\U0001F600");
   EXPECT_EQ(platform::profile::CopyProfileString("x", buffer, 1), 0u);
   EXPECT_EQ(buffer[0], L'\0');
 }
@@ -84,6 +86,8 @@ TEST(ProfileCache, LookupsReportWhatTheyFound) {
   EXPECT_EQ(iniGetString(L"S", L"A", L"", small, 0, file.c_str()), 0);
   EXPECT_EQ(iniGetInt(nullptr, L"A", 4, file.c_str()), 4);
   EXPECT_EQ(iniGetInt(L"S", L"A", 4, nullptr), 4);
+  EXPECT_TRUE(osExistsFile(file.c_str()));
+  for (const std::wstring& no : {dir.Wide(""), file + L"x"}) EXPECT_FALSE(osExistsFile(no.c_str())) << no;
 }
 
 TEST(ProfileCache, FileIsParsedOnceAndAgainWhenItChanges) {

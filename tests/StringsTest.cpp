@@ -6,7 +6,8 @@
 namespace {
 
 TEST(Strings, Utf8FromWideRefusesWhatIsNoScalarValue) {
-  EXPECT_EQ(platform::Utf8FromWide(L"a\u00E4\u20AC\U0001F600"), "a\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
+  EXPECT_EQ(platform::Utf8FromWide(L"a\u00E4\u07FF\u0800\u20AC\U0001F600"),
+            "a\xC3\xA4\xDF\xBF\xE0\xA0\x80\xE2\x82\xAC\xF0\x9F\x98\x80");
   for (const wchar_t bad : {wchar_t(0xD800), wchar_t(0xDFFF), wchar_t(0x110000), wchar_t(-1)})
     EXPECT_FALSE(platform::Utf8FromWide(std::wstring(L"ok") + bad)) << static_cast<long>(bad);
 }
@@ -17,7 +18,7 @@ TEST(Strings, WideFromUtf8ReplacesEachIllFormedByte) {
     const wchar_t* wide;
   } cases[] = {
       {"plain", L"plain"},
-      {"\xC3\xA4", L"\u00E4"},
+      {"\xC3\xA4\xDF\xBF", L"\u00E4\u07FF"},
       {"\xC0\xAF", L"\uFFFD\uFFFD"},          // overlong
       {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},  // encoded surrogate
       {"\xF4\x90\x80\x80", L"\uFFFD\uFFFD\uFFFD\uFFFD"},  // above U+10FFFF

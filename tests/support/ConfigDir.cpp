@@ -2,8 +2,6 @@
 
 #include <kvodevice/Host.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "tests/support/XmlListing.h"
 
