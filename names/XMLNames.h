@@ -5,7 +5,6 @@
 
 #include <kvodevice/CString.h>
 
-
 #include "platform/com.h"
 
 namespace dev {

@@ -4,9 +4,12 @@
 #include <array>
 
 #include "IniText.h"
+#include "platform/profile/IniText.h"
 
 namespace kvodev {
 namespace {
+
+using platform::profile::TrimIniSpace;
 
 // The integer keys the library reads; every other key is text.
 constexpr std::array<std::string_view, 9> kIntegerKeys = {
@@ -40,7 +43,7 @@ struct Integer {
 };
 
 Integer ReadInteger(std::string_view text) {
-  text = TrimIni(text);
+  text = TrimIniSpace(text);
   bool negative = false;
   if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
     negative = text[0] == '-';
@@ -72,7 +75,7 @@ Integer ReadInteger(std::string_view text) {
 // Where a ';' or '#' after white space (or at the start) begins what a person meant as a comment.
 std::size_t CommentStart(std::string_view value) {
   for (std::size_t i = 0; i < value.size(); ++i)
-    if ((value[i] == ';' || value[i] == '#') && (i == 0 || TrimIni(value.substr(i - 1, 1)).empty())) return i;
+    if ((value[i] == ';' || value[i] == '#') && (i == 0 || TrimIniSpace(value.substr(i - 1, 1)).empty())) return i;
   return std::string_view::npos;
 }
 
@@ -95,10 +98,10 @@ void IniLinter::Lint(const std::string& file, std::string_view bytes) {
     return;
   }
   for (const IniLine& line : text.lines) {
-    const std::string_view trimmed = TrimIni(line.text);
+    const std::string_view trimmed = TrimIniSpace(line.text);
     const std::size_t close = trimmed.rfind(']');
     if (trimmed.starts_with('[') && close != std::string_view::npos)
-      Header(line.number, TrimIni(trimmed.substr(1, close - 1)));
+      Header(line.number, TrimIniSpace(trimmed.substr(1, close - 1)));
     else if (reading_ && !trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#')
       KeyLine(line.number, trimmed);
   }
@@ -116,7 +119,7 @@ void IniLinter::Header(int line, std::string_view name) {
 
 void IniLinter::KeyLine(int line, std::string_view text) {
   const std::size_t equals = text.find('=');
-  const std::string key(TrimIni(text.substr(0, equals)));
+  const std::string key(TrimIniSpace(text.substr(0, equals)));
   const auto [first, isNew] = keys_.emplace(Lower(key), line);
   if (!isNew) {
     Warn(line, key + " appears again in [" + section_ + "] (first at line " + std::to_string(first->second) +
@@ -124,11 +127,11 @@ void IniLinter::KeyLine(int line, std::string_view text) {
     return;
   }
   if (equals == std::string_view::npos) return;
-  std::string_view value = TrimIni(text.substr(equals + 1));
+  std::string_view value = TrimIniSpace(text.substr(equals + 1));
   if (const std::size_t comment = CommentStart(value); comment != std::string_view::npos) {
     Warn(line, key + "=" + std::string(value) + ": '" + value[comment] +
                    "' starts no comment after a value; it belongs to the value");
-    value = TrimIni(value.substr(0, comment));
+    value = TrimIniSpace(value.substr(0, comment));
   }
   if (OneOf(key, kIntegerKeys)) IntegerValue(line, key, value);
 }
@@ -142,7 +145,7 @@ void IniLinter::IntegerValue(int line, const std::string& key, std::string_view 
   }
   const Integer read = ReadInteger(number);
   const std::string reads = "reads as " + Reading(lower, read.value);
-  if (OneOf(TrimIni(number), kWords)) return Warn(line, written + ": a word in an integer key " + reads + "; write 1 or 0");
+  if (OneOf(TrimIniSpace(number), kWords)) return Warn(line, written + ": a word in an integer key " + reads + "; write 1 or 0");
   if (!read.digits) return Warn(line, written + ": not a number; it " + reads);
   if (!read.rest.empty()) return Warn(line, written + ": " + reads + ", and \"" + std::string(read.rest) + "\" is ignored");
   if (lower != "id") {

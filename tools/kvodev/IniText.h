@@ -21,11 +21,8 @@ struct IniText {
   std::vector<IniLine> lines;
 };
 
-// Decodes by the byte-order mark (UTF-8, UTF-16 LE or BE), else as UTF-8 when
-// it is, else as Latin-1, and splits the text into lines.
+// Decodes as the library does (platform::profile::DecodeIniBytes) and splits
+// the text into lines.
 IniText ReadIniText(std::string_view bytes);
-
-// Without the white space of the profile rules (U+0009 to U+000D, U+001A, U+0020) at both ends.
-std::string_view TrimIni(std::string_view text);
 
 }  // namespace kvodev
