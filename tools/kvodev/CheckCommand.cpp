@@ -125,8 +125,6 @@ std::string RepairAndFind(Configuration& config, bool repairLinks, Json& data) {
       .append(config.saveFailure());
 }
 
-std::string Text(const Json& value) { return value.get<std::string>(); }
-
 void PrintRecovered(const Json& data, std::ostream& out) {
   std::string indented = Text(data["message"]);
   for (std::size_t at = indented.find('\n'); at != std::string::npos; at = indented.find('\n', at + 1))

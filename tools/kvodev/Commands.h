@@ -58,7 +58,4 @@ Report RunIni(Context& ctx);
 // ini --lint (LintCommand.cpp).
 Report RunIniLint(Context& ctx);
 
-// One line on standard error, after the program's name.
-void Complain(const std::string& line);
-
 }  // namespace kvodev

@@ -75,15 +75,13 @@ void Configuration::Announce(Access access) const {
 }
 
 Report Configuration::Unloadable() const {
-  Report report;
-  report.status = NotLoaded;
   if (report_.outcome == OpenOutcome::Recovered)
-    report.error = files_.document.string() + " could not be loaded (" + FirstLines(ParseMessage(report_), 3) +
-                   "); nothing was changed ('kvodev check' keeps it as the backup and starts a default document)";
-  else
-    report.error = "the configuration cannot be loaded: " + EncodeUtf8(report_.reason) +
-                   "; nothing was changed ('kvodev check' tells more)";
-  return report;
+    return Report::Failure(NotLoaded, files_.document.string() + " could not be loaded (" +
+                                          FirstLines(ParseMessage(report_), 3) +
+                                          "); nothing was changed ('kvodev check' keeps it as the backup and starts a "
+                                          "default document)");
+  return Report::Failure(NotLoaded, "the configuration cannot be loaded: " + EncodeUtf8(report_.reason) +
+                                        "; nothing was changed ('kvodev check' tells more)");
 }
 
 bool Configuration::Commit(bool answer) {

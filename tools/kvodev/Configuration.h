@@ -18,8 +18,11 @@ namespace fs = std::filesystem;
 // The files the library keeps in a data directory.
 struct ConfigFiles {
   explicit ConfigFiles(const fs::path& dir)
-      : document(dir / "kvoDevice.xml"), schema(dir / "kvoDevice.xsd"), backup(dir / "kvoDevice.xml.bak") {}
-  fs::path document, schema, backup;
+      : document(dir / "kvoDevice.xml"),
+        schema(dir / "kvoDevice.xsd"),
+        backup(dir / "kvoDevice.xml.bak"),
+        history(dir / "kvoDevice.history") {}
+  fs::path document, schema, backup, history;
 };
 
 // The parse error that the report of a damaged document names, one item a

@@ -262,12 +262,9 @@ Report RunIni(Context& ctx) {
   if (ctx.args.lint) return RunIniLint(ctx);
   if (!ctx.operands.empty()) throw InputError("FILE operands need --lint: usage: kvodev ini --lint FILE...");
   IExtendedDeviceInfo* info = LoadService(IniPaths(ctx.args));
+  if (info == nullptr)
+    return Report::Failure(False, "there is no extended device information while the feature DEV_NO_SERVICE_UPDATE is on");
   Report report;
-  if (info == nullptr) {
-    report.status = False;
-    report.error = "there is no extended device information while the feature DEV_NO_SERVICE_UPDATE is on";
-    return report;
-  }
   Json devices = Json::array();
   for (const dev::id id : info->GetDeviceIDs()) devices.push_back(IniDevice(*info, id));
   Json tags = TagIndex(*info, devices);

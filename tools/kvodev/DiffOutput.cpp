@@ -99,8 +99,6 @@ Json DocumentJson(const ChosenDocument& document) {
 
 // The text.
 
-std::string Text(const Json& value) { return value.get<std::string>(); }
-
 std::string Quoted(const Json& value) {
   const std::string text = Text(value);
   return text.empty() ? "(none)" : std::string(1, '"').append(text).append(1, '"');

@@ -2,6 +2,7 @@
 #include <kvodevice/ConfigurationContent.h>
 
 #include "Commands.h"
+#include "Configuration.h"
 #include "Errors.h"
 #include "Table.h"
 #include "Time.h"
@@ -64,7 +65,7 @@ void PrintRestored(const Json& data, const TextOut& out) {
 
 Report RunHistory(Context& ctx) {
   const std::vector<dev::HistoryVersion> versions = dev::ListHistory();
-  Report report(Json{{"history", HistoryFolder(ctx.dataDir).string()}, {"versions", Json::array()}});
+  Report report(Json{{"history", ConfigFiles(ctx.dataDir).history.string()}, {"versions", Json::array()}});
   for (std::size_t i = 0; i < versions.size(); ++i) report.data["versions"].push_back(VersionJson(versions[i], i + 1));
   report.text = PrintHistory;
   return report;

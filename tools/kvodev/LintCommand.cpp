@@ -1,14 +1,13 @@
 // ini --lint: the warnings of IniLinter for files read here, not by the library,
 // so that lines can be named.
-#include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "Commands.h"
 #include "Errors.h"
-#include "Files.h"
 #include "IniLint.h"
+#include "platform/files.h"
+#include "platform/strings.h"
 
 namespace kvodev {
 namespace {
@@ -17,10 +16,9 @@ namespace {
 std::vector<std::string> LintFiles(IniLinter& linter, const std::vector<std::string>& files) {
   std::vector<std::string> unreadable;
   for (const std::string& file : files) {
-    std::error_code code;
-    const std::optional<std::string> bytes = fs::is_directory(file, code) ? std::nullopt : ReadFile(file);
-    if (bytes)
-      linter.Lint(file, *bytes);
+    const platform::FileContent content = platform::ReadWholeFile(platform::WidePath(file));
+    if (content.readable)
+      linter.Lint(file, content.bytes);
     else
       unreadable.push_back(file);
   }

@@ -2,8 +2,6 @@
 
 #include <iostream>
 
-#include "Commands.h"
-
 namespace kvodev {
 
 void TextOut::Notice(const std::string& line) const { std::cerr << line << '\n'; }

@@ -40,6 +40,20 @@ struct Report {
   std::string error;
   // Renders `data` for people; none: the command prints nothing on success.
   void (*text)(const Json& data, const TextOut& out) = nullptr;
+
+  // A result that is only its failure.
+  static Report Failure(int status, std::string error) {
+    Report report;
+    report.status = status;
+    report.error = std::move(error);
+    return report;
+  }
 };
+
+// A string member of a result.
+inline std::string Text(const Json& value) { return value.get<std::string>(); }
+
+// One line on standard error, after the program's name.
+void Complain(const std::string& line);
 
 }  // namespace kvodev

@@ -5,8 +5,9 @@
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
-#include "Files.h"
 #include "platform/ScratchDirectory.h"
+#include "platform/files.h"
+#include "platform/strings.h"
 #include "Utf8.h"
 
 namespace kvodev {
@@ -23,19 +24,13 @@ std::optional<std::string> GenerateSchema(const Args& args) {
   dev::CreateXMLFile()->Release();
   const std::wstring dataDir = args.dataDir ? Wide(*args.dataDir, "the data directory") : std::wstring();
   ssnSetDataDir(dataDir.empty() ? nullptr : dataDir.c_str());
-  return ReadFile(scratch.path() / "kvoDevice.xsd");
-}
-
-Report Failed(const std::string& error) {
-  Report report;
-  report.status = False;
-  report.error = error;
-  return report;
+  platform::FileContent schema = platform::ReadWholeFile(platform::WidePath(ConfigFiles(scratch.path()).schema.native()));
+  return schema.readable ? std::optional(std::move(schema.bytes)) : std::nullopt;
 }
 
 Report PrintSchema(const Args& args) {
   const std::optional<std::string> schema = GenerateSchema(args);
-  if (!schema) return Failed("the library wrote no schema");
+  if (!schema) return Report::Failure(False, "the library wrote no schema");
   Report report(Json{{"schema", *schema}});
   report.text = [](const Json& data, const TextOut& out) { out.out << data["schema"].get<std::string>(); };
   return report;
@@ -58,13 +53,13 @@ std::string RemoveSchema(const fs::path& schema) {
 Report RunSchema(Context& ctx) {
   if (ctx.args.print) return PrintSchema(ctx.args);
   ctx.dataDir = UseDataDir(ctx.args);
-  const fs::path target = fs::path(ctx.dataDir) / "kvoDevice.xsd";
-  if (const std::string error = RemoveSchema(target); !error.empty()) return Failed(error);
+  const fs::path target = ConfigFiles(ctx.dataDir).schema;
+  if (const std::string error = RemoveSchema(target); !error.empty()) return Report::Failure(False, error);
   const dev::OpenReport opened = Configuration(ctx.dataDir, Configuration::Access::Change).report();
   std::error_code code;
   const std::uintmax_t bytes = fs::file_size(target, code);
   if (!opened.schemaWritten || code)
-    return Failed(opened.reason.empty() ? "the library wrote no schema" : EncodeUtf8(opened.reason));
+    return Report::Failure(False, opened.reason.empty() ? "the library wrote no schema" : EncodeUtf8(opened.reason));
   Report report(Json{{"written", target.string()}, {"bytes", bytes}});
   report.text = [](const Json& data, const TextOut& out) {
     out.out << "wrote " << data["written"].get<std::string>() << " (" << data["bytes"].get<std::uintmax_t>()

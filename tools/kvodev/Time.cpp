@@ -49,10 +49,9 @@ FileAge AgeOf(std::filesystem::file_time_type written) {
   std::tm utc{};
   gmtime_r(&since, &utc);
   char text[32];
-  std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
-  const std::wstring stamp(text, text + std::char_traits<char>::length(text));
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
   const std::int64_t age = duration_cast<seconds>(system_clock::now() - time).count();
-  return {IsoStamp(stamp), age > 0 ? age : 0};
+  return {text, age > 0 ? age : 0};
 }
 
 std::string Duration(std::int64_t seconds) {

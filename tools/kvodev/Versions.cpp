@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "Configuration.h"
 #include "Errors.h"
 #include "Time.h"
 #include "Utf8.h"
@@ -66,12 +67,12 @@ ChosenDocument ChooseDocument(const std::string& operand, const std::vector<dev:
 }
 
 ChosenDocument NewestVersion(const std::vector<dev::HistoryVersion>& versions, const std::string& dataDir) {
-  if (versions.empty()) throw InputError(EmptyHistoryNote(HistoryFolder(dataDir)));
+  if (versions.empty()) throw InputError(EmptyHistoryNote(ConfigFiles(dataDir).history));
   return FromHistory(versions, versions.size());
 }
 
 ChosenDocument CurrentDocument(const std::string& dataDir) {
-  const fs::path path = fs::path(dataDir) / "kvoDevice.xml";
+  const fs::path path = ConfigFiles(dataDir).document;
   std::wstring wide;
   DecodeUtf8(path.string(), wide);  // the data directory was checked
   return {path, wide, 0, path.string()};
@@ -83,8 +84,6 @@ std::size_t NewVersion(const std::vector<dev::HistoryVersion>& before, const std
       return i + 1;
   return 0;
 }
-
-fs::path HistoryFolder(const std::string& dataDir) { return fs::path(dataDir) / "kvoDevice.history"; }
 
 std::string EmptyHistoryNote(const fs::path& folder) {
   const char* keep = std::getenv("KVO_HISTORY");

@@ -41,9 +41,6 @@ ChosenDocument CurrentDocument(const std::string& dataDir);
 // the one a save or a restore just kept; 0 when there is none.
 std::size_t NewVersion(const std::vector<dev::HistoryVersion>& before, const std::vector<dev::HistoryVersion>& after);
 
-// Where the versions are kept: DIR/kvoDevice.history.
-fs::path HistoryFolder(const std::string& dataDir);
-
 // "the history FOLDER keeps no versions", with why when the environment
 // switched it off.
 std::string EmptyHistoryNote(const fs::path& folder);

@@ -45,13 +45,6 @@ Report Run(const Invocation& invocation, Args& args) {
   return command.run(ctx);
 }
 
-Report Failure(int status, const std::string& error) {
-  Report report;
-  report.status = status;
-  report.error = error;
-  return report;
-}
-
 void Render(const Report& report, bool json, const Args& args) {
   if (json) {
     Json data = report.data;
@@ -77,9 +70,9 @@ int main(int argc, char** argv) {
   try {
     report = Run(ParseCommandLine(argc, argv, args), args);
   } catch (const InputError& error) {
-    report = Failure(Usage, error.what());
+    report = Report::Failure(Usage, error.what());
   } catch (const std::exception& error) {
-    report = Failure(False, std::string("failed: ") + error.what());
+    report = Report::Failure(False, std::string("failed: ") + error.what());
   }
   Render(report, args.json || AsksForJson(argc, argv), args);
   std::cout.flush();
