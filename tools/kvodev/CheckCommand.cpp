@@ -109,8 +109,7 @@ std::vector<FileFindings> Findings(const ConfigFiles& files, OpenOutcome outcome
 // Repairs the links when asked and writes what the opening could not, then
 // adds the members after the opening's. Returns why the repair or the default
 // document is not on disk; empty when it is, or when nothing was to be written.
-std::string RepairAndFind(Configuration& config, bool repairLinks, Json& data) {
-  const bool dryRun = data["dryRun"].get<bool>();
+std::string RepairAndFind(Configuration& config, bool repairLinks, bool dryRun, Json& data) {
   const OpenOutcome outcome = config.report().outcome;
   const bool usable = outcome != OpenOutcome::GaveUp;
   const Repair repair = repairLinks && usable ? RepairLinks(config) : Repair{};
@@ -188,13 +187,14 @@ Report RunCheck(Context& ctx) {
   Configuration config(ctx.dataDir, ctx.args.dryRun ? Configuration::Access::ReadOnly : Configuration::Access::Change,
                        /*announce=*/false);
   Report report(Opening(config, ctx.dataDir, ctx.args.dryRun));
-  const std::string unwritten = RepairAndFind(config, ctx.args.repairLinks, report.data);
+  const std::string unwritten = RepairAndFind(config, ctx.args.repairLinks, ctx.args.dryRun, report.data);
   report.text = PrintCheck;
   // Findings leave the status as it is.
-  if (report.data["outcome"] != "gave-up" && !report.data["unitListComplete"].get<bool>())
+  const OpenOutcome outcome = config.report().outcome;
+  if (outcome != OpenOutcome::GaveUp && !report.data["unitListComplete"].get<bool>())
     report.error = "the unit list is damaged: the library could not read every unit";
   if (!unwritten.empty()) report.error.append(report.error.empty() ? "" : "; ").append(unwritten);
-  switch (config.report().outcome) {
+  switch (outcome) {
     case OpenOutcome::Recovered: report.status = Recovered; break;
     case OpenOutcome::GaveUp: report.status = GaveUp; break;
     default: report.status = report.error.empty() ? Success : False;

@@ -52,19 +52,6 @@ std::string TypeName(int type) {
   return named != nullptr ? named->name : "type " + std::to_string(type);
 }
 
-// A number or a string of a result, as a table cell.
-std::string Cell(const Json& item) { return item.is_string() ? item.get<std::string>() : item.dump(); }
-
-// The items of a JSON array, joined; "-" for none.
-std::string Join(const Json& items, const char* separator) {
-  std::string out;
-  for (const Json& item : items) {
-    if (!out.empty()) out += separator;
-    out += Cell(item);
-  }
-  return out.empty() ? "-" : out;
-}
-
 // The service with every --ini file read into it; null while the host feature
 // DEV_NO_SERVICE_UPDATE is on.
 IExtendedDeviceInfo* LoadService(const std::vector<std::wstring>& iniFiles) {
@@ -132,7 +119,7 @@ void PrintCapsLegend(const Json& data, const TextOut& out) {
     Json names = Json::array();
     for (const NamedType& named : kNamedTypes)
       names.push_back(std::to_string(named.type).append(" ").append(named.name));
-    out.out << "types: " << Join(names, ", ") << '\n';
+    out.out << "types: " << Joined(names, ", ", "-") << '\n';
   }
   out.out << '\n';
 }
@@ -215,8 +202,9 @@ void PrintIniDevices(const Json& devices, const TextOut& out) {
     Json settings = Json::array();
     for (const Json& setting : device["processing"])
       settings.push_back(setting["name"].get<std::string>().append(setting["enabled"].get<bool>() ? "=yes" : "=no"));
-    table.AddRow({device["device"].dump(), device["section"], Join(device["tags"], ","), Join(device["positions"], ","),
-                  device["rtcTrigger"].get<bool>() ? "yes" : "no", Join(settings, " ")});
+    table.AddRow({device["device"].dump(), device["section"], Joined(device["tags"], ",", "-"),
+                  Joined(device["positions"], ",", "-"), device["rtcTrigger"].get<bool>() ? "yes" : "no",
+                  Joined(settings, " ", "-")});
   }
   table.Print(out.out, out.style);
 }
@@ -226,7 +214,7 @@ void PrintIndex(const Json& index, const char* key, Table::Column heading, const
   if (index.empty()) return;
   out.out << '\n';
   Table table({std::move(heading), {"DEVICES"}});
-  for (const Json& entry : index) table.AddRow({Cell(entry[key]), Join(entry["devices"], " ")});
+  for (const Json& entry : index) table.AddRow({Cell(entry[key]), Joined(entry["devices"], " ", "-")});
   table.Print(out.out, out.style);
 }
 

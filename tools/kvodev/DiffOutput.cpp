@@ -104,12 +104,6 @@ std::string Quoted(const Json& value) {
   return text.empty() ? "(none)" : std::string(1, '"').append(text).append(1, '"');
 }
 
-std::string Joined(const Json& names) {
-  std::string text;
-  for (const Json& name : names) text.append(text.empty() ? "" : ", ").append(Text(name));
-  return text;
-}
-
 std::string FieldName(const std::string& field) { return field == "serialNo" ? "serial number" : field; }
 
 std::string ValueText(const std::string& field, const Json& change) {
@@ -146,17 +140,17 @@ std::string DescribeUnit(const Json& unit) {
   const auto add = [&text](const std::string& part) { text.append(text.empty() ? ": " : ", ").append(part); };
   for (const char* field : {"setup", "driver", "model", "name", "serialNo"})
     if (!Text(unit[field]).empty()) add(FieldName(field) + " " + Quoted(unit[field]));
-  if (!unit["ports"].empty()) add("linked to " + Joined(unit["ports"]));
+  if (!unit["ports"].empty()) add("linked to " + Joined(unit["ports"], ", "));
   return text;
 }
 
 std::string DescribePort(const Json& port) {
-  return port["units"].empty() ? ": no links" : ": linked to " + Joined(port["units"]);
+  return port["units"].empty() ? ": no links" : ": linked to " + Joined(port["units"], ", ");
 }
 
 std::string DescribeSet(const Json& set) {
   return ": comment " + Quoted(set["comment"]) + "; members " +
-         (set["members"].empty() ? std::string("none") : Joined(set["members"]));
+         (set["members"].empty() ? std::string("none") : Joined(set["members"], ", "));
 }
 
 // "- unit U303x0 (line 5): ..." for each item only in A, then "+ ..." for each only in B.

@@ -6,6 +6,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "Errors.h"
 
@@ -52,6 +53,10 @@ struct Report {
 
 // A string member of a result.
 inline std::string Text(const Json& value) { return value.get<std::string>(); }
+// A string or a number of a result, as text.
+inline std::string Cell(const Json& item) { return item.is_string() ? item.get<std::string>() : item.dump(); }
+// The items of an array as Cell gives them, joined by `separator`; `none` when that is empty.
+std::string Joined(const Json& items, std::string_view separator, std::string_view none = "");
 
 // One line on standard error, after the program's name.
 void Complain(const std::string& line);

@@ -26,12 +26,6 @@ Json SetJson(const dev::SetDetails& set, bool active) {
   return json;
 }
 
-std::string Members(const Json& set) {
-  std::string members;
-  for (const Json& unit : set["members"]) members.append(members.empty() ? "" : ", ").append(unit.get<std::string>());
-  return members.empty() ? "none" : members;
-}
-
 // Reads every set; false when the library could not.
 bool ReadSets(dev::IDeviceEditor& edit, std::vector<dev::SetDetails>& sets, std::wstring& active) {
   std::vector<std::wstring> names;
@@ -55,7 +49,7 @@ void PrintSet(const Json& data, const TextOut& out) {
   if (data.contains("found")) return;
   out.out << "set:      " << data["name"].get<std::string>() << (data["active"] ? " (active)" : "") << '\n'
           << "comment:  " << data["comment"].get<std::string>() << '\n'
-          << "members:  " << Members(data) << '\n';
+          << "members:  " << Joined(data["members"], ", ", "none") << '\n';
 }
 
 void PrintMemberChange(const Json& data, const TextOut& out) {

@@ -61,9 +61,7 @@ void PrintUnit(const Json& data, const TextOut& out) {
     const Json& value = data[text.json];
     line(text.label, value.is_null() ? "-" : value == "" ? "\"\" (empty)" : value.get<std::string>());
   }
-  std::string ports;
-  for (const Json& port : data["ports"]) ports.append(ports.empty() ? "" : ", ").append(port.get<std::string>());
-  line("linked ports", ports.empty() ? "none" : ports);
+  line("linked ports", Joined(data["ports"], ", ", "none"));
 }
 
 // One text that `units set` changes: empty clears it.
@@ -142,9 +140,7 @@ Unlinking RemoveUnlinking(Configuration& config, const dev::UnitKey& unit) {
 void PrintRemovedUnlinking(const Json& data, const TextOut& out) {
   if (!data["removed"]) return;
   out.out << "removed " << data["unit"].get<std::string>() << ", its set memberships and its port links";
-  std::string ports;
-  for (const Json& port : data["unlinked"]) ports.append(ports.empty() ? "" : ", ").append(port.get<std::string>());
-  out.out << " (" << (ports.empty() ? "none" : ports) << ")\n";
+  out.out << " (" << Joined(data["unlinked"], ", ", "none") << ")\n";
 }
 
 }  // namespace
