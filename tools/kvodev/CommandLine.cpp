@@ -161,7 +161,9 @@ class Parser {
 
     for (const Command& command : Commands()) {
       const std::size_t space = command.name.rfind(' ');
-      CLI::App* parent = space == std::string_view::npos ? &app_ : Find(command.name.substr(0, space));
+      // A parent is one word, and the table lists it before its children.
+      CLI::App* parent =
+          space == std::string_view::npos ? &app_ : app_.get_subcommand(std::string(command.name.substr(0, space)));
       CLI::App* sub = parent->add_subcommand(std::string(command.name.substr(space + 1)), std::string(command.summary));
       sub->footer(std::string(command.details));
       sub->group("Commands");
@@ -177,7 +179,6 @@ class Parser {
                 ? sub->add_option("operand" + std::to_string(i), operands.words[i])->group("")
                 : sub->add_option("operand" + std::to_string(i), operands.last)->expected(1, CLI::detail::expected_max_vector_size)->group(""));
       commands_[sub] = &command;
-      apps_.push_back(sub);
     }
   }
 
@@ -220,12 +221,6 @@ class Parser {
   }
 
  private:
-  CLI::App* Find(std::string_view words) {
-    for (CLI::App* app : apps_)
-      if (commands_.at(app)->name == words) return app;
-    throw std::logic_error("the command table names a parent after its child");
-  }
-
   // Words and options that no command took: misspelt commands, stray options,
   // operands too many.
   void RefuseLeftovers(CLI::App* leaf) const {
@@ -268,7 +263,6 @@ class Parser {
 
   CLI::App app_;
   bool version_ = false;
-  std::vector<CLI::App*> apps_;
   std::map<const CLI::App*, const Command*> commands_;
   struct Operands {
     std::vector<CLI::Option*> options;
