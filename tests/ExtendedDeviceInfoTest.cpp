@@ -102,16 +102,6 @@ TEST_F(ExtendedDeviceInfoTest, RepeatedIdsAndFilesMerge) {
   EXPECT_TRUE(Rtc(77));                                       // once marked, stays marked
 }
 
-TEST_F(ExtendedDeviceInfoTest, ManySectionNamesAreReadCompletely) {
-  std::string text;
-  for (int i = 0; i < 300; ++i)
-    text += "[A section name long enough to need more than one buffer " + std::to_string(i) + "]\nID=" +
-            std::to_string(2000 + i) + "\n";
-  Load(text);
-  ASSERT_EQ(info_->GetDeviceIDs().size(), 300u);
-  EXPECT_EQ(info_->GetSectionName(Id(2299)), L"A section name long enough to need more than one buffer 299");
-}
-
 TEST_F(ExtendedDeviceInfoTest, BadFilesLoadAndStoreNothingTheyDoNotSay) {
   const std::string garbage("\x00\xFF\xFE\x01\x80\x9F\xC3(\xE2\x28\xA1\x00\x00]\r\r=\xFF", 18);
   for (const std::string& bad : {std::string(), garbage, std::string("ID=5\nTag=x\n")}) Load(bad);

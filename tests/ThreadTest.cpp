@@ -58,7 +58,7 @@ TEST(Threads, QueriesAndAnswersWhileFeaturesFlip) {
       failed += std::count_if(ids.begin(), ids.end(), [](dev::id d) { return d >= 3000 && d < 3200; }) != 200;
       failed += service->GetDevicesByTag(L"t3").size() != 29;
       failed += service->GetDevicesAtPosition(1001).size() != 40;
-      failed += service->GetSectionName(Id(3007)) != L"D7";
+      failed += service->GetSectionName(Id(3199)) != L"D199";
       for (int i = 0; i < 200; ++i) {
         failed += IsCamAdapterEnabled(Id(3000 + i), tro::cam::Shading) != (i % 2 == 1);
         IsCamAdapterEnabled(Id(3000 + i), tro::cam::HDRI);  // follows the flipping feature
