@@ -26,6 +26,8 @@ bool RestoreXMLFile(const std::wstring& version, SaveReport* report) {
   return CXMLFile::Restore(version, report != nullptr ? *report : ignored);
 }
 
+std::wstring RestoreExposure(const std::wstring& version) { return CXMLFile::RestoreExposure(version); }
+
 OpenReport GetOpenReport(const IDeviceManagerIO* io) {
   const auto* file = dynamic_cast<const CXMLFile*>(io);
   return file != nullptr ? file->openReport() : OpenReport{};

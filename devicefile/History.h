@@ -1,9 +1,15 @@
 // The versions of the document that were replaced, kept in the folder
 // "kvoDevice.history" beside it: the most recent N (KVO_HISTORY, default 20;
-// 0 keeps none). A version is named "<UTC time>-<why>.xml", so that names sort
-// by time. It is the replaced file itself (a hard link) where the file system
-// allows, else a copy with the document's permissions: never more readable
-// than the document was.
+// 0 keeps none). A version is named "<UTC time>-<why>.xml"; a name never sorts
+// before one already kept, even when the clock went back, so that the names'
+// order is the order of keeping. It is the replaced file itself (a hard link)
+// where the file system allows, else a copy with the document's permissions:
+// never more readable than the document was.
+//
+// The folder is used through its descriptor only, and not at all when it is a
+// link, not a directory, or owned by someone other than the data directory's
+// owner or root; entries that are not regular files are never read, counted
+// or removed.
 #pragma once
 
 #include <kvodevice/ConfigurationFile.h>
@@ -24,23 +30,37 @@ class History {
   History(std::wstring dataDirectory, std::size_t keep);
   // How many versions KVO_HISTORY asks for: a number, else 20.
   static std::size_t KeepFromEnvironment();
+  bool enabled() const noexcept { return keep_ > 0; }
 
-  // Keeps the file at `document` (a regular file, not a link; `stamp` is what
-  // it is) as the newest version, then drops the oldest beyond the count.
-  // False, with `error`, when it could not be kept; the caller goes on: a
-  // version is worth less than the save that replaces it.
-  bool Keep(const std::wstring& document, const platform::FileStamp& stamp, Reason reason, platform::FileError& error);
+  // A version kept for a save that has yet to replace the document.
+  struct Pending {
+    std::string name;  // empty: nothing was kept (history off, no document, or the same as the newest)
+    std::vector<std::string> older;  // the versions before it, oldest first
+  };
+  // Keeps the file `document` names (a regular file) as the newest version,
+  // unless it is the same as the newest already kept. False, with `error`,
+  // when it could not be kept; the caller decides whether to go on.
+  bool Keep(const platform::WriteTarget& document, Reason reason, Pending& pending, platform::FileError& error);
+  // The save replaced the document: drops the oldest beyond the count, never `pending`'s own.
+  void Commit(const Pending& pending);
+  // The save failed: the history is left as it was.
+  void Discard(const Pending& pending);
 
   // The versions kept, oldest first.
   std::vector<HistoryVersion> List() const;
+  // Reads the version at `path` when it is an entry of this history, never
+  // through a link; `inHistory` says whether it is one.
+  platform::FileContent ReadVersion(const std::wstring& path, bool& inHistory) const;
 
  private:
+  // The folder, opened and checked; invalid, with `error`, when it may not be used.
+  platform::Directory OpenFolder(bool create, platform::FileError& error) const;
   // The names of the versions, oldest first.
-  std::vector<std::wstring> Names() const;
-  void DropOldest();
+  static std::vector<std::string> Names(const platform::Directory& folder);
 
-  std::wstring folder_;
+  std::wstring dataDirectory_;
   std::size_t keep_;
+  mutable platform::Directory folder_;  // open while a save keeps a version
 };
 
 }  // namespace dev

@@ -77,7 +77,9 @@ bool CXMLFile::Restore(const std::wstring& version, SaveReport& report) {
     return false;
   };
   report = {};
-  const platform::FileContent content = platform::ReadWholeFile(version);
+  History history(GetDataDirectory().str(), History::KeepFromEnvironment());
+  bool inHistory = false;
+  const platform::FileContent content = history.ReadVersion(version, inHistory);
   if (!content.readable) return fail(content.error, L"the version cannot be read");
   platform::xml::Document check = platform::xml::Document::Create();
   check.SetSchemaText(L"", SchemaText());  // whatever schema the version names, or none
@@ -90,19 +92,45 @@ bool CXMLFile::Restore(const std::wstring& version, SaveReport& report) {
   if (check.DocumentElement().Name() != XMLNames.DocumentElement.str())
     return fail({}, L"the version is not a configuration document");
 
-  const platform::FileLock lock(GetLockPath().str());
-  if (!lock.held()) return fail(lock.error(), L"the configuration cannot be locked");
-  const std::wstring document = GetDocumentPath().str();
-  std::wstring target;
+  HeldDocument held;
+  if (!HoldDocument(held)) return fail(held.error, L"the configuration cannot be locked");
+  // The document it replaces is kept first, always: a restore never loses one.
+  const bool replacesOne = held.target.old.kind == platform::FileStamp::Kind::File;
+  if (replacesOne && !history.enabled())
+    return fail({}, L"the current document would be lost: the history is off (KVO_HISTORY=0), so nothing was restored");
+  History::Pending kept;
   platform::FileError error;
-  if (!platform::ResolveLinks(document, target, error)) return fail(error, L"the document cannot be replaced");
-  History(GetDataDirectory().str(), History::KeepFromEnvironment())
-      .Keep(target, platform::StatPath(target), History::Reason::Restore, error);
-  platform::WriteOptions options;
-  options.followLink = true;
-  if (!platform::ReplaceFileAtomically(document, content.bytes, options, &error))
+  if (!history.Keep(held.target, History::Reason::Restore, kept, error))
+    return fail(error, L"the current document cannot be kept in the history, so nothing was restored");
+  if (!held.target.directory.Replace(held.target.name, content.bytes, {}, held.target.old, error)) {
+    history.Discard(kept);
     return fail(error, L"the document cannot be written");
+  }
+  history.Commit(kept);
   return true;
+}
+
+std::wstring CXMLFile::RestoreExposure(const std::wstring& version) {
+  const platform::FileStamp source = platform::StatPath(version);
+  platform::WriteTarget target;
+  platform::FileError error;
+  if (source.kind != platform::FileStamp::Kind::File || !platform::ResolveTarget(GetDocumentPath().str(), true, target, error) ||
+      target.old.kind != platform::FileStamp::Kind::File)
+    return {};
+  // Who may read the document and could not read the source.
+  const std::uint32_t doc = target.old.mode, src = source.mode;
+  const bool others = (doc & 0004) != 0 && (src & 0004) == 0;
+  const bool group = (doc & 0040) != 0 && (src & 0004) == 0 && ((src & 0040) == 0 || source.group != target.old.group);
+  const bool owner = (doc & 0400) != 0 && source.owner != target.old.owner && (src & 0004) == 0 &&
+                     !((src & 0040) != 0 && source.group == target.old.group);
+  if (!others && !group && !owner) return {};
+  wchar_t modes[32];
+  std::swprintf(modes, 32, L"%04o", static_cast<unsigned>(src));
+  std::wstring text = L"the version is owned by user " + std::to_wstring(source.owner) + L" (group " +
+                      std::to_wstring(source.group) + L") with mode " + modes + L"; ";
+  std::swprintf(modes, 32, L"%04o", static_cast<unsigned>(doc));
+  return text + L"as the document (user " + std::to_wstring(target.old.owner) + L", group " +
+         std::to_wstring(target.old.group) + L", mode " + modes + L") it would be readable by more users";
 }
 
 }  // namespace dev

@@ -22,29 +22,29 @@ bool CXMLFile::SaveChanges() {
   if (access_ == Access::ReadOnly) return SaveFailed({}, L"the configuration was opened read-only");
   if (!isDOMReady()) return SaveFailed({}, L"no document is loaded");
   if (journal_.empty() && !unwritten_) return true;
-  const platform::FileLock lock(GetLockPath().str());
-  if (!lock.held()) return SaveFailed(lock.error(), L"the configuration cannot be locked");
+  HeldDocument held;
+  if (!HoldDocument(held)) return SaveFailed(held.error, L"the configuration cannot be locked");
   platform::FileError error;
-  const platform::FileStamp now = platform::StatPath(m_path.str(), &error);
-  if (error) return SaveFailed(error, L"the document cannot be examined");
-  if (!IsKnownFile(now) && !MergeWithFile(error)) return SaveFailed(error, L"another writer's document cannot be merged");
-  if (!WriteDocument(error)) return SaveFailed(error, L"the document cannot be written");
+  if (!IsKnownFile(held) && !MergeWithFile(held, error))
+    return SaveFailed(error, L"another writer's document cannot be merged");
+  if (!WriteDocument(held, error)) return SaveFailed(error, L"the document cannot be written");
   journal_.clear();
   unwritten_ = false;
   return true;
 }
 
-bool CXMLFile::IsKnownFile(const platform::FileStamp& now) const {
+bool CXMLFile::IsKnownFile(HeldDocument& held) const {
+  const platform::FileStamp& now = held.target.old;
   if (now != known_.stamp) return false;
   if (now.kind == platform::FileStamp::Kind::Missing || !known_.racy) return true;
-  const platform::FileContent content = platform::ReadWholeFile(m_path.str());
+  const platform::FileContent content = held.target.directory.Read(held.target.name);
   return content.readable && content.stamp == now && Hash(content.bytes) == known_.hash;
 }
 
-bool CXMLFile::MergeWithFile(platform::FileError& error) {
+bool CXMLFile::MergeWithFile(HeldDocument& held, platform::FileError& error) {
   platform::xml::Document current = platform::xml::Document::Create();
   platform::FileContent content;
-  switch (LoadDocumentFile(current, content, error, true)) {
+  switch (LoadDocumentFile(current, content, error, true, &held.target)) {
     case FileLoad::Missing:  // removed: nothing to merge with, this object's document is written
       return true;
     case FileLoad::Unreadable:
@@ -71,7 +71,7 @@ bool CXMLFile::MergeWithFile(platform::FileError& error) {
   return true;
 }
 
-bool CXMLFile::WriteDocument(platform::FileError& error, History::Reason reason) {
+bool CXMLFile::WriteDocument(HeldDocument& held, platform::FileError& error, History::Reason reason) {
   std::string bytes;
   try {
     bytes = m_dom.Serialize();
@@ -79,13 +79,19 @@ bool CXMLFile::WriteDocument(platform::FileError& error, History::Reason reason)
     error = {};
     return false;
   }
-  // The version this write replaces; whether it could be kept does not matter to the write.
-  std::wstring target;
-  platform::FileError ignored;
-  if (platform::ResolveLinks(m_path.str(), target, ignored))
-    history_.Keep(target, platform::StatPath(target), reason, ignored);
+  // The version this write replaces, kept only once it is replaced; whether
+  // it could be kept does not matter to the write, but the report says so.
+  History::Pending version;
+  platform::FileError unkept;
+  history_.Keep(held.target, reason, version, unkept);
   platform::FileStamp written;
-  if (!platform::ReplaceFileAtomically(m_path.str(), bytes, m_writeOptions, &error, &written)) return false;
+  if (!held.target.directory.Replace(held.target.name, bytes, m_writeOptions, held.target.old, error, &written)) {
+    history_.Discard(version);
+    return false;
+  }
+  history_.Commit(version);
+  held.target.old = written;
+  if (unkept) saveReport_.reason = L"the replaced version was not kept in the history: " + unkept.Describe();
   Remember(written, bytes);
   return true;
 }

@@ -39,28 +39,49 @@ CString CXMLFile::GetDocumentPath() { return GetDataDirectory() + L"/" + kFileTi
 
 CString CXMLFile::GetSchemaPath() { return GetDataDirectory() + L"/" + kFileTitle + L".xsd"; }
 
-CString CXMLFile::GetLockPath() { return GetDataDirectory() + L"/" + kFileTitle + L".lock"; }
+bool CXMLFile::HoldDocument(HeldDocument& held) {
+  held.dataDirectory = platform::Directory::Open(GetDataDirectory().str(), held.error);
+  if (!held.dataDirectory.valid() || !platform::ResolveTarget(GetDocumentPath().str(), true, held.target, held.error)) return false;
+  const std::chrono::milliseconds timeout = platform::LockTimeoutFromEnvironment();
+  held.lock.emplace(held.dataDirectory, platform::LockNameFor(platform::NativePath(kFileTitle + std::wstring(L".xml"))),
+                    held.target.old, timeout);
+  if (!held.lock->held()) {
+    held.error = held.lock->error();
+    return false;
+  }
+  if (held.target.linked) {
+    held.targetLock.emplace(held.target.directory, platform::LockNameFor(held.target.name), held.target.old, timeout);
+    if (!held.targetLock->held()) {
+      held.error = held.targetLock->error();
+      return false;
+    }
+  }
+  held.Current();  // another writer may have replaced it while this one waited
+  return !held.error;
+}
 
 bool CXMLFile::Open() {
-  // Every writer of the data directory holds this lock while it writes, so the
-  // temporary files found under it are abandoned ones.
-  const platform::FileLock lock(GetLockPath().str());
-  if (lock.held()) {
-    std::wstring document;
-    platform::FileError ignored;
-    if (!platform::ResolveLinks(m_path.str(), document, ignored)) document = m_path.str();
-    for (const std::wstring& path : {document, (m_path + L".bak").str(), GetSchemaPath().str()})
-      platform::RemoveAbandonedTemporaries(path);
+  // Every writer holds these locks while it writes, so the temporary files
+  // found under them are abandoned ones.
+  HeldDocument held;
+  const bool locked = HoldDocument(held);
+  // Another writer kept the lock past the wait: this object could never save.
+  if (!locked && held.error.code == EAGAIN) return GiveUp(held.error, L"the configuration cannot be locked");
+  if (locked) {
+    platform::RemoveAbandonedTemporaries(held.target.directory, held.target.name);
+    for (const std::wstring& name : {std::wstring(kFileTitle) + L".xml.bak", std::wstring(kFileTitle) + L".xsd",
+                                     std::wstring(kFileTitle) + L".lock"})
+      platform::RemoveAbandonedTemporaries(held.dataDirectory, platform::NativePath(name));
   }
 
   platform::FileError error;
   if (platform::StatPath(GetSchemaPath().str(), &error).kind == platform::FileStamp::Kind::Missing) {
-    if (!lock.held()) return GiveUp(lock.error(), L"the schema is missing and cannot be written without the lock");
+    if (!locked) return GiveUp(held.error, L"the schema is missing and cannot be written without the lock");
     if (!WriteSchema(&error)) return GiveUp(error, L"the schema cannot be written");
   }
 
   platform::FileContent content;
-  const FileLoad load = LoadDocumentFile(m_dom, content, error, lock.held());
+  const FileLoad load = LoadDocumentFile(m_dom, content, error, locked, locked ? &held.target : nullptr);
   if (load == FileLoad::Loaded) {
     Remember(content.stamp, content.bytes);
     openReport_.outcome = OpenOutcome::Loaded;
@@ -69,10 +90,13 @@ bool CXMLFile::Open() {
   if (load == FileLoad::Unreadable) return GiveUp(error, L"the document cannot be read and validated");
   if (load == FileLoad::SchemaUnwritable) return GiveUp(error, L"the schema cannot be written");
   // Missing or damaged: only a writer may go on.
-  if (!lock.held()) return GiveUp(lock.error(), L"the document cannot be replaced without the lock");
+  if (!locked) return GiveUp(held.error, L"the document cannot be replaced without the lock");
+  platform::FileError ignored;  // a write that fails now is tried again by the next save
   if (load == FileLoad::Missing) {
     openReport_.outcome = OpenOutcome::Created;
-    return CreateDefaultDocument(nullptr);
+    const bool created = CreateDefaultDocument(nullptr);
+    if (created && WriteDocument(held, ignored)) unwritten_ = false;
+    return created;
   }
 
   CString message = ParseErrorMessage(m_dom);
@@ -84,6 +108,8 @@ bool CXMLFile::Open() {
   Remember(content.stamp, content.bytes);
   const platform::xml::ParseError damage = m_dom.LastParseError();
   const bool created = CreateDefaultDocument(&message);
+  // The damaged file it replaces goes into the history too.
+  if (created && WriteDocument(held, ignored, History::Reason::Recovery)) unwritten_ = false;
   ReportDamage(damage, message);
   return created;
 }
@@ -123,8 +149,12 @@ bool CXMLFile::OpenReadOnly() {
 }
 
 CXMLFile::FileLoad CXMLFile::LoadDocumentFile(platform::xml::Document& dom, platform::FileContent& content,
-                                              platform::FileError& error, bool mayWriteSchema) {
-  content = platform::ReadWholeFile(m_path.str());
+                                              platform::FileError& error, bool mayWriteSchema,
+                                              const platform::WriteTarget* target) {
+  // A writer reads the file it resolved; a reader resolves the path once, by opening it.
+  platform::ReadOptions resolved;
+  resolved.asSaveFollows = true;
+  content = target != nullptr ? target->directory.Read(target->name) : platform::ReadWholeFile(m_path.str(), resolved);
   if (!content.readable) {
     error = content.error;
     return content.error.code == ENOENT ? FileLoad::Missing : FileLoad::Unreadable;
@@ -139,7 +169,7 @@ CXMLFile::FileLoad CXMLFile::LoadDocumentFile(platform::xml::Document& dom, plat
   // A schema file that is not there is another matter: the schema was just
   // written, so the document names one that does not exist, and is damaged.
   if (const int unread = dom.LastParseError().systemError; unread != 0 && unread != ENOENT) {
-    error = {unread, "read", platform::NativePath(GetSchemaPath().str())};
+    error = {unread, "read", platform::NativePath(GetSchemaPath().str()), {}};
     return FileLoad::Unreadable;
   }
   return FileLoad::Damaged;
@@ -202,11 +232,7 @@ bool CXMLFile::CreateDefaultDocument(CString* message) {
   } catch (const _com_error&) {
     return false;
   }
-  // A write that fails now is tried again by the next save. The damaged file
-  // it replaces goes into the history too.
-  platform::FileError ignored;
-  unwritten_ = access_ == Access::ReadOnly ||
-               !WriteDocument(ignored, message != nullptr ? History::Reason::Recovery : History::Reason::Save);
+  unwritten_ = true;  // until the caller writes it
   return true;
 }
 

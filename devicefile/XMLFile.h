@@ -7,6 +7,7 @@
 #include <kvodevice/IDeviceManagerIO.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -62,10 +63,27 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   int RepairLinks();
   static std::vector<HistoryVersion> ListHistory();
   static bool Restore(const std::wstring& version, SaveReport& report);
+  static std::wstring RestoreExposure(const std::wstring& version);
 
  private:
   // What reading and loading the document file came to.
   enum class FileLoad { Loaded, Missing, Unreadable, Damaged, SchemaUnwritable };
+
+  // The document as a writer holds it: resolved once, under the data
+  // directory's lock and, for a linked document, the lock beside its final
+  // target as well, so that data directories sharing one file serialise too.
+  struct HeldDocument {
+    platform::Directory dataDirectory;
+    platform::WriteTarget target;
+    std::optional<platform::FileLock> lock, targetLock;
+    platform::FileError error;  // why it is not held
+    bool held() const { return targetLock ? targetLock->held() : lock && lock->held(); }
+    // The document's file as it is now, under the locks.
+    platform::FileStamp Current() { return target.old = target.directory.StatEntry(target.name, &error); }
+  };
+  // Resolves the document and takes the writers' locks; false, with
+  // `held.error`, when they cannot be held (waited for at most KVO_LOCK_TIMEOUT).
+  static bool HoldDocument(HeldDocument& held);
 
   // Lifecycle (XMLFile.cpp).
   bool Open();
@@ -74,7 +92,7 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   // that fails and `mayWriteSchema`, writes the schema anew and tries once
   // more. `content` keeps what was read, `error` what could not be read or written.
   FileLoad LoadDocumentFile(platform::xml::Document& dom, platform::FileContent& content, platform::FileError& error,
-                            bool mayWriteSchema);
+                            bool mayWriteSchema, const platform::WriteTarget* target = nullptr);
   // Keeps the damaged `content` as the backup, with the document's
   // permissions; false, with `error`, when it cannot be written.
   bool BackUpDamagedDocument(const platform::FileContent& content, const CString& message, platform::FileError& error);
@@ -90,7 +108,6 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   static CString GetDataDirectory();
   static CString GetDocumentPath();
   static CString GetSchemaPath();
-  static CString GetLockPath();
 
   // Saving and merging (Save.cpp).
   // Runs one operation that may change the document; a change is remembered
@@ -113,14 +130,14 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   // meanwhile, that file is loaded first and this object's changes are made
   // on it again. Nothing changed: true, and nothing is written.
   bool SaveChanges();
-  // Whether the file at `now` is still the one this object last read or wrote.
-  bool IsKnownFile(const platform::FileStamp& now) const;
+  // Whether the file `held` holds is still the one this object last read or wrote.
+  bool IsKnownFile(HeldDocument& held) const;
   // Loads the file another writer saved and makes the journal's changes on it.
-  bool MergeWithFile(platform::FileError& error);
+  bool MergeWithFile(HeldDocument& held, platform::FileError& error);
   // Writes the DOM over the document file (through a link, keeping the file's
-  // permissions), after keeping the file it replaces in the history for
-  // `reason`; remembers what it wrote.
-  bool WriteDocument(platform::FileError& error, History::Reason reason = History::Reason::Save);
+  // permissions), keeping the file it replaces in the history for `reason`
+  // once it is replaced; remembers what it wrote.
+  bool WriteDocument(HeldDocument& held, platform::FileError& error, History::Reason reason = History::Reason::Save);
   void Remember(const platform::FileStamp& stamp, std::string_view bytes);
   bool SaveFailed(const platform::FileError& error, const wchar_t* what);
 

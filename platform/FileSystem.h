@@ -5,6 +5,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -37,6 +38,19 @@ class FileSystem {
   virtual ssize_t Readlink(const char* path, char* buffer, size_t size);
   // The names in a directory, "." and ".." left out. 0, or -1 with errno.
   virtual int ListDirectory(const char* path, std::vector<std::string>& names);
+
+  // Relative to an open directory: what is reached is what was examined.
+  virtual int Openat(int dir, const char* name, int flags, mode_t mode);
+  virtual int Fstatat(int dir, const char* name, struct stat* st, int flags);
+  virtual ssize_t Readlinkat(int dir, const char* name, char* buffer, size_t size);
+  virtual int Renameat(int fromDir, const char* from, int toDir, const char* to);
+  virtual int Unlinkat(int dir, const char* name, int flags);
+  virtual int Linkat(int fromDir, const char* from, int toDir, const char* to, int flags);
+  virtual int Mkdirat(int dir, const char* name, mode_t mode);
+  // The names in the open directory `dir`, as ListDirectory.
+  virtual int ListDirectoryAt(int dir, std::vector<std::string>& names);
+  // fcntl with a struct flock (F_OFD_SETLK, F_OFD_GETLK).
+  virtual int LockRecord(int fd, int command, struct flock* lock);
 };
 
 // The file system in use: the POSIX one unless a test installed another.

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -16,5 +17,7 @@ std::int64_t RealTimeNs();
 // `ns` since 1970 as UTC "YYYYMMDDTHHMMSS.nnnnnnnnnZ": fixed width, so that
 // such texts sort as the times they stand for.
 std::string UtcTimestamp(std::int64_t ns);
+// The nanoseconds a text of that form stands for; false for any other text.
+bool ParseUtcTimestamp(std::string_view text, std::int64_t& ns);
 
 }  // namespace platform

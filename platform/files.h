@@ -1,7 +1,13 @@
 // The file system, for the rest of the library. Paths come in the library's
 // form (see NativePath), joined with '/'. Every call goes through the seam in FileSystem.h.
+//
+// Every file is treated as possibly planted: reads take regular files of bounded
+// size only, opened without blocking; a path is resolved once, component by
+// component, and everything after that works through the descriptor of the
+// directory it reached, so that no name is resolved twice.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,9 +15,12 @@
 
 namespace platform {
 
+// The most a file read by the library may hold; a larger one is refused.
+inline constexpr std::uint64_t kMaxFileBytes = 64ull << 20;
+
 // What a path names, and enough about a file to tell when it has changed.
 struct FileStamp {
-  enum class Kind : std::uint8_t { Missing, File, Directory, Other };
+  enum class Kind : std::uint8_t { Missing, File, Directory, Other, Link };
   Kind kind = Kind::Missing;
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
@@ -28,6 +37,7 @@ struct FileStamp {
     return kind == other.kind && device == other.device && inode == other.inode && size == other.size &&
            modifiedNs == other.modifiedNs;
   }
+  bool SameFile(const FileStamp& other) const noexcept { return device == other.device && inode == other.inode; }
 };
 
 // A failed file call: its errno, the call, and the file (native form).
@@ -35,8 +45,9 @@ struct FileError {
   int code = 0;  // 0: nothing failed
   std::string call;
   std::string path;
+  std::string detail;  // said instead of the system's error text when set
   explicit operator bool() const noexcept { return code != 0; }
-  // "cannot <call> <path>: <the system's error text>".
+  // "cannot <call> <path>: <the system's error text, or the detail>".
   std::wstring Describe() const;
 };
 
@@ -46,12 +57,25 @@ FileStamp StatPath(std::wstring_view path, FileError* error = nullptr);
 
 // A whole file as it was read, with the stamp of what was read.
 struct FileContent {
-  bool readable = false;  // false: missing (error.code ENOENT), a directory (EISDIR), or a failed call
+  bool readable = false;  // false: missing (error.code ENOENT), refused, or a failed call
   FileStamp stamp;
   std::string bytes;
   FileError error;
 };
-FileContent ReadWholeFile(std::wstring_view path);
+
+struct ReadOptions {
+  // A symbolic link as the last component is refused (ELOOP) instead of followed.
+  bool noFollow = false;
+  // Links are followed as a save follows them (see ResolveTarget), and one
+  // that another user planted is refused (EACCES).
+  bool asSaveFollows = false;
+  std::uint64_t limit = kMaxFileBytes;
+};
+
+// Reads a regular file whole. A directory (EISDIR), a FIFO, a device or a
+// socket (EINVAL, "not a regular file") and a file larger than the limit
+// (EFBIG) are refused without reading a byte; nothing ever waits for a writer.
+FileContent ReadWholeFile(std::wstring_view path, const ReadOptions& options = {});
 
 // Who may read and write a file that a save puts in place.
 enum class Permissions : std::uint8_t {
@@ -64,11 +88,82 @@ struct WriteOptions {
   Permissions permissions = Permissions::KeepTarget;
   FileStamp like;  // mode, owner and group for Permissions::Like
   // A symbolic link at the path stays: its final target is replaced, in the
-  // target's own directory. Refused (EACCES) for a link that belongs to
-  // neither the caller, nor root, nor the owner of its target: a directory
-  // another user controls must not make this process overwrite files of its own.
+  // target's own directory (see ResolveTarget for the links that are refused).
   bool followLink = false;
 };
+
+// A directory held open, and the files in it by name: nothing is looked up
+// by path again once it is open.
+class Directory {
+ public:
+  Directory() = default;
+  ~Directory();
+  Directory(Directory&& other) noexcept;
+  Directory& operator=(Directory&& other) noexcept;
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+
+  // The directory at `path`, whose links (in any component) are read once.
+  static Directory Open(std::wstring_view path, FileError& error);
+  // The directory `name` in this one, never through a link (ELOOP); with
+  // `create`, made (0777 less the umask) when missing.
+  Directory Subdirectory(std::string_view name, bool create, FileError& error) const;
+
+  bool valid() const noexcept { return fd_ >= 0; }
+  int fd() const noexcept { return fd_; }
+  const std::string& path() const noexcept { return path_; }  // native, for messages and callers' paths
+  std::string PathOf(std::string_view name) const;
+  // The directory itself.
+  FileStamp Stamp(FileError* error = nullptr) const;
+  // What `name` is, without following a link (Kind::Link for one).
+  FileStamp StatEntry(std::string_view name, FileError* error = nullptr) const;
+  // As ReadWholeFile, for `name` in this directory; a link is never followed.
+  FileContent Read(std::string_view name, std::uint64_t limit = kMaxFileBytes) const;
+  // Replaces `name` atomically (see ReplaceFileAtomically); `old` is what is
+  // there now, for Permissions::KeepTarget.
+  bool Replace(std::string_view name, std::string_view bytes, const WriteOptions& options, const FileStamp& old,
+               FileError& error, FileStamp* written = nullptr) const;
+  // A hard link `name` here of `from` in `source` (a link there is not followed).
+  bool LinkFrom(const Directory& source, std::string_view from, std::string_view name, FileError& error) const;
+  bool Remove(std::string_view name, FileError& error) const;
+  // The names in it, without "." and "..", in no particular order.
+  bool List(std::vector<std::string>& names, FileError& error) const;
+  // Flushes the directory's entries to disk; false when it cannot.
+  bool Flush() const;
+
+ // Takes over `fd`, a directory known as `path`.
+  static Directory Adopt(int fd, std::string path) {
+    Directory directory;
+    directory.fd_ = fd;
+    directory.path_ = std::move(path);
+    return directory;
+  }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+// Where a save of a path writes: the directory that holds the file, held
+// open, and the file's name in it.
+struct WriteTarget {
+  Directory directory;
+  std::string name;
+  bool linked = false;  // reached through a symbolic link at the path
+  FileStamp old;        // what is there now: Missing, or the file a save replaces
+  std::string path() const { return directory.PathOf(name); }
+};
+
+// Resolves `path` once, one component at a time, each link read once. With
+// `followLink`, a symbolic link at the path is followed to the end of its
+// chain; these rules then hold for what the descriptors show, not for a path
+// resolved again: a link that belongs to neither the caller, nor root, nor
+// the owner of what it points to is refused (EACCES), and a process running as
+// root refuses to write through a link into a directory that someone other
+// than root may write (EACCES; not checked when only `reading`). Without it,
+// the last component is the file itself, whatever it is (a save replaces a
+// link there by a file).
+bool ResolveTarget(std::wstring_view path, bool followLink, WriteTarget& target, FileError& error, bool reading = false);
 
 // Replaces the file at `path` by `bytes` so that a crash at any moment leaves
 // either the old file or the new one: the bytes go to a temporary file
@@ -81,32 +176,29 @@ struct WriteOptions {
 bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes, const WriteOptions& options = {},
                            FileError* error = nullptr, FileStamp* written = nullptr);
 
-// The path a save of `path` with followLink writes: the final target of a
-// chain of symbolic links (the path itself when it is none). False, with
-// `error`, for a link that may not be followed or a chain that cannot be read.
-bool ResolveLinks(std::wstring_view path, std::wstring& target, FileError& error);
+// Removes what killed saves of `name` in `directory` left behind: the
+// temporary files ".NAME.tmp-XXXXXX" (only those, recognised by name, and
+// only regular files). Call with the FileLock that covers the file held, so
+// that no live save is among them. Returns how many were removed.
+int RemoveAbandonedTemporaries(const Directory& directory, std::string_view name);
 
-// Removes what killed saves of `path` left behind: the temporary files
-// ".NAME.tmp-XXXXXX" beside it (only those, recognised by name, and only
-// regular files). Call with the directory's FileLock held, so that no live
-// save is among them. Returns how many were removed.
-int RemoveAbandonedTemporaries(std::wstring_view path);
+// The writers' lock beside a file named `name`: "kvoDevice.xml" -> "kvoDevice.lock".
+std::string LockNameFor(std::string_view name);
+// How long a lock is waited for: KVO_LOCK_TIMEOUT seconds, else 10.
+std::chrono::milliseconds LockTimeoutFromEnvironment();
 
-// Small file operations through the seam; false with `error` on failure.
-// LinkFile makes a hard link `to` of `from` (it never follows a link at `to`).
-bool LinkFile(std::wstring_view from, std::wstring_view to, FileError& error);
-bool MakeDirectory(std::wstring_view path, FileError& error);  // 0777 less the umask; true when it exists
-bool RemoveFile(std::wstring_view path, FileError& error);
-// The names in a directory, without "." and "..", in no particular order.
-bool ListDirectory(std::wstring_view path, std::vector<std::wstring>& names, FileError& error);
-
-// An exclusive advisory lock (flock) on the file at `path`, created (0666 less
-// the umask) when missing, held until destruction. Waits while another holder
-// has it. A file that cannot be created is opened for reading, which is enough
-// to lock it; when that fails too, held() is false and error() says why.
+// An exclusive lock on the file `name` in `directory`, held until destruction:
+// an open-file-description write lock, which only a descriptor opened for
+// writing can take, so that a user who may only read cannot hold it. The lock
+// file is created when missing; it gets read and write access for exactly
+// those whom `guarded` (the file the lock protects; Missing when there is none
+// yet) gives write access, and its owner and group, where the system permits.
+// One that gives more is replaced, so that no reader keeps a descriptor of it.
+// Waits at most `timeout` for another holder; then held() is false and error()
+// says the lock is held (by which process, where the system tells).
 class FileLock {
  public:
-  explicit FileLock(std::wstring_view path);
+  FileLock(const Directory& directory, std::string name, const FileStamp& guarded, std::chrono::milliseconds timeout);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;

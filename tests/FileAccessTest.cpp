@@ -92,8 +92,8 @@ TEST(FileAccess, PermissionsAndOwnersAreKept) {
   }
 
   {
-    FaultyFileSystem faults("Lstat", "kvoDevice.xml", EIO);
     const testsupport::ConfigPtr io = dir.Open();
+    FaultyFileSystem faults("Lstat", "kvoDevice.xml", EIO);
     io->AddUnit({3, 0});
     EXPECT_FALSE(io->Save());
     EXPECT_EQ(dev::GetLastSaveReport(io.get()).systemError, EIO);

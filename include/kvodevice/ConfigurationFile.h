@@ -60,7 +60,9 @@ KVO_DEVICE_API OpenReport GetOpenReport(const IDeviceManagerIO* io);
 struct SaveReport {
   bool failed = false;  // the last Save, or the save inside RemoveUnit, answered false
   int systemError = 0;  // the errno of the file call that failed, 0 when none did
-  // What failed, with the file and the system's error text; empty after a success.
+  // What failed, with the file and the system's error text. After a success,
+  // empty, or what the save could not do beside the write (the replaced
+  // version not kept in the history, with why).
   std::wstring reason;
 };
 
@@ -89,11 +91,19 @@ struct HistoryVersion {
 KVO_DEVICE_API std::vector<HistoryVersion> ListHistory();
 
 // Puts the document file at `version` (a version from the history, or any
-// copy) back as the data directory's document, under the writers' lock: it
-// must be readable and valid; the current document is kept in the history
-// first (reason "restore"). The new file keeps the document's permissions. An
-// object open meanwhile merges its changes into it when it saves. False, with
-// `report` saying why, when nothing was changed.
+// copy) back as the data directory's document, under the writers' locks: it
+// must be a readable, valid regular file; an entry of the history is never
+// read through a link. The current document is kept in the history first
+// (reason "restore"); when it cannot be kept (the history is off, or not
+// usable), nothing is restored. The new file keeps the document's
+// permissions. An object open meanwhile merges its changes into it when it
+// saves. False, with `report` saying why, when nothing was changed.
 KVO_DEVICE_API bool RestoreXMLFile(const std::wstring& version, SaveReport* report);
+
+// Whether restoring `version` would show its content to users who cannot
+// read it now: when the document it becomes is readable by more users, says
+// so, naming the version's owner and mode and the document's; empty
+// otherwise. Ask before restoring a file from outside the history. Changes nothing.
+KVO_DEVICE_API std::wstring RestoreExposure(const std::wstring& version);
 
 }  // namespace dev

@@ -71,12 +71,41 @@ class FaultyFileSystem : public platform::FileSystem {
   int ListDirectory(const char* p, std::vector<std::string>& names) override {
     return Fail("ListDirectory", p) ? -1 : real_->ListDirectory(p, names);
   }
+  // The calls relative to a directory count as their path forms, on the joined path.
+  int Openat(int d, const char* n, int f, mode_t m) override {
+    const std::string path = Join(d, n);
+    if (Fail("Open", path)) return -1;
+    const int fd = real_->Openat(d, n, f, m);
+    if (fd >= 0) paths_[fd] = path;
+    return fd;
+  }
+  int Fstatat(int d, const char* n, struct stat* s, int f) override {
+    return Fail("Lstat", Join(d, n)) ? -1 : real_->Fstatat(d, n, s, f);
+  }
+  ssize_t Readlinkat(int d, const char* n, char* b, size_t size) override {
+    return Fail("Readlink", Join(d, n)) ? -1 : real_->Readlinkat(d, n, b, size);
+  }
+  int Renameat(int fd, const char* a, int td, const char* b) override {
+    return Fail("Rename", Join(td, b)) ? -1 : real_->Renameat(fd, a, td, b);
+  }
+  int Unlinkat(int d, const char* n, int f) override { return Fail("Unlink", Join(d, n)) ? -1 : real_->Unlinkat(d, n, f); }
+  int Linkat(int fd, const char* a, int td, const char* b, int f) override {
+    return Fail("Link", Join(td, b)) ? -1 : real_->Linkat(fd, a, td, b, f);
+  }
+  int Mkdirat(int d, const char* n, mode_t m) override { return Fail("Mkdir", Join(d, n)) ? -1 : real_->Mkdirat(d, n, m); }
+  int ListDirectoryAt(int d, std::vector<std::string>& names) override {
+    return Fail("ListDirectory", PathOf(d)) ? -1 : real_->ListDirectoryAt(d, names);
+  }
+  int LockRecord(int fd, int command, struct flock* lock) override {
+    return Fail("Flock", PathOf(fd)) ? -1 : real_->LockRecord(fd, command, lock);
+  }
 
  private:
   std::string PathOf(int fd) const {
     const auto it = paths_.find(fd);
     return it == paths_.end() ? std::string() : it->second;
   }
+  std::string Join(int dir, const char* name) const { return PathOf(dir) + "/" + name; }
   bool Fail(const char* call, const std::string& path) {
     if (!armed_) return false;
     const bool fail =
