@@ -303,7 +303,12 @@ bool MayWriteThrough(const FileStamp& link, const FileStamp& target, const FileS
     error = Failed("follow the link of another user", path, EACCES);
     return false;
   }
-  if (::geteuid() == 0 && directory.kind != FileStamp::Kind::Missing && WritableByOthers(directory)) {
+  if (directory.kind == FileStamp::Kind::Missing) return true;  // reading only
+  if (::geteuid() == 0 && link.owner != 0) {
+    error = Failed("write through the link", path, EACCES, "the link belongs to another user, and root writes through its own only");
+    return false;
+  }
+  if (::geteuid() == 0 && WritableByOthers(directory)) {
     error = Failed("write through the link", path, EACCES,
                    "its target's directory may be written by another user, so root does not write there");
     return false;

@@ -159,8 +159,8 @@ struct WriteTarget {
 // chain; these rules then hold for what the descriptors show, not for a path
 // resolved again: a link that belongs to neither the caller, nor root, nor
 // the owner of what it points to is refused (EACCES), and a process running as
-// root refuses to write through a link into a directory that someone other
-// than root may write (EACCES; not checked when only `reading`). Without it,
+// root writes only through links of its own, and never into a directory that
+// someone other than root may write (EACCES; not checked when only `reading`). Without it,
 // the last component is the file itself, whatever it is (a save replaces a
 // link there by a file).
 bool ResolveTarget(std::wstring_view path, bool followLink, WriteTarget& target, FileError& error, bool reading = false);

@@ -2,6 +2,7 @@
 // configuration object makes its own operations again on the document as it
 // is on disk when it saves, so the last release no longer wins.
 #include <gtest/gtest.h>
+#include <kvodevice/Host.h>
 #include <kvodevice/IDeviceManagerIO.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -187,3 +188,39 @@ TEST(Concurrency, ReleaseKeepsChangesMadeWhileTheObjectWasOpen) {
 }
 
 }  // namespace
+
+// Two data directories whose documents link to the same file serialise on the
+// lock beside that file: every acknowledged change of either stays.
+TEST(Concurrency, TwoDataDirectoriesOnOneDocument) {
+  const testsupport::TempDir root;
+  fs::create_directory(root.path() / "shared");
+  root.Write("shared/config.xml", testsupport::ConfigDir::Document(""));
+  constexpr int kAdds = 100;
+  pid_t pids[2];
+  for (int p = 0; p < 2; ++p) {
+    const fs::path data = root.path() / ("data" + std::to_string(p));
+    fs::create_directory(data);
+    fs::create_symlink(root.path() / "shared/config.xml", data / "kvoDevice.xml");
+    ASSERT_GE(pids[p] = ::fork(), 0);
+    if (pids[p] == 0) {
+      ssnSetDataDir(data.wstring().c_str());
+      int acknowledged = 0;
+      for (int i = 0; i < kAdds; ++i) {
+        dev::IDeviceManagerIO* io = dev::CreateXMLFile();
+        acknowledged += io->AddUnit({static_cast<std::uint16_t>(800 + p), static_cast<std::uint16_t>(i)}) && io->Save();
+        io->Release();
+      }
+      ::_exit(acknowledged == kAdds ? 0 : 1);
+    }
+  }
+  for (const pid_t pid : pids) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
+  }
+  fs::copy_file(root.path() / "data0/kvoDevice.xsd", root.path() / "shared/kvoDevice.xsd");  // to validate it
+  const std::optional<Names> units = NamesOnDisk(root.path() / "shared/config.xml");
+  ASSERT_TRUE(units);
+  EXPECT_EQ(units->size(), 2u * kAdds) << "acknowledged units were lost";
+  EXPECT_TRUE(fs::is_symlink(root.path() / "data0/kvoDevice.xml"));
+}

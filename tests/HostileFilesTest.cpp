@@ -1,0 +1,298 @@
+// Files and people that do not cooperate: planted links, FIFOs, devices and
+// huge files in place of the library's files, a link whose directory is
+// swapped during saves, a lock that a reader or a stuck writer holds, and a
+// history under failures and a clock that went back.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <kvodevice/ConfigurationFile.h>
+#include <kvodevice/Host.h>
+#include <kvodevice/IExtendedDeviceInfo.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "tests/support/ConfigDir.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/XmlListing.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ConfigDir;
+
+constexpr uid_t kOther = 65534;
+const std::string kValid = ConfigDir::Document("<UnitList><Unit UnitID=\"U1x0\"/></UnitList>");
+const std::string kSecret = "root-only-secret-7f3a";
+
+std::string Narrow(const std::wstring& text) { return testsupport::Narrow(text); }
+
+// Every file's bytes under `dir` (not through links), for looking for a secret.
+std::string AllBytes(const fs::path& dir) {
+  std::string all;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    if (entry.is_regular_file() && !entry.is_symlink() && entry.file_size() < (1u << 20))
+      all += testsupport::ReadFile(entry.path());
+  return all;
+}
+
+struct stat LinkStat(const fs::path& path) {
+  struct stat st {};
+  ::lstat(path.c_str(), &st);
+  return st;
+}
+
+void SetEnv(const char* name, const char* value) {
+  if (value != nullptr)
+    ::setenv(name, value, 1);
+  else
+    ::unsetenv(name);
+}
+
+// Run as root in a data directory another user owns, with one of the
+// library's names planted: every reading and writing call ends at once,
+// changes nothing outside the data directory, and shows no secret.
+TEST(HostileFiles, PlantedPaths) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's files needs root";
+  SetEnv("KVO_LOCK_TIMEOUT", "1");
+  const testsupport::TempDir outside;
+  const fs::path others = outside.path() / "others", rootOnly = outside.path() / "root-only";
+  outside.Write("others", "<Devices>another user's file</Devices>");
+  outside.Write("root-only", "<Devices><Unit>" + kSecret + "</Unit></Devices>");
+  ASSERT_EQ(::chown(others.c_str(), kOther, kOther), 0);
+  ::chmod(rootOnly.c_str(), 0600);
+  const auto sparse = [&](const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 2ll << 30), 0);
+    ::close(fd);
+  };
+  const struct {
+    const char* plant;
+    std::function<void(const fs::path&)> make;
+  } plants[] = {
+      {"a link to another user's file", [&](const fs::path& p) { fs::create_symlink(others, p); }},
+      {"a link to a root-only file", [&](const fs::path& p) { fs::create_symlink(rootOnly, p); }},
+      {"a link to a directory", [&](const fs::path& p) { fs::create_directory_symlink(outside.path(), p); }},
+      {"a FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }},
+      {"a link to /dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
+      {"a 2 GiB sparse file", sparse},
+  };
+  for (const char* name : {"kvoDevice.xml", "kvoDevice.xsd", "kvoDevice.xml.bak", "kvoDevice.lock", "kvoDevice.history"})
+    for (const auto& plant : plants) {
+      SCOPED_TRACE(std::string(name) + " is " + plant.plant);
+      ConfigDir dir;
+      const fs::path data = dir.Path(".");
+      dir.Write("kvoDevice.xml", kValid);
+      dir.Open().reset();
+      fs::remove_all(dir.Path(name));
+      plant.make(dir.Path(name));
+      ::lchown(dir.Path(name).c_str(), kOther, kOther);
+      ASSERT_EQ(::chown(data.c_str(), kOther, kOther), 0);
+      const bool documentPlanted = std::string(name) == "kvoDevice.xml";
+
+      const auto started = std::chrono::steady_clock::now();
+      ::testing::internal::CaptureStderr();
+      std::string reports;
+      {
+        const testsupport::ConfigPtr io = dir.Open();
+        const dev::OpenReport opened = dev::GetOpenReport(io.get());
+        reports += Narrow(opened.reason);
+        io->AddUnit({2, 0});
+        const bool saved = io->Save();
+        EXPECT_TRUE(!documentPlanted || !saved) << "written through a planted document";
+        reports += Narrow(dev::GetLastSaveReport(io.get()).reason);
+      }
+      reports += Narrow(dev::DryRunOpen().reason);
+      dev::IDeviceManagerIO* reader = dev::OpenXMLFileReadOnly();
+      reports += Narrow(dev::GetOpenReport(reader).reason);
+      reader->Release();
+      for (const dev::HistoryVersion& version : dev::ListHistory()) {
+        dev::SaveReport restored;
+        dev::RestoreXMLFile(version.path, &restored);
+        reports += Narrow(restored.reason);
+      }
+      reports += ::testing::internal::GetCapturedStderr();
+      EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << "something waited";
+
+      EXPECT_EQ(reports.find(kSecret), std::string::npos) << reports;
+      EXPECT_EQ(AllBytes(data).find(kSecret), std::string::npos);
+      EXPECT_EQ(testsupport::ReadFile(others), "<Devices>another user's file</Devices>");
+      EXPECT_EQ(LinkStat(others).st_uid, kOther);
+      EXPECT_NE(testsupport::ReadFile(rootOnly).find(kSecret), std::string::npos);
+      EXPECT_EQ(LinkStat(rootOnly).st_mode & 07777, 0600u);
+      for (const auto& entry : fs::directory_iterator(outside.path()))
+        EXPECT_TRUE(entry.path() == others || entry.path() == rootOnly) << "written outside: " << entry.path();
+      if (!documentPlanted) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.DocumentPath())));
+        EXPECT_NE(dir.Read("kvoDevice.xml").find("U1x0"), std::string::npos) << "the document was lost";
+      }
+      fs::remove_all(dir.Path(name));
+    }
+
+  // INI files too: refused without waiting or reading.
+  ::mkfifo((outside.path() / "cameras.ini").c_str(), 0644);
+  fs::create_symlink("/dev/zero", outside.path() / "zero.ini");
+  dev::dynInfo::IExtendedDeviceInfo* info = dev::dynInfo::GetExtendedDeviceInfo();
+  ASSERT_NE(info, nullptr);
+  for (const char* ini : {"cameras.ini", "zero.ini"}) info->Load((outside.path() / ini).wstring().c_str());
+  SetEnv("KVO_LOCK_TIMEOUT", nullptr);
+}
+
+// Another user swaps the directory of its link's target with a link to a
+// root-owned directory while root saves: the root-owned file is never touched.
+TEST(HostileFiles, SymlinkRaceNeverReachesRootsFiles) {
+  if (::geteuid() != 0) GTEST_SKIP() << "the race is between root and another user";
+  ConfigDir dir;
+  const testsupport::TempDir attacker, protectedDir;
+  const fs::path own = attacker.path() / "own", swap = attacker.path() / "swap";
+  fs::create_directory(own);
+  attacker.Write("own/kvoDevice.xml", kValid);
+  protectedDir.Write("kvoDevice.xml", "root's file");
+  fs::create_directory_symlink(protectedDir.path(), swap);
+  for (const fs::path& path : {attacker.path(), own, own / "kvoDevice.xml", swap}) ::lchown(path.c_str(), kOther, kOther);
+  fs::create_symlink(own / "kvoDevice.xml", dir.DocumentPath());
+  ::lchown(dir.DocumentPath().c_str(), kOther, kOther);
+
+  std::atomic<bool> stop{false};
+  std::thread swapper([&] {
+    while (!stop) ::renameat2(AT_FDCWD, own.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+  });
+  for (int save = 0; save < 200; ++save) {
+    const testsupport::ConfigPtr io = dir.Open();
+    io->AddUnit({static_cast<std::uint16_t>(save + 2), 0});
+  }
+  stop = true;
+  swapper.join();
+  const fs::path victim = protectedDir.path() / "kvoDevice.xml";
+  EXPECT_EQ(testsupport::ReadFile(victim), "root's file");
+  EXPECT_EQ(LinkStat(victim).st_uid, 0u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(protectedDir.path()), fs::directory_iterator()), 1);
+}
+
+// Only writers can take the lock: a reader that holds what it can holds
+// nothing a writer waits for; a writer that keeps it makes the others fail
+// with the reason once the wait is over.
+TEST(HostileFiles, Lock) {
+  ConfigDir dir;
+  dir.Write("kvoDevice.xml", kValid);
+  dir.Open().reset();
+  SetEnv("KVO_LOCK_TIMEOUT", "0.5");
+  const fs::path lock = dir.Path("kvoDevice.lock");
+  EXPECT_EQ(LinkStat(lock).st_mode & 07777, 0600u) << "a 0644 document gets a 0600 lock";
+
+  // An old lock file readable by all, held by a reader through every kind of lock.
+  ::chmod(lock.c_str(), 0644);
+  const int reader = ::open(lock.c_str(), O_RDONLY);
+  struct flock shared {};
+  shared.l_type = F_RDLCK;
+  ASSERT_EQ(::fcntl(reader, F_SETLK, &shared), 0);
+  ASSERT_EQ(::flock(reader, LOCK_SH), 0);
+  {
+    const testsupport::ConfigPtr io = dir.Open();
+    EXPECT_EQ(dev::GetOpenReport(io.get()).outcome, dev::OpenOutcome::Loaded);
+    EXPECT_TRUE(io->AddUnit({2, 0}));
+    EXPECT_TRUE(io->Save()) << Narrow(dev::GetLastSaveReport(io.get()).reason);
+  }
+  ::close(reader);
+  EXPECT_EQ(LinkStat(lock).st_mode & 07777, 0600u);
+
+  // A writer that keeps the lock: each open description locks on its own.
+  const int writer = ::open(lock.c_str(), O_RDWR);
+  struct flock exclusive {};
+  exclusive.l_type = F_WRLCK;
+  ASSERT_EQ(::fcntl(writer, F_OFD_SETLK, &exclusive), 0);
+  const auto started = std::chrono::steady_clock::now();
+  {
+    const testsupport::ConfigPtr io = dir.Open();
+    const dev::OpenReport report = dev::GetOpenReport(io.get());
+    EXPECT_EQ(report.outcome, dev::OpenOutcome::GaveUp);
+    EXPECT_NE(report.reason.find(L"another writer holds the lock"), std::wstring::npos) << Narrow(report.reason);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+  // A read-only opening takes no lock.
+  dev::IDeviceManagerIO* readOnly = dev::OpenXMLFileReadOnly();
+  EXPECT_EQ(dev::GetOpenReport(readOnly).outcome, dev::OpenOutcome::Loaded);
+  readOnly->Release();
+  ::close(writer);
+  SetEnv("KVO_LOCK_TIMEOUT", nullptr);
+}
+
+std::vector<std::wstring> VersionNames() {
+  std::vector<std::wstring> names;
+  for (const dev::HistoryVersion& version : dev::ListHistory()) names.push_back(fs::path(version.path).filename().wstring());
+  return names;
+}
+
+// A version is kept only when its save replaced the document, once, in the
+// order of keeping whatever the clock says; the folder and its entries are
+// never used through links; a restore never loses the document it replaces.
+TEST(HostileFiles, HistoryNeverLoses) {
+  ConfigDir dir;
+  dir.Write("kvoDevice.xml", kValid);
+  for (std::uint16_t unit = 2; unit < 5; ++unit) dir.Open()->AddUnit({unit, 0});
+  for (const int error : {ENOSPC, EPERM, EROFS}) {
+    SCOPED_TRACE(error);
+    const std::vector<std::wstring> before = VersionNames();
+    const testsupport::ConfigPtr io = dir.Open();
+    io->AddUnit({static_cast<std::uint16_t>(10 + error), 0});
+    const testsupport::FaultyFileSystem faults("Rename", "kvoDevice.xml", error);
+    EXPECT_FALSE(io->Save());
+    EXPECT_FALSE(io->Save());
+    EXPECT_EQ(VersionNames(), before) << "a failed save changed the history";
+  }
+  // A document the same as the newest version is not kept twice.
+  const std::size_t kept = VersionNames().size();
+  dir.Write("kvoDevice.xml", testsupport::ReadFile(fs::path(dev::ListHistory().back().path)));
+  dir.Open()->AddUnit({5, 0});
+  EXPECT_EQ(VersionNames().size(), kept);
+
+  // Twenty versions named by a clock that was ahead: the new one is the newest, the oldest goes.
+  SetEnv("KVO_HISTORY", "5");
+  for (int i = 0; i < 5; ++i)
+    dir.Write("kvoDevice.history/20991231T2359" + std::to_string(10 + i) + ".000000000Z-save.xml", kValid);
+  const std::string replaced = dir.Read("kvoDevice.xml");
+  dir.Open()->AddUnit({10, 0});
+  const std::vector<dev::HistoryVersion> versions = dev::ListHistory();
+  ASSERT_EQ(versions.size(), 5u);
+  EXPECT_EQ(testsupport::ReadFile(fs::path(versions.back().path)), replaced);
+  EXPECT_GT(versions.back().time, L"20991231T235914.000000000Z");
+
+  // Entries that are not regular files are never counted, read or restored.
+  ConfigDir elsewhere;
+  elsewhere.Write("secret.xml", kValid);
+  ::chmod(elsewhere.Path("secret.xml").c_str(), 0600);
+  const fs::path planted = dir.Path("kvoDevice.history/20991231T235959.000000000Z-save.xml");
+  fs::create_symlink(elsewhere.Path("secret.xml"), planted);
+  ssnSetDataDir(dir.Path(".").wstring().c_str());
+  EXPECT_EQ(dev::ListHistory().size(), 5u);
+  dev::SaveReport report;
+  EXPECT_FALSE(dev::RestoreXMLFile(planted.wstring(), &report));
+
+  // The folder itself as a link: not used, and the save says so.
+  fs::rename(dir.Path("kvoDevice.history"), dir.Path("moved"));
+  fs::create_directory_symlink(dir.Path("moved"), dir.Path("kvoDevice.history"));
+  {
+    const testsupport::ConfigPtr io = dir.Open();
+    EXPECT_TRUE(io->AddUnit({200, 0}));
+    EXPECT_TRUE(io->Save());
+    EXPECT_NE(dev::GetLastSaveReport(io.get()).reason.find(L"not kept in the history"), std::wstring::npos);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("moved")), fs::directory_iterator()), 6);
+
+  // History off: a restore would lose the current document, so it is refused.
+  SetEnv("KVO_HISTORY", "0");
+  const std::string current = dir.Read("kvoDevice.xml");
+  EXPECT_FALSE(dev::RestoreXMLFile(dir.Path("moved").wstring() + L"/" + fs::path(versions.back().path).filename().wstring(), &report));
+  EXPECT_NE(report.reason.find(L"history is off"), std::wstring::npos);
+  EXPECT_EQ(dir.Read("kvoDevice.xml"), current);
+  SetEnv("KVO_HISTORY", nullptr);
+}
+
+}  // namespace
