@@ -62,8 +62,9 @@ platform::Directory History::OpenFolder(bool create, platform::FileError& error)
   platform::Directory folder = data.Subdirectory(kFolder, create, error);
   if (!folder.valid()) {
     if (error.code == ELOOP || error.code == ENOTDIR)
-      error.detail = error.code == ELOOP ? "a symbolic link, which is never used as the history"
-                                         : "not a directory, so it is not used as the history";
+      error.detail = data.StatEntry(kFolder).kind == platform::FileStamp::Kind::Link
+                         ? "a symbolic link, which is never used as the history"
+                         : "not a directory, so it is not used as the history";
     return {};
   }
   const platform::FileStamp owner = data.Stamp(&error), stamp = folder.Stamp(&error);
@@ -138,6 +139,12 @@ void History::Discard(const Pending& pending) {
   platform::FileError ignored;
   if (!pending.name.empty() && folder_.valid()) folder_.Remove(pending.name, ignored);
   folder_ = {};
+}
+
+std::wstring History::Unusable() const {
+  platform::FileError error;
+  if (keep_ == 0 || OpenFolder(false, error).valid() || error.code == ENOENT) return {};
+  return error.Describe();
 }
 
 std::vector<HistoryVersion> History::List() const {

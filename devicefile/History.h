@@ -46,6 +46,9 @@ class History {
   // The save failed: the history is left as it was.
   void Discard(const Pending& pending);
 
+  // Why the folder may not be used; empty when it may, or is not there yet.
+  std::wstring Unusable() const;
+
   // The versions kept, oldest first.
   std::vector<HistoryVersion> List() const;
   // Reads the version at `path` when it is an entry of this history, never

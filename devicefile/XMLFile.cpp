@@ -27,6 +27,7 @@ CXMLFile::CXMLFile(Access access)
       history_(GetDataDirectory().str(), History::KeepFromEnvironment()) {
   m_writeOptions.followLink = true;  // a linked document stays linked
   access_ == Access::ReadOnly ? OpenReadOnly() : Open();
+  openReport_.historyUnusable = history_.Unusable();
 }
 
 CXMLFile::~CXMLFile() { SaveChanges(); }

@@ -337,6 +337,14 @@ TEST_F(Kvodev, HistoryDiffAndRestore) {
             {{"restore", "bad.xml"}, 1, "", "kvodev: not restored: the version is not a valid document: line 1: Element 'Unit', attribute "
                                             "'setup': [facet 'pattern'] The value 'Exclude' is not accepted by the pattern 'include|exclude'.\n"}});
   EXPECT_EQ(Read("kvoDevice.xml"), kExample);
+  // A file fewer users may read than the document: only with --yes.
+  fs::permissions(Path("other.xml"), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_TRUE(Like(Run({"restore", "other.xml"}).err, "kvodev: not restored: the version is owned by user * with mode 0600; "
+                                                      "as the document (* mode 06?4) it would be readable by more users; "
+                                                      "restore it with --yes\n"));
+  EXPECT_EQ(Read("kvoDevice.xml"), kExample);
+  EXPECT_EQ(Run({"restore", "--yes", "other.xml"}).status, 0);
+  EXPECT_EQ(Read("kvoDevice.xml"), other);
 }
 
 TEST_F(Kvodev, SchemaIsWrittenOrPrinted) {

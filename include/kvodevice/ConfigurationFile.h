@@ -38,6 +38,10 @@ struct OpenReport {
   // Opened by OpenXMLFileReadOnly: the outcome is what CreateXMLFile would
   // have done, and nothing was written.
   bool readOnly = false;
+  // Why saves keep no versions in "kvoDevice.history" although the history is
+  // on (the folder is a link, not a directory, or another user's); empty when
+  // it is usable or not there yet.
+  std::wstring historyUnusable;
 };
 
 // Opens the configuration as CreateXMLFile does, but writes nothing, ever: no

@@ -28,6 +28,7 @@ struct Args {
   bool unlink = false;
   bool lint = false;
   bool svg = false;
+  bool yes = false;
   // Texts of units and sets; an empty value is given, and clears the text.
   std::optional<std::string> name, model, driver, serial, comment;
 };

@@ -60,6 +60,7 @@ Json Opening(Configuration& config, const std::string& dataDir, bool dryRun) {
   data["unitListComplete"] = !gaveUp && complete;
   data["dryRun"] = dryRun;
   data["parseError"] = ParseErrorJson(report);
+  data["historyUnusable"] = report.historyUnusable.empty() ? Json(nullptr) : Json(EncodeUtf8(report.historyUnusable));
   return data;
 }
 
@@ -153,6 +154,8 @@ void PrintOutcome(const Json& data, std::ostream& out) {
     out << (dryRun ? "would give up: " : "gave up: ") << Text(data["reason"]) << '\n';
   if (data["schemaWritten"].get<bool>())
     out << (dryRun ? "schema would be written: " : "schema written: ") << Text(data["schema"]) << '\n';
+  if (!data["historyUnusable"].is_null())
+    out << "the history is not used, saves keep no versions: " << Text(data["historyUnusable"]) << '\n';
 }
 
 void PrintRepairAndBackup(const Json& data, std::ostream& out) {

@@ -36,6 +36,7 @@ constexpr OptionSpec kOptions[] = {
     {OptComment, "--comment", "the set's comment (default: empty)"},
     {OptLint, "--lint", "warn about what the library reads other than meant"},
     {OptSvg, "--svg", "pipe the graph through 'dot -Tsvg'"},
+    {OptYes, "--yes", "restore even a file that more users could read as the document"},
 };
 
 void AddOption(CLI::App& app, const OptionSpec& spec, Args& args) {
@@ -65,6 +66,7 @@ void AddOption(CLI::App& app, const OptionSpec& spec, Args& args) {
     case OptComment: text(args.comment); break;
     case OptLint: app.add_flag(spec.name, args.lint, spec.help); break;
     case OptSvg: app.add_flag(spec.name, args.svg, spec.help); break;
+    case OptYes: app.add_flag(spec.name, args.yes, spec.help); break;
   }
 }
 

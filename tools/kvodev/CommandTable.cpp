@@ -144,7 +144,7 @@ const std::vector<Command>& Commands() {
        "differences, 2 trouble: no such version, no history, or a file that cannot\n"
        "be read or is not XML.\n\n"
        "example:\n  kvodev --data-dir /srv/kvoRQ diff 3\n"},
-      {"restore", {"VERSION"}, "", 0, true, RunRestore, "put a version of the document back",
+      {"restore", {"VERSION"}, "[--yes]", OptYes, true, RunRestore, "put a version of the document back",
        "Puts VERSION back as kvoDevice.xml: a number or a file name from 'kvodev\n"
        "history', the path of any document file (./3 for a file named 3), or a file\n"
        "of the data directory (kvoDevice.xml.bak). It must be readable and valid.\n"
@@ -152,8 +152,10 @@ const std::vector<Command>& Commands() {
        "it replaces in the history (why: restore), so a restore is undone by another.\n"
        "Hosts holding the configuration merge their unsaved changes into it when\n"
        "they save.\n"
-       "Exit status 1, with nothing changed, when the library refuses the version;\n"
-       "the reason is shown.\n\n"
+       "A file from outside the history that fewer users may read than the document\n"
+       "is restored only with --yes: its content would become readable to them.\n"
+       "Exit status 1, with nothing changed, when the library refuses the version\n"
+       "or --yes is needed; the reason is shown.\n\n"
        "example:\n  kvodev --data-dir /srv/kvoRQ restore 3\n"},
       {"schema", {}, "[--print]", OptPrint, false, RunSchema, "write the schema into the data directory, or print it",
        "Writes kvoDevice.xsd, the schema of the document, into the data directory,\n"

@@ -30,6 +30,7 @@ enum Option : std::uint32_t {
   OptComment = 1u << 14,
   OptLint = 1u << 15,
   OptSvg = 1u << 16,
+  OptYes = 1u << 17,
 };
 
 struct Command {

@@ -76,7 +76,11 @@ Report RunRestore(Context& ctx) {
   const ChosenDocument chosen = ChooseDocument(ctx.operands[0], before, ctx.dataDir);
   const ChosenDocument document = CurrentDocument(ctx.dataDir);
   dev::SaveReport saved;
-  const bool restored = dev::RestoreXMLFile(chosen.widePath, &saved);
+  const std::wstring exposure = chosen.number == 0 ? dev::RestoreExposure(chosen.widePath) : std::wstring();
+  if (!exposure.empty() && !ctx.args.yes) {
+    saved.reason = exposure + L"; restore it with --yes";
+  }
+  const bool restored = saved.reason.empty() && dev::RestoreXMLFile(chosen.widePath, &saved);
   const std::vector<dev::HistoryVersion> after = dev::ListHistory();
   const std::size_t kept = restored ? NewVersion(before, after) : 0;
   std::string reason = EncodeUtf8(saved.reason);
