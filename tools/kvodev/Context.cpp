@@ -3,10 +3,11 @@
 #include <kvodevice/Host.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "Errors.h"
 #include "Utf8.h"
+#include "platform/files.h"
+#include "platform/strings.h"
 #include "platform/xml/Dom.h"
 
 namespace kvodev {
@@ -62,7 +63,9 @@ std::vector<std::wstring> IniPaths(const Args& args) {
     if (!std::filesystem::exists(file, code)) throw InputError("INI file not found: \"" + file + "\"");
     if (!std::filesystem::is_regular_file(file, code))
       throw InputError("INI file is not a regular file: \"" + file + "\"");
-    if (!std::ifstream(file)) throw InputError("INI file cannot be read: \"" + file + "\"");
+    // Read as the library reads it: a file swapped for a FIFO meanwhile never blocks.
+    if (const platform::FileContent content = platform::ReadWholeFile(platform::WidePath(file)); !content.readable)
+      throw InputError("INI file cannot be read: " + EncodeUtf8(content.error.Describe()));
     paths.push_back(Wide(file, "the INI file name"));
   }
   return paths;
