@@ -17,6 +17,16 @@ using platform::com::_com_error;
 constexpr const wchar_t* kFileTitle = L"kvoDevice";
 constexpr const wchar_t* kSchemaInstanceNamespace = L"http://www.w3.org/2001/XMLSchema-instance";
 
+// A load that failed because the schema could not be read or used: the
+// document is not known to be damaged. A schema that is not there is another
+// matter, as the document then names one that does not exist.
+bool SchemaUnusable(const platform::xml::Document& dom, platform::FileError& error) {
+  const platform::FileError& unread = dom.LastParseError().file;
+  if (unread.code == 0 || unread.code == ENOENT) return false;
+  error = unread;
+  return true;
+}
+
 }  // namespace
 
 IDeviceManagerIO* CreateXMLFile() { return new CXMLFile(); }
@@ -163,17 +173,10 @@ CXMLFile::FileLoad CXMLFile::LoadDocumentFile(platform::xml::Document& dom, plat
   if (dom.LoadBytes(content.bytes, m_path.str())) return FileLoad::Loaded;
   // A schema that cannot be read, or is damaged, costs nothing: it is the
   // library's own file, written anew before the second attempt.
-  if (!mayWriteSchema) return FileLoad::Damaged;
+  if (!mayWriteSchema) return SchemaUnusable(dom, error) ? FileLoad::Unreadable : FileLoad::Damaged;
   if (!WriteSchema(&error)) return FileLoad::SchemaUnwritable;
   if (dom.LoadBytes(content.bytes, m_path.str())) return FileLoad::Loaded;
-  // Not validated, as the schema could not be read: not known to be damaged.
-  // A schema file that is not there is another matter: the schema was just
-  // written, so the document names one that does not exist, and is damaged.
-  if (const int unread = dom.LastParseError().systemError; unread != 0 && unread != ENOENT) {
-    error = {unread, "read", platform::NativePath(GetSchemaPath().str()), {}};
-    return FileLoad::Unreadable;
-  }
-  return FileLoad::Damaged;
+  return SchemaUnusable(dom, error) ? FileLoad::Unreadable : FileLoad::Damaged;
 }
 
 CString CXMLFile::ParseErrorMessage(const platform::xml::Document& dom) {

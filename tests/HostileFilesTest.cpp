@@ -2,6 +2,7 @@
 // huge files in place of the library's files, a link whose directory is
 // swapped during saves, a lock that a reader or a stuck writer holds, and a
 // history under failures and a clock that went back.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <kvodevice/ConfigurationFile.h>
@@ -9,6 +10,8 @@
 #include <kvodevice/IExtendedDeviceInfo.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -222,6 +225,79 @@ TEST(HostileFiles, Lock) {
   readOnly->Release();
   ::close(writer);
   SetEnv("KVO_LOCK_TIMEOUT", nullptr);
+}
+
+// A schema, or the document, that names other files and URLs: none of them
+// is opened (inotify sees no access), no connection is made, no text of them
+// appears anywhere, and a schema that would read them makes the open give up.
+TEST(HostileFiles, PlantedSchemaReadsNothing) {
+  const testsupport::TempDir outside;
+  const fs::path secret = outside.path() / "secret.xsd", fifo = outside.path() / "fifo.xsd";
+  outside.Write("secret.xsd", "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\"><xs:element name=\"" + kSecret +
+                                  "\"/></xs:schema>");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 16), 0);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x.xsd";
+  const std::string xs = "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">";
+  const std::string dtd = "<!DOCTYPE xs:schema [<!ENTITY e SYSTEM \"" + secret.string() + "\">]>";
+  const struct {
+    const char* what;
+    std::string schema;  // as evil.xsd; empty: the document itself refers
+  } cases[] = {
+      {"include of a local file", xs + "<xs:include schemaLocation=\"" + secret.string() + "\"/></xs:schema>"},
+      {"import of a URL", xs + "<xs:import namespace=\"urn:x\" schemaLocation=\"" + url + "\"/></xs:schema>"},
+      {"redefine of a FIFO", xs + "<xs:redefine schemaLocation=\"" + fifo.string() + "\"/></xs:schema>"},
+      {"override in an annotation", xs + "<xs:annotation><xs:override schemaLocation=\"" + url + "\"/></xs:annotation></xs:schema>"},
+      {"external entity", dtd + xs + "<xs:annotation><xs:documentation>&e;</xs:documentation></xs:annotation></xs:schema>"},
+      {"external parameter entity", "<!DOCTYPE s [<!ENTITY % p SYSTEM \"" + url + "\"> %p;]>" + xs + "</xs:schema>"},
+      {"the document's external entity", ""},
+  };
+  for (const auto& plant : cases) {
+    SCOPED_TRACE(plant.what);
+    ConfigDir dir;
+    const bool bySchema = !plant.schema.empty();
+    std::string document = ConfigDir::Document("<UnitList><Unit UnitID=\"U1x0\"/></UnitList>");
+    if (bySchema) {
+      dir.Write("evil.xsd", plant.schema);
+      document.replace(document.find("kvoDevice.xsd"), 13, "evil.xsd");
+    } else {
+      document.insert(document.find("<Devices"), "<!DOCTYPE Devices [<!ENTITY e SYSTEM \"" + secret.string() + "\">]>");
+      document.insert(document.find("</UnitList>"), "<Unit UnitID=\"U2x0\"><UnitName>&e;</UnitName></Unit>");
+    }
+    dir.Write("kvoDevice.xml", document);
+    const int watch = ::inotify_init1(IN_NONBLOCK);
+    for (const fs::path& file : {secret, fifo}) ::inotify_add_watch(watch, file.c_str(), IN_OPEN | IN_ACCESS);
+
+    ::testing::internal::CaptureStderr();
+    const testsupport::ConfigPtr io = dir.Open();
+    const dev::OpenReport opened = dev::GetOpenReport(io.get());
+    std::string reports = Narrow(opened.reason) + Narrow(dev::DryRunOpen().reason);
+    dev::IDeviceManagerIO* reader = dev::OpenXMLFileReadOnly();
+    reports += Narrow(dev::GetOpenReport(reader).reason);
+    reader->Release();
+    reports += ::testing::internal::GetCapturedStderr();
+
+    char events[4096];
+    EXPECT_LE(::read(watch, events, sizeof events), 0) << "a planted reference was opened";
+    ::close(watch);
+    EXPECT_LT(::accept(listener, nullptr, nullptr), 0) << "a connection was made";
+    EXPECT_EQ(reports.find(kSecret), std::string::npos) << reports;
+    EXPECT_EQ(AllBytes(dir.Path(".")).find(kSecret), std::string::npos);
+    if (bySchema) {
+      EXPECT_EQ(opened.outcome, dev::OpenOutcome::GaveUp);
+      EXPECT_NE(reports.find("cannot use the schema"), std::string::npos) << reports;
+      EXPECT_EQ(dir.Read("kvoDevice.xml"), document) << "a document not known to be damaged was replaced";
+      EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
+    }
+  }
+  ::close(listener);
 }
 
 std::vector<std::wstring> VersionNames() {

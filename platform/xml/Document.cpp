@@ -19,6 +19,7 @@ using com::_com_error;
 constexpr int kParseOptions =
     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS | XML_PARSE_BIG_LINES;
 const auto* const kSchemaInstance = reinterpret_cast<const xmlChar*>("http://www.w3.org/2001/XMLSchema-instance");
+const auto* const kXmlSchemaNamespace = reinterpret_cast<const xmlChar*>("http://www.w3.org/2001/XMLSchema");
 
 using ParserPtr = Owned<xmlParserCtxt, xmlFreeParserCtxt>;
 using DocPtr = Owned<xmlDoc, xmlFreeDoc>;
@@ -74,7 +75,30 @@ std::optional<std::string> SchemaBeside(xmlDocPtr doc, const std::string& docume
 
 // A file that could not be read, as a parse error record.
 ParseError Unreadable(const FileError& error) {
-  return ParseError{XML_IO_LOAD_ERROR, 0, 0, error.Describe(), error.code};
+  return ParseError{XML_IO_LOAD_ERROR, 0, 0, error.Describe(), error};
+}
+
+// Why a schema would make the schema parser read something besides itself,
+// or nullptr. libxml2 resolves includes, imports, redefinitions and a
+// document type's external entities by opening whatever they name, files
+// and URLs alike, so such a schema is refused before it is parsed as one.
+bool RefersToOtherSchemas(xmlNodePtr element) {
+  static constexpr const char* kReferences[] = {"include", "import", "redefine", "override"};
+  if (element->ns != nullptr && xmlStrEqual(element->ns->href, kXmlSchemaNamespace))
+    for (const char* reference : kReferences)
+      if (xmlStrEqual(element->name, BAD_CAST reference)) return true;
+  // Recursion is bounded: the parser refuses documents nested deeper than 256.
+  for (xmlNodePtr child = element->children; child != nullptr; child = child->next)
+    if (child->type == XML_ELEMENT_NODE && RefersToOtherSchemas(child)) return true;
+  return false;
+}
+
+const char* ReachesBeyond(xmlDocPtr schema) {
+  if (schema->intSubset != nullptr || schema->extSubset != nullptr) return "it declares a document type";
+  const xmlNodePtr root = xmlDocGetRootElement(schema);
+  if (root != nullptr && RefersToOtherSchemas(root))
+    return "it refers to other schemas (include, import, redefine or override)";
+  return nullptr;
 }
 
 // Parses bytes read from the file at `path` (native; it names the document
@@ -96,23 +120,30 @@ std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath,
   if (known && (known->fileName.empty() || schemaPath.substr(schemaPath.rfind('/') + 1) == known->fileName)) {
     schemaFile.bytes = known->text;
   } else {
-    schemaFile = ReadWholeFile(WidePath(schemaPath));
+    // Links followed as a save follows them: a link another user planted
+    // beside the document does not make the library read what it names.
+    ReadOptions asSaveFollows;
+    asSaveFollows.asSaveFollows = true;
+    schemaFile = ReadWholeFile(WidePath(schemaPath), asSaveFollows);
     if (!schemaFile.readable) return Unreadable(schemaFile.error);
   }
   const ParserPtr reader(NewParser());
   const DocPtr schemaDoc(ParseBytes(reader.get(), schemaFile.bytes, schemaPath));
   if (schemaDoc == nullptr) return FromXmlError(reader->lastError);
+  if (const char* why = ReachesBeyond(schemaDoc.get()))
+    return Unreadable(FileError{EPERM, "use the schema", schemaPath, std::string(why) + "; validating reads nothing else"});
   FirstError first;
   const Owned<xmlSchemaParserCtxt, xmlSchemaFreeParserCtxt> parser(
       Allocated(xmlSchemaNewDocParserCtxt(schemaDoc.get())));
   xmlSchemaSetParserStructuredErrors(parser.get(), FirstError::Collect, &first);
   const Owned<xmlSchema, xmlSchemaFree> schema(xmlSchemaParse(parser.get()));
-  if (schema == nullptr) return first.record ? first.record : ParseError{XML_SCHEMAP_FAILED_LOAD, 0, 0, L"no schema"};
+  if (schema == nullptr)
+    return first.record ? first.record : ParseError{XML_SCHEMAP_FAILED_LOAD, 0, 0, L"no schema", {}};
   const Owned<xmlSchemaValidCtxt, xmlSchemaFreeValidCtxt> validator(Allocated(xmlSchemaNewValidCtxt(schema.get())));
   xmlSchemaSetValidStructuredErrors(validator.get(), FirstError::Collect, &first);
   const int result = xmlSchemaValidateDoc(validator.get(), doc);
   if (result == 0) return std::nullopt;
-  return first.record ? first.record : ParseError{static_cast<std::uint32_t>(result), 0, 0, L"not valid"};
+  return first.record ? first.record : ParseError{static_cast<std::uint32_t>(result), 0, 0, L"not valid", {}};
 }
 
 bool IsBlankText(xmlNodePtr node) {
@@ -203,7 +234,7 @@ bool Document::Load(std::wstring_view path) {
 bool Document::LoadBytes(std::string_view bytes, std::wstring_view path) {
   if (!state_) throw _com_error(com::E_POINTER);
   if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    state_->parseError = ParseError{XML_ERR_NO_MEMORY, 0, 0, L"the file is too large", 0};
+    state_->parseError = ParseError{XML_ERR_NO_MEMORY, 0, 0, L"the file is too large", {}};
     state_->data = EmptyData();
     return false;
   }

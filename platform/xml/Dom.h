@@ -106,7 +106,9 @@ struct ParseError {
   std::int32_t line = 0;
   std::int32_t linepos = 0;
   std::wstring reason;
-  int systemError = 0;  // the errno when a file could not be read
+  // The file that could not be read or used (file.code its errno, 0 when none):
+  // the document itself, or the schema it names.
+  FileError file;
 };
 
 // A counted reference to a DOM document. Default-constructed: no document;
@@ -122,7 +124,10 @@ class Document {
   // xsi:noNamespaceSchemaLocation must match that schema (resolved beside the
   // document). False when the file cannot be read, is not well-formed or does
   // not match: the document is then empty and LastParseError() says why (a
-  // file that cannot be read: errorCode XML_IO_LOAD_ERROR with systemError).
+  // file that cannot be read: errorCode XML_IO_LOAD_ERROR with `file`). A
+  // schema that includes, imports or redefines another, or declares a
+  // document type, is refused unread, as a file that cannot be used (EPERM):
+  // validating never reads anything but the schema itself.
   bool Load(std::wstring_view path);
   // The same for `bytes` read from the file at `path` (the schema is looked
   // for beside it).
