@@ -1,20 +1,50 @@
-// The extensions of the configuration service, for hosts that hold only its interface.
+// The extensions of the configuration service, for hosts that hold only its
+// interface. None of them throws: each answers its failure instead.
 #include <kvodevice/ConfigurationFile.h>
+
+#include <cerrno>
 
 #include "devicefile/XMLFile.h"
 
 namespace dev {
+namespace {
 
-IDeviceManagerIO* OpenXMLFileReadOnly() { return new CXMLFile(CXMLFile::Access::ReadOnly); }
+using platform::NoThrow;
 
-OpenReport DryRunOpen() { return CXMLFile(CXMLFile::Access::ReadOnly).openReport(); }
+// What `body` reports, or, when it throws, a report that memory ran out
+// (with the reason where even that can be said).
+template <typename Report, typename Body>
+Report ReportOrOutOfMemory(Body body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    Report report;
+    report.systemError = ENOMEM;
+    if constexpr (requires { report.failed; }) report.failed = true;
+    NoThrow(false, [&report] {
+      report.reason = L"out of memory";
+      return true;
+    });
+    return report;
+  }
+}
+
+}  // namespace
+
+IDeviceManagerIO* OpenXMLFileReadOnly() {
+  return NoThrow(UnopenedFile(), []() -> IDeviceManagerIO* { return new CXMLFile(CXMLFile::Access::ReadOnly); });
+}
+
+OpenReport DryRunOpen() {
+  return ReportOrOutOfMemory<OpenReport>([] { return CXMLFile(CXMLFile::Access::ReadOnly).openReport(); });
+}
 
 int RepairLinks(IDeviceManagerIO* io) {
   auto* file = dynamic_cast<CXMLFile*>(io);
-  return file != nullptr ? file->RepairLinks() : -1;
+  return file != nullptr ? NoThrow(-1, [file] { return file->RepairLinks(); }) : -1;
 }
 
-std::vector<HistoryVersion> ListHistory() { return CXMLFile::ListHistory(); }
+std::vector<HistoryVersion> ListHistory() { return NoThrow<std::vector<HistoryVersion>>({}, CXMLFile::ListHistory); }
 
 IDeviceEditor* GetDeviceEditor(IDeviceManagerIO* io) {
   auto* file = dynamic_cast<CXMLFile*>(io);
@@ -23,19 +53,29 @@ IDeviceEditor* GetDeviceEditor(IDeviceManagerIO* io) {
 
 bool RestoreXMLFile(const std::wstring& version, SaveReport* report) {
   SaveReport ignored;
-  return CXMLFile::Restore(version, report != nullptr ? *report : ignored);
+  SaveReport& answer = report != nullptr ? *report : ignored;
+  bool restored = false;
+  // Memory running out loses nothing: the document it replaces is kept first.
+  answer = ReportOrOutOfMemory<SaveReport>([&] {
+    SaveReport report;
+    restored = CXMLFile::Restore(version, report);
+    return report;
+  });
+  return restored;
 }
 
-std::wstring RestoreExposure(const std::wstring& version) { return CXMLFile::RestoreExposure(version); }
+std::wstring RestoreExposure(const std::wstring& version) {
+  return NoThrow<std::wstring>({}, [&] { return CXMLFile::RestoreExposure(version); });
+}
 
 OpenReport GetOpenReport(const IDeviceManagerIO* io) {
   const auto* file = dynamic_cast<const CXMLFile*>(io);
-  return file != nullptr ? file->openReport() : OpenReport{};
+  return ReportOrOutOfMemory<OpenReport>([file] { return file != nullptr ? file->openReport() : OpenReport{}; });
 }
 
 SaveReport GetLastSaveReport(const IDeviceManagerIO* io) {
   const auto* file = dynamic_cast<const CXMLFile*>(io);
-  return file != nullptr ? file->saveReport() : SaveReport{};
+  return ReportOrOutOfMemory<SaveReport>([file] { return file != nullptr ? file->saveReport() : SaveReport{}; });
 }
 
 }  // namespace dev

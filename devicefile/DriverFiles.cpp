@@ -7,11 +7,13 @@ namespace dev {
 using platform::com::_com_error;
 
 bool CXMLFile::GetDriverFiles(std::set<std::wstring>& files) {
-  return Journaled([this, &files] { return ListDriverFiles(files); },
-                   [this] {
-                     std::set<std::wstring> unused;
-                     return ListDriverFiles(unused);
-                   });
+  return platform::NoThrow(false, [&] {
+    return Journaled([this, &files] { return ListDriverFiles(files); },
+                     [this] {
+                       std::set<std::wstring> unused;
+                       return ListDriverFiles(unused);
+                     });
+  });
 }
 
 bool CXMLFile::ListDriverFiles(std::set<std::wstring>& files) {
@@ -36,50 +38,46 @@ bool CXMLFile::ListDriverFiles(std::set<std::wstring>& files) {
     return result;
   } catch (const _com_error&) {
     return result;
-  } catch (...) {
-    return false;
   }
 }
 
 bool CXMLFile::AddDriverFile(const CString& file) {
-  if (!isDOMReady()) return false;
-  // Refused before anything changes: a name that would be an empty entry
-  // (which GetDriverFiles deletes) or that the file cannot hold.
-  if (file.IsEmpty() || !platform::xml::IsXmlText(file.str())) return false;
-  return Journaled([this, file] {
-    CString lower = file;
-    lower.MakeLower();
-    CString path;
-    path.Format(L"%ls/%ls[translate(., 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') =%ls]",
-                XMLNames.DriverList.GetString(), XMLNames.File.GetString(), utl::XPathLiteral(lower.str()).c_str());
-    if (existsNode(utl::CXPATHString(path))) return false;
-    try {
+  return platform::NoThrow(false, [&] {
+    if (!isDOMReady()) return false;
+    // Refused before anything changes: a name that would be an empty entry
+    // (which GetDriverFiles deletes) or that the file cannot hold.
+    if (file.IsEmpty() || !platform::xml::IsXmlText(file.str())) return false;
+    return Journaled([this, file] {
+      CString lower = file;
+      lower.MakeLower();
+      CString path;
+      path.Format(L"%ls/%ls[translate(., 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') =%ls]",
+                  XMLNames.DriverList.GetString(), XMLNames.File.GetString(), utl::XPathLiteral(lower.str()).c_str());
+      if (existsNode(utl::CXPATHString(path))) return false;
       const Node list = getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), true);
       const Node node = newNode(XMLNames.File, list, nullptr, nullptr);
       return node && setString(node, file);
-    } catch (...) {
-      return false;
-    }
+    });
   });
 }
 
 bool CXMLFile::ClearDriverFiles() {
-  if (!isDOMReady()) return false;
-  return Journaled([this] {
-    bool result = true;
-    try {
-      // A missing list would be created, then removed: the document stays as
-      // it is, and the answer is the removal's.
-      const Node list = getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), false);
-      if (!list) return true;
-      const Node parent = list.Parent();
-      result = parent.IsElement() && parent.RemoveChild(list);
-    } catch (const _com_error&) {
+  return platform::NoThrow(false, [&] {
+    return Journaled([this] {
+      if (!isDOMReady()) return false;
+      bool result = true;
+      try {
+        // A missing list would be created, then removed: the document stays as
+        // it is, and the answer is the removal's.
+        const Node list = getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), false);
+        if (!list) return true;
+        const Node parent = list.Parent();
+        result = parent.IsElement() && parent.RemoveChild(list);
+      } catch (const _com_error&) {
+        return result;
+      }
       return result;
-    } catch (...) {
-      return false;
-    }
-    return result;
+    });
   });
 }
 

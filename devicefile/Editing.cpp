@@ -42,61 +42,60 @@ CXMLFile::Node CXMLFile::FindSet(const std::wstring& name) const {
 template <typename Change>
 bool CXMLFile::Edit(Change change) {
   if (!isDOMReady()) return false;
-  return Journaled([change] {
-    try {
-      return change();
-    } catch (...) {
-      return false;
-    }
-  });
+  return Journaled(std::move(change));
 }
 
 bool CXMLFile::LinkUnitPort(const UnitKey& unit, const PortAddress& port) {
-  return Edit([this, unit, port] {
-    CString interfaceName, portText;
-    const Node unitNode = FindUnit(unit);
-    if (!unitNode || !FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
-    const Node root = m_dom.DocumentElement();
-    const Node ports = getChildNode(interfaceName, getChildNode(XMLNames.Interfaces, root, true), true);
-    Node portNode = ChildWith(ports, XMLNames.ComPort, XMLNames.PortNo, portText.str());
-    if (!portNode) portNode = newNode(XMLNames.ComPort, ports, &XMLNames.PortNo, &portText);
-    const CString unitId = FormatUnitID(unit);
-    bool linked = false;
-    if (!ChildWith(unitNode, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
-      linked = static_cast<bool>(newNode(XMLNames.LinkedInterface, unitNode, &XMLNames.ItemID, &portText));
-    if (!ChildWith(portNode, XMLNames.LinkedUnit, XMLNames.ItemID, unitId.str()))
-      linked = static_cast<bool>(newNode(XMLNames.LinkedUnit, portNode, &XMLNames.ItemID, &unitId)) || linked;
-    return linked;
+  return platform::NoThrow(false, [&] {
+    return Edit([this, unit, port] {
+      CString interfaceName, portText;
+      const Node unitNode = FindUnit(unit);
+      if (!unitNode || !FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
+      const Node root = m_dom.DocumentElement();
+      const Node ports = getChildNode(interfaceName, getChildNode(XMLNames.Interfaces, root, true), true);
+      Node portNode = ChildWith(ports, XMLNames.ComPort, XMLNames.PortNo, portText.str());
+      if (!portNode) portNode = newNode(XMLNames.ComPort, ports, &XMLNames.PortNo, &portText);
+      const CString unitId = FormatUnitID(unit);
+      bool linked = false;
+      if (!ChildWith(unitNode, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
+        linked = static_cast<bool>(newNode(XMLNames.LinkedInterface, unitNode, &XMLNames.ItemID, &portText));
+      if (!ChildWith(portNode, XMLNames.LinkedUnit, XMLNames.ItemID, unitId.str()))
+        linked = static_cast<bool>(newNode(XMLNames.LinkedUnit, portNode, &XMLNames.ItemID, &unitId)) || linked;
+      return linked;
+    });
   });
 }
 
 bool CXMLFile::RemovePort(const PortAddress& port) {
-  return Edit([this, port] {
-    CString interfaceName, portText;
-    if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
-    const Node root = m_dom.DocumentElement();
-    const Node interfaces = root.ChildElement(XMLNames.Interfaces.str());
-    const Node portNode =
-        ChildWith(interfaces ? interfaces.ChildElement(interfaceName.str()) : Node(), XMLNames.ComPort, XMLNames.PortNo,
-                  portText.str());
-    if (!portNode || !portNode.Parent().RemoveChild(portNode)) return false;
-    if (const Node list = root.ChildElement(XMLNames.UnitList.str()))
-      for (Node unit = list.FirstChild(); unit; unit = unit.NextSibling())
-        while (const Node link = ChildWith(unit, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
-          unit.RemoveChild(link);
-    return true;
+  return platform::NoThrow(false, [&] {
+    return Edit([this, port] {
+      CString interfaceName, portText;
+      if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
+      const Node root = m_dom.DocumentElement();
+      const Node interfaces = root.ChildElement(XMLNames.Interfaces.str());
+      const Node portNode = ChildWith(interfaces ? interfaces.ChildElement(interfaceName.str()) : Node(),
+                                      XMLNames.ComPort, XMLNames.PortNo, portText.str());
+      if (!portNode || !portNode.Parent().RemoveChild(portNode)) return false;
+      if (const Node list = root.ChildElement(XMLNames.UnitList.str()))
+        for (Node unit = list.FirstChild(); unit; unit = unit.NextSibling())
+          while (const Node link = ChildWith(unit, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
+            unit.RemoveChild(link);
+      return true;
+    });
   });
 }
 
 bool CXMLFile::GetUnit(const UnitKey& unit, UnitDetails& details) {
   details = UnitDetails{};
-  if (!isDOMReady()) return false;
-  try {
+  return platform::NoThrow(false, [&] {
+    if (!isDOMReady()) return false;
     const Node node = FindUnit(unit);
     if (!node) return false;
     details.key = unit;
     const std::optional<std::wstring> setup = node.GetAttribute(XMLNames.setup.str());
-    details.setup = !setup ? UnitSetup::Unset : *setup == XMLNames.exclude.str() ? UnitSetup::Exclude : UnitSetup::Include;
+    details.setup = !setup                             ? UnitSetup::Unset
+                    : *setup == XMLNames.exclude.str() ? UnitSetup::Exclude
+                                                       : UnitSetup::Include;
     for (int i = 0; i < 4; ++i)
       if (const Node text = node.ChildElement(kUnitTexts[i]->str())) {
         details.has[i] = true;
@@ -106,65 +105,66 @@ bool CXMLFile::GetUnit(const UnitKey& unit, UnitDetails& details) {
       if (IsNamed(child, XMLNames.LinkedInterface))
         details.ports.push_back(ParsePortName(child.GetAttribute(XMLNames.ItemID.str()).value_or(L"")));
     return true;
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 bool CXMLFile::SetUnitText(const UnitKey& unit, UnitText which, const wchar_t* text) {
-  const auto index = static_cast<std::size_t>(which);
-  if (index >= 4 || (text != nullptr && !IsXmlText(text))) return false;
-  const std::optional<std::wstring> value = text != nullptr ? std::optional<std::wstring>(text) : std::nullopt;
-  return Edit([this, unit, index, value] {
-    const Node node = FindUnit(unit);
-    if (!node) return false;
-    Node element = node.ChildElement(kUnitTexts[index]->str());
-    if (!value) return !element || node.RemoveChild(element);
-    if (!element) {
-      // In its place: before the first child that the schema puts after it.
-      Node before = node.FirstChild();
-      while (before && !(before.IsElement() && (IsNamed(before, XMLNames.LinkedInterface) ||
-                                                std::any_of(kUnitTexts + index + 1, kUnitTexts + 4, [&](const CString* name) {
-                                                  return IsNamed(before, *name);
-                                                }))))
-        before = before.NextSibling();
-      element = node.InsertBefore(m_dom.CreateElement(kUnitTexts[index]->str()), before);
-    }
-    element.SetText(*value);
-    return true;
+  return platform::NoThrow(false, [&] {
+    const auto index = static_cast<std::size_t>(which);
+    if (index >= 4 || (text != nullptr && !IsXmlText(text))) return false;
+    const std::optional<std::wstring> value = text != nullptr ? std::optional<std::wstring>(text) : std::nullopt;
+    return Edit([this, unit, index, value] {
+      const Node node = FindUnit(unit);
+      if (!node) return false;
+      Node element = node.ChildElement(kUnitTexts[index]->str());
+      if (!value) return !element || node.RemoveChild(element);
+      if (!element) {
+        // In its place: before the first child that the schema puts after it.
+        Node before = node.FirstChild();
+        while (before &&
+               !(before.IsElement() && (IsNamed(before, XMLNames.LinkedInterface) ||
+                                        std::any_of(kUnitTexts + index + 1, kUnitTexts + 4,
+                                                    [&](const CString* name) { return IsNamed(before, *name); }))))
+          before = before.NextSibling();
+        element = node.InsertBefore(m_dom.CreateElement(kUnitTexts[index]->str()), before);
+      }
+      element.SetText(*value);
+      return true;
+    });
   });
 }
 
 bool CXMLFile::SetUnitSetup(const UnitKey& unit, UnitSetup setup) {
-  return Edit([this, unit, setup] {
-    const Node node = FindUnit(unit);
-    if (!node) return false;
-    if (setup == UnitSetup::Unset) {
-      node.RemoveAttribute(XMLNames.setup.str());
+  return platform::NoThrow(false, [&] {
+    return Edit([this, unit, setup] {
+      const Node node = FindUnit(unit);
+      if (!node) return false;
+      if (setup == UnitSetup::Unset) {
+        node.RemoveAttribute(XMLNames.setup.str());
+        return true;
+      }
+      node.SetAttribute(XMLNames.setup.str(),
+                        (setup == UnitSetup::Exclude ? XMLNames.exclude : XMLNames.include).str());
       return true;
-    }
-    node.SetAttribute(XMLNames.setup.str(), (setup == UnitSetup::Exclude ? XMLNames.exclude : XMLNames.include).str());
-    return true;
+    });
   });
 }
 
 bool CXMLFile::GetSets(std::vector<std::wstring>& names) {
   names.clear();
-  if (!isDOMReady()) return false;
-  try {
+  return platform::NoThrow(false, [&] {
+    if (!isDOMReady()) return false;
     const Node sets = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str());
     for (Node set = sets ? sets.FirstChild() : Node(); set; set = set.NextSibling())
       if (IsNamed(set, XMLNames.Set)) names.push_back(set.GetAttribute(XMLNames.Name.str()).value_or(L""));
     return true;
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 bool CXMLFile::GetSet(const std::wstring& name, SetDetails& details) {
   details = SetDetails{};
-  if (!isDOMReady()) return false;
-  try {
+  return platform::NoThrow(false, [&] {
+    if (!isDOMReady()) return false;
     const Node set = FindSet(name);
     if (!set) return false;
     details.name = name;
@@ -173,88 +173,98 @@ bool CXMLFile::GetSet(const std::wstring& name, SetDetails& details) {
       if (IsNamed(child, XMLNames.LinkedUnit))
         details.members.push_back(ParseUnitID(child.GetAttribute(XMLNames.ItemID.str()).value_or(L"").c_str()));
     return true;
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 bool CXMLFile::GetActiveSet(std::wstring& name) {
   name.clear();
-  if (!isDOMReady()) return false;
-  try {
+  return platform::NoThrow(false, [&] {
+    if (!isDOMReady()) return false;
     const Node sets = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str());
     const Node active = sets ? sets.ChildElement(XMLNames.ActiveSet.str()) : Node();
     name = active ? active.GetAttribute(XMLNames.Name.str()).value_or(L"") : L"";
     return true;
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 bool CXMLFile::CreateSet(const std::wstring& name, const std::wstring& comment) {
-  if (name.empty() || !IsXmlText(name) || !IsXmlText(comment)) return false;
-  return Edit([this, name, comment] {
-    if (FindSet(name)) return false;
-    EnsureSetsNode();
-    const Node sets = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str());
-    const CString setName(name);
-    const Node set = newNode(XMLNames.Set, sets, &XMLNames.Name, &setName);
-    newNode(XMLNames.Comment, set, nullptr, nullptr).SetText(comment);
-    return true;
+  return platform::NoThrow(false, [&] {
+    if (name.empty() || !IsXmlText(name) || !IsXmlText(comment)) return false;
+    return Edit([this, name, comment] {
+      if (FindSet(name)) return false;
+      EnsureSetsNode();
+      const Node sets = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str());
+      const CString setName(name);
+      const Node set = newNode(XMLNames.Set, sets, &XMLNames.Name, &setName);
+      newNode(XMLNames.Comment, set, nullptr, nullptr).SetText(comment);
+      return true;
+    });
   });
 }
 
 bool CXMLFile::SetSetComment(const std::wstring& name, const std::wstring& comment) {
-  if (!IsXmlText(comment)) return false;
-  return Edit([this, name, comment] {
-    const Node set = FindSet(name);
-    if (!set) return false;
-    Node element = set.ChildElement(XMLNames.Comment.str());
-    if (!element) element = set.InsertBefore(m_dom.CreateElement(XMLNames.Comment.str()), set.FirstChild());
-    element.SetText(comment);
-    return true;
+  return platform::NoThrow(false, [&] {
+    if (!IsXmlText(comment)) return false;
+    return Edit([this, name, comment] {
+      const Node set = FindSet(name);
+      if (!set) return false;
+      Node element = set.ChildElement(XMLNames.Comment.str());
+      if (!element) element = set.InsertBefore(m_dom.CreateElement(XMLNames.Comment.str()), set.FirstChild());
+      element.SetText(comment);
+      return true;
+    });
   });
 }
 
 bool CXMLFile::AddSetMember(const std::wstring& name, const UnitKey& unit) {
-  return Edit([this, name, unit] {
-    const Node set = FindSet(name);
-    const CString id = FormatUnitID(unit);
-    if (!set || !FindUnit(unit) || ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, id.str())) return false;
-    return static_cast<bool>(newNode(XMLNames.LinkedUnit, set, &XMLNames.ItemID, &id));
+  return platform::NoThrow(false, [&] {
+    return Edit([this, name, unit] {
+      const Node set = FindSet(name);
+      const CString id = FormatUnitID(unit);
+      if (!set || !FindUnit(unit) || ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, id.str())) return false;
+      return static_cast<bool>(newNode(XMLNames.LinkedUnit, set, &XMLNames.ItemID, &id));
+    });
   });
 }
 
 bool CXMLFile::RemoveSetMember(const std::wstring& name, const UnitKey& unit) {
-  return Edit([this, name, unit] {
-    const Node set = FindSet(name);
-    const Node member = ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, FormatUnitID(unit).str());
-    return member && set.RemoveChild(member);
+  return platform::NoThrow(false, [&] {
+    return Edit([this, name, unit] {
+      const Node set = FindSet(name);
+      const Node member = ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, FormatUnitID(unit).str());
+      return member && set.RemoveChild(member);
+    });
   });
 }
 
 bool CXMLFile::SetActiveSet(const std::wstring& name) {
-  return Edit([this, name] {
-    if (!name.empty() && !FindSet(name)) return false;
-    EnsureSetsNode();
-    const Node active = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str()).ChildElement(XMLNames.ActiveSet.str());
-    if (!active) return false;
-    active.SetAttribute(XMLNames.Name.str(), name);
-    return true;
+  return platform::NoThrow(false, [&] {
+    return Edit([this, name] {
+      if (!name.empty() && !FindSet(name)) return false;
+      EnsureSetsNode();
+      const Node active =
+          m_dom.DocumentElement().ChildElement(XMLNames.Sets.str()).ChildElement(XMLNames.ActiveSet.str());
+      if (!active) return false;
+      active.SetAttribute(XMLNames.Name.str(), name);
+      return true;
+    });
   });
 }
 
 bool CXMLFile::RemoveDriverFile(const std::wstring& file) {
-  return Edit([this, file] {
-    const auto lower = [](std::wstring text) {
-      for (wchar_t& c : text)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-      return text;
-    };
-    const Node list = m_dom.DocumentElement().ChildElement(XMLNames.DriverList.str());
-    for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
-      if (IsNamed(entry, XMLNames.File) && lower(entry.Text()) == lower(file)) return static_cast<bool>(list.RemoveChild(entry));
-    return false;
+  return platform::NoThrow(false, [&] {
+    return Edit([this, file] {
+      const auto lower = [](std::wstring text) {
+        for (wchar_t& c : text)
+          if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        return text;
+      };
+      const Node list = m_dom.DocumentElement().ChildElement(XMLNames.DriverList.str());
+      for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
+        if (IsNamed(entry, XMLNames.File) && lower(entry.Text()) == lower(file))
+          return static_cast<bool>(list.RemoveChild(entry));
+      return false;
+    });
   });
 }
 

@@ -18,54 +18,50 @@ int CXMLFile::RepairLinks() {
 
 int CXMLFile::RepairLinksInDocument() {
   int repaired = 0;
-  try {
-    const Node devices = m_dom.DocumentElement();
-    DocumentContent content;
-    ReadTree(devices, content);
-    const LinkMap links(content);  // the links as they were before any repair
-    const auto remove = [&](const Node& link) {
-      if (link.Parent().RemoveChild(link)) ++repaired;
-    };
-    // Each child `name` of `parent` whose ItemID `keep` refuses goes.
-    const auto sweep = [&](const Node& parent, const CString& name, const auto& keep) {
-      std::vector<Node> doomed;
-      for (Node child = parent.FirstChild(); child; child = child.NextSibling())
-        if (child.IsElement() && child.Name() == name.str() &&
-            !keep(child.GetAttribute(XMLNames.ItemID.str()).value_or(L"")))
-          doomed.push_back(child);
-      for (const Node& link : doomed) remove(link);
-    };
-    std::unordered_map<std::wstring, Node> units;
-    std::set<std::pair<std::wstring, std::wstring>> added;
-    if (const Node list = devices.ChildElement(XMLNames.UnitList.str()))
-      for (Node unit = list.FirstChild(); unit; unit = unit.NextSibling())
-        if (const auto id = unit.GetAttribute(XMLNames.UnitID.str()); id && unit.Name() == XMLNames.Unit.str()) {
-          units.try_emplace(*id, unit);
-          sweep(unit, XMLNames.LinkedInterface, [&](const std::wstring& port) { return links.PortLinks(port, *id); });
+  const Node devices = m_dom.DocumentElement();
+  DocumentContent content;
+  ReadTree(devices, content);
+  const LinkMap links(content);  // the links as they were before any repair
+  const auto remove = [&](const Node& link) {
+    if (link.Parent().RemoveChild(link)) ++repaired;
+  };
+  // Each child `name` of `parent` whose ItemID `keep` refuses goes.
+  const auto sweep = [&](const Node& parent, const CString& name, const auto& keep) {
+    std::vector<Node> doomed;
+    for (Node child = parent.FirstChild(); child; child = child.NextSibling())
+      if (child.IsElement() && child.Name() == name.str() &&
+          !keep(child.GetAttribute(XMLNames.ItemID.str()).value_or(L"")))
+        doomed.push_back(child);
+    for (const Node& link : doomed) remove(link);
+  };
+  std::unordered_map<std::wstring, Node> units;
+  std::set<std::pair<std::wstring, std::wstring>> added;
+  if (const Node list = devices.ChildElement(XMLNames.UnitList.str()))
+    for (Node unit = list.FirstChild(); unit; unit = unit.NextSibling())
+      if (const auto id = unit.GetAttribute(XMLNames.UnitID.str()); id && unit.Name() == XMLNames.Unit.str()) {
+        units.try_emplace(*id, unit);
+        sweep(unit, XMLNames.LinkedInterface, [&](const std::wstring& port) { return links.PortLinks(port, *id); });
+      }
+  if (const Node interfaces = devices.ChildElement(XMLNames.Interfaces.str()))
+    for (Node kind = interfaces.FirstChild(); kind; kind = kind.NextSibling())
+      for (Node port = kind.IsElement() ? kind.FirstChild() : Node(); port; port = port.NextSibling()) {
+        const std::wstring portNo = port.GetAttribute(XMLNames.PortNo.str()).value_or(L"");
+        sweep(port, XMLNames.LinkedUnit, [&](const std::wstring& unit) { return links.HasUnit(unit); });
+        // The port side is what GetUnitPorts answers from: a unit it names gets its side.
+        for (Node link = port.FirstChild(); link && !portNo.empty(); link = link.NextSibling()) {
+          const std::wstring unit = link.GetAttribute(XMLNames.ItemID.str()).value_or(L"");
+          if (link.Name() != XMLNames.LinkedUnit.str() || !units.contains(unit) || links.UnitLinks(unit, portNo) ||
+              !added.emplace(unit, portNo).second)
+            continue;
+          const CString portText(portNo);
+          if (newNode(XMLNames.LinkedInterface, units.at(unit), &XMLNames.ItemID, &portText)) ++repaired;
         }
-    if (const Node interfaces = devices.ChildElement(XMLNames.Interfaces.str()))
-      for (Node kind = interfaces.FirstChild(); kind; kind = kind.NextSibling())
-        for (Node port = kind.IsElement() ? kind.FirstChild() : Node(); port; port = port.NextSibling()) {
-          const std::wstring portNo = port.GetAttribute(XMLNames.PortNo.str()).value_or(L"");
-          sweep(port, XMLNames.LinkedUnit, [&](const std::wstring& unit) { return links.HasUnit(unit); });
-          // The port side is what GetUnitPorts answers from: a unit it names gets its side.
-          for (Node link = port.FirstChild(); link && !portNo.empty(); link = link.NextSibling()) {
-            const std::wstring unit = link.GetAttribute(XMLNames.ItemID.str()).value_or(L"");
-            if (link.Name() != XMLNames.LinkedUnit.str() || !units.contains(unit) || links.UnitLinks(unit, portNo) ||
-                !added.emplace(unit, portNo).second)
-              continue;
-            const CString portText(portNo);
-            if (newNode(XMLNames.LinkedInterface, units.at(unit), &XMLNames.ItemID, &portText)) ++repaired;
-          }
-        }
-    if (const Node sets = devices.ChildElement(XMLNames.Sets.str()))
-      for (Node set = sets.FirstChild(); set; set = set.NextSibling())
-        if (set.IsElement() && set.Name() == XMLNames.Set.str())
-          sweep(set, XMLNames.LinkedUnit, [&](const std::wstring& unit) { return links.HasUnit(unit); });
-    return repaired;
-  } catch (...) {
-    return -1;
-  }
+      }
+  if (const Node sets = devices.ChildElement(XMLNames.Sets.str()))
+    for (Node set = sets.FirstChild(); set; set = set.NextSibling())
+      if (set.IsElement() && set.Name() == XMLNames.Set.str())
+        sweep(set, XMLNames.LinkedUnit, [&](const std::wstring& unit) { return links.HasUnit(unit); });
+  return repaired;
 }
 
 std::vector<HistoryVersion> CXMLFile::ListHistory() { return History(GetDataDirectory().str(), 0).List(); }

@@ -17,17 +17,34 @@ std::size_t Hash(std::string_view bytes) { return std::hash<std::string_view>{}(
 
 }  // namespace
 
-bool CXMLFile::SaveChanges() {
+bool CXMLFile::SaveChanges() noexcept {
+  try {
+    return SaveOrThrow();
+  } catch (...) {
+    // Memory ran out: the file is as it was (a replace is whole or not at
+    // all), and what was half merged is made again by the next save.
+    torn_ = true;
+    saveReport_.failed = true;
+    saveReport_.systemError = ENOMEM;
+    return platform::NoThrow(false, [this] {
+      saveReport_.reason = L"out of memory";
+      return false;
+    });
+  }
+}
+
+bool CXMLFile::SaveOrThrow() {
   saveReport_ = {};
   if (access_ == Access::ReadOnly) return SaveFailed({}, L"the configuration was opened read-only");
   if (!isDOMReady()) return SaveFailed({}, L"no document is loaded");
-  if (journal_.empty() && !unwritten_) return true;
+  if (journal_.empty() && !unwritten_ && !torn_) return true;
   HeldDocument held;
   if (!HoldDocument(held)) return SaveFailed(held.error, L"the configuration cannot be locked");
   platform::FileError error;
-  if (!IsKnownFile(held) && !MergeWithFile(held, error))
+  if ((torn_ || !IsKnownFile(held)) && !MergeWithFile(held, error))
     return SaveFailed(error, L"another writer's document cannot be merged");
-  if (!WriteDocument(held, error)) return SaveFailed(error, L"the document cannot be written");
+  if ((!journal_.empty() || unwritten_) && !WriteDocument(held, error))
+    return SaveFailed(error, L"the document cannot be written");
   journal_.clear();
   unwritten_ = false;
   return true;
@@ -46,28 +63,35 @@ bool CXMLFile::MergeWithFile(HeldDocument& held, platform::FileError& error) {
   platform::FileContent content;
   switch (LoadDocumentFile(current, content, error, true, &held.target)) {
     case FileLoad::Missing:  // removed: nothing to merge with, this object's document is written
-      return true;
+      if (!torn_) return true;
+      // A torn document is made again on a default one.
+      if (!CreateDefaultDocument(nullptr)) return false;
+      break;
     case FileLoad::Unreadable:
     case FileLoad::SchemaUnwritable:
       return false;
     case FileLoad::Damaged:  // kept as the backup, as an opening keeps it; then this object's document is written
-      return BackUpDamagedDocument(content, ParseErrorMessage(current), error);
+      if (!BackUpDamagedDocument(content, ParseErrorMessage(current), error)) return false;
+      if (!torn_) return true;
+      if (!CreateDefaultDocument(nullptr)) return false;
+      break;
     case FileLoad::Loaded:
+      m_dom = current;
+      Remember(content.stamp, content.bytes);
+      unwritten_ = false;  // a default document yields to the file another writer saved
       break;
   }
-  m_dom = current;
-  Remember(content.stamp, content.bytes);
-  unwritten_ = false;  // a default document yields to the file another writer saved
   // The same operations with the same arguments; one that no longer applies
-  // answers false and changes nothing.
+  // answers false and changes nothing. One that throws leaves the document torn.
   replaying_ = true;
-  for (const std::function<bool()>& operation : journal_) {
-    try {
-      operation();
-    } catch (...) {
-    }
+  try {
+    for (const std::function<bool()>& operation : journal_) operation();
+  } catch (...) {
+    replaying_ = false;
+    throw;
   }
   replaying_ = false;
+  torn_ = false;
   return true;
 }
 

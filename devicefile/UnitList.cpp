@@ -7,8 +7,8 @@ namespace dev {
 
 bool CXMLFile::GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) {
   units.clear();
-  if (!isDOMReady()) return false;
-  try {
+  return platform::NoThrow(false, [&] {
+    if (!isDOMReady()) return false;
     const auto nodes = utl::CXPATHString(XMLNames.UnitList).setChild(XMLNames.Unit).selectNodes(m_dom);
     if (!nodes) return false;
     for (long i = 0; i < nodes->length(); ++i) {
@@ -21,12 +21,14 @@ bool CXMLFile::GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) {
       units.push_back(ParseUnitID(id->c_str()));
     }
     return true;
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 bool CXMLFile::ExistsUnit(const UnitKey& key) {
+  return platform::NoThrow(false, [&] { return UnitListed(key); });
+}
+
+bool CXMLFile::UnitListed(const UnitKey& key) const {
   if (!isDOMReady()) return false;
   CString path;
   path.Format(L"%ls/%ls[@%ls='%ls']", XMLNames.UnitList.GetString(), XMLNames.Unit.GetString(),
@@ -35,18 +37,16 @@ bool CXMLFile::ExistsUnit(const UnitKey& key) {
 }
 
 bool CXMLFile::AddUnit(const UnitKey& key) {
-  return Journaled([this, key] {
-    if (!isDOMReady()) return false;
-    // A second Unit with the same id would make the document invalid, and the
-    // next start would set it aside as damaged.
-    if (ExistsUnit(key)) return false;
-    try {
+  return platform::NoThrow(false, [&] {
+    return Journaled([this, key] {
+      if (!isDOMReady()) return false;
+      // A second Unit with the same id would make the document invalid, and the
+      // next start would set it aside as damaged.
+      if (UnitListed(key)) return false;
       const CString id = FormatUnitID(key);
       const Node list = getChildNode(XMLNames.UnitList, m_dom.DocumentElement(), true);
       return static_cast<bool>(newNode(XMLNames.Unit, list, &XMLNames.UnitID, &id));
-    } catch (...) {
-      return false;
-    }
+    });
   });
 }
 

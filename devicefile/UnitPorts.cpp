@@ -7,8 +7,8 @@
 namespace dev {
 
 bool CXMLFile::GetUnitPorts(const UnitKey& unit, std::vector<PortAddress>& ports) {
-  if (!isDOMReady()) return false;
-  try {
+  return platform::NoThrow(false, [&] {
+    if (!isDOMReady()) return false;
     utl::CXPATHString path;
     path.setChild(XMLNames.Interfaces).setAnyChild().setAnyChild().setChild(XMLNames.LinkedUnit)
         .setAttribute(XMLNames.ItemID, FormatUnitID(unit));
@@ -24,31 +24,32 @@ bool CXMLFile::GetUnitPorts(const UnitKey& unit, std::vector<PortAddress>& ports
       ports.push_back(ParsePortName(*portNo));
     }
     return true;
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 bool CXMLFile::UnlinkUnitPort(const UnitKey& unit, const PortAddress& port) {
-  return Journaled([this, unit, port] {
-    if (!isDOMReady()) return false;
-    try {
+  return platform::NoThrow(false, [&] {
+    return Journaled([this, unit, port] {
+      if (!isDOMReady()) return false;
       CString interfaceName, portText;
       if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
       const CString id = FormatUnitID(unit);
 
       utl::CXPATHString unitSide(XMLNames.UnitList);
-      unitSide.setAnyChild().setAttribute(XMLNames.UnitID, id).setChild(XMLNames.LinkedInterface)
+      unitSide.setAnyChild()
+          .setAttribute(XMLNames.UnitID, id)
+          .setChild(XMLNames.LinkedInterface)
           .setAttribute(XMLNames.ItemID, portText);
       if (!removeNode(unitSide.selectSingleNode(m_dom))) return false;
 
       utl::CXPATHString portSide(XMLNames.Interfaces);
-      portSide.setChild(interfaceName).setAnyChild().setAttribute(XMLNames.PortNo, portText)
-          .setChild(XMLNames.LinkedUnit).setAttribute(XMLNames.ItemID, id);
+      portSide.setChild(interfaceName)
+          .setAnyChild()
+          .setAttribute(XMLNames.PortNo, portText)
+          .setChild(XMLNames.LinkedUnit)
+          .setAttribute(XMLNames.ItemID, id);
       return removeNode(portSide.selectSingleNode(m_dom));
-    } catch (...) {
-      return false;
-    }
+    });
   });
 }
 

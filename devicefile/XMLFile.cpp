@@ -29,22 +29,47 @@ bool SchemaUnusable(const platform::xml::Document& dom, platform::FileError& err
 
 }  // namespace
 
-IDeviceManagerIO* CreateXMLFile() { return new CXMLFile(); }
+IDeviceManagerIO* CreateXMLFile() {
+  return platform::NoThrow(UnopenedFile(), []() -> IDeviceManagerIO* { return new CXMLFile(); });
+}
 
 CXMLFile::CXMLFile(Access access)
     : CXMLDOMDocument(GetDocumentPath()),
       access_(access),
       history_(GetDataDirectory().str(), History::KeepFromEnvironment()) {
   m_writeOptions.followLink = true;  // a linked document stays linked
-  access_ == Access::ReadOnly ? OpenReadOnly() : Open();
-  openReport_.historyUnusable = history_.Unusable();
+  try {
+    access_ == Access::ReadOnly ? OpenReadOnly() : Open();
+    openReport_.historyUnusable = history_.Unusable();
+  } catch (...) {
+    Abandon();
+  }
+}
+
+void CXMLFile::Abandon() noexcept {
+  m_dom = platform::xml::Document();  // no document: every operation answers false, and nothing is saved
+  journal_.clear();
+  unwritten_ = torn_ = false;
+  openReport_ = {};
+  openReport_.readOnly = access_ == Access::ReadOnly;
+  openReport_.systemError = ENOMEM;
+  platform::NoThrow(false, [this] {
+    openReport_.reason = L"out of memory";
+    return true;
+  });
 }
 
 CXMLFile::~CXMLFile() { SaveChanges(); }
 
 bool CXMLFile::Save() { return SaveChanges(); }
 
-CString CXMLFile::GetDataDirectory() { return CString(ssnGetDataDir(1)); }
+CString CXMLFile::GetDataDirectory() {
+  std::wstring directory = ssnGetDataDir(1);
+  // Empty only when the host's data directory could not be made (memory ran
+  // out): never "/", where the library's names would otherwise go.
+  if (directory.empty()) throw std::bad_alloc();
+  return CString(std::move(directory));
+}
 
 CString CXMLFile::GetDocumentPath() { return GetDataDirectory() + L"/" + kFileTitle + L".xml"; }
 

@@ -14,6 +14,7 @@
 
 #include "devicefile/History.h"
 #include "host/XMLDOMDocument.h"
+#include "platform/Boundary.h"
 #include "platform/files.h"
 
 namespace dev {
@@ -99,6 +100,8 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   bool CreateDefaultDocument(CString* message);
   bool WriteSchema(platform::FileError* error = nullptr);
   bool GiveUp(const platform::FileError& error, const wchar_t* what);
+  // The opening threw (memory ran out): nothing is loaded, and nothing will be saved.
+  void Abandon() noexcept;
   // The message a recovery writes, from the last load of `dom`.
   static CString ParseErrorMessage(const platform::xml::Document& dom);
   // The opening found the document damaged: the report gets the error and the message.
@@ -112,6 +115,10 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   // Saving and merging (Save.cpp).
   // Runs one operation that may change the document; a change is remembered
   // with the operation, to be made again on a newer file (see SaveChanges).
+  // An operation that throws (memory ran out) may have done half of its
+  // change, or one the journal could not keep: the document is then torn,
+  // and the next save makes it again from the file and the journal, without
+  // that change. The exception goes on to the entry point, which answers false.
   template <typename Operation>
   bool Journaled(Operation operation) {
     return Journaled(operation, operation);
@@ -120,16 +127,22 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   // `replay` makes its change again.
   template <typename Operation, typename Replay>
   bool Journaled(Operation operation, Replay replay) {
-    const std::uint64_t before = m_dom.ChangeCount();
-    const bool answer = operation();
-    if (!replaying_ && m_dom.ChangeCount() != before) journal_.emplace_back(std::move(replay));
-    return answer;
+    try {
+      const std::uint64_t before = m_dom.ChangeCount();
+      const bool answer = operation();
+      if (!replaying_ && m_dom.ChangeCount() != before) journal_.emplace_back(std::move(replay));
+      return answer;
+    } catch (...) {
+      torn_ = true;
+      throw;
+    }
   }
   // Writes the document when anything changed since it was loaded or last
   // saved, under the directory's lock; when another writer replaced the file
   // meanwhile, that file is loaded first and this object's changes are made
   // on it again. Nothing changed: true, and nothing is written.
-  bool SaveChanges();
+  bool SaveChanges() noexcept;
+  bool SaveOrThrow();
   // Whether the file `held` holds is still the one this object last read or wrote.
   bool IsKnownFile(HeldDocument& held) const;
   // Loads the file another writer saved and makes the journal's changes on it.
@@ -142,7 +155,9 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   bool SaveFailed(const platform::FileError& error, const wchar_t* what);
 
   int RepairLinksInDocument();
-  // An edit: false without a document or when `change` throws; journaled.
+  // ExistsUnit inside the library: running out of memory is thrown, not answered.
+  bool UnitListed(const UnitKey& key) const;
+  // An edit: false without a document; journaled.
   template <typename Change>
   bool Edit(Change change);
   Node FindUnit(const UnitKey& unit) const;
@@ -170,6 +185,9 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   // written, in order; made again on a newer file before a save.
   std::vector<std::function<bool()>> journal_;
   bool replaying_ = false;
+  // An operation threw halfway (see Journaled): the DOM is not to be written
+  // as it is, but made again from the file and the journal.
+  bool torn_ = false;
   // The DOM holds a document that the file does not, without a journal entry
   // (a default document whose write failed).
   bool unwritten_ = false;
@@ -182,5 +200,9 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
     bool racy = false;
   } known_;
 };
+
+// What CreateXMLFile and OpenXMLFileReadOnly answer when memory ran out
+// before an object could be made: one without a document (Unopened.cpp).
+IDeviceManagerIO* UnopenedFile() noexcept;
 
 }  // namespace dev

@@ -45,6 +45,7 @@ class CExtendedDeviceInfo final : public IExtendedDeviceInfo, private utl::TSing
   virtual void Release();
 
  private:
+  bool LoadFile(const wchar_t* iniFilePath);
   void LoadSection(const wchar_t* section, const wchar_t* iniFilePath);
   // Stores one setting in processingFlat_.
   void SetFlatProcessing(dev::id device, tro::cam::eCamProcessingType type, bool enabled);

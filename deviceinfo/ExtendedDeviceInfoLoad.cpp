@@ -8,6 +8,7 @@
 #include "deviceinfo/ExtendedDeviceInfo.h"
 #include "deviceinfo/ProcessingKeys.h"
 #include "host/Profile.h"
+#include "platform/Boundary.h"
 #include "platform/strings.h"
 
 namespace dev::dynInfo {
@@ -25,6 +26,11 @@ bool Contains(const std::vector<T>& list, const T& value) {
 
 bool CExtendedDeviceInfo::Load(const wchar_t* iniFilePath) {
   if (iniFilePath == nullptr) return true;
+  // False when memory ran out: the sections read before stay.
+  return platform::NoThrow(false, [&] { return LoadFile(iniFilePath); });
+}
+
+bool CExtendedDeviceInfo::LoadFile(const wchar_t* iniFilePath) {
   // A result of size - 2 may mean "cut": grow and ask again. Growing by doubling
   // reads the same names as growing by 256, in linear instead of quadratic time.
   std::vector<wchar_t> names(256, L'\0');

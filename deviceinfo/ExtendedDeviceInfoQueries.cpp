@@ -3,6 +3,7 @@
 #include <array>
 
 #include "deviceinfo/ExtendedDeviceInfo.h"
+#include "platform/Boundary.h"
 
 namespace dev::dynInfo {
 namespace {
@@ -13,20 +14,24 @@ constexpr std::array<std::uint16_t, 27> kFixedRtcTriggerDevices = {
     305, 306, 308, 320, 321, 322, 323, 350, 351, 352, 353, 354, 355};
 static_assert(std::is_sorted(kFixedRtcTriggerDevices.begin(), kFixedRtcTriggerDevices.end()));
 
-// The mapped value under `key`, copied, or an empty one.
+// The mapped value under `key`, copied, or an empty one (also when memory ran out).
 template <typename Map, typename Key>
-typename Map::mapped_type CopyOf(const Map& map, const Key& key) {
-  const auto it = map.find(key);
-  return it == map.end() ? typename Map::mapped_type{} : it->second;
+typename Map::mapped_type CopyOf(const Map& map, const Key& key) noexcept {
+  return platform::NoThrow<typename Map::mapped_type>({}, [&] {
+    const auto it = map.find(key);
+    return it == map.end() ? typename Map::mapped_type{} : it->second;
+  });
 }
 
 }  // namespace
 
 std::vector<dev::id> CExtendedDeviceInfo::GetDeviceIDs() const {
-  std::vector<dev::id> devices;
-  devices.reserve(sectionNames_.size());
-  for (const auto& entry : sectionNames_) devices.push_back(entry.first);
-  return devices;
+  return platform::NoThrow<std::vector<dev::id>>({}, [&] {
+    std::vector<dev::id> devices;
+    devices.reserve(sectionNames_.size());
+    for (const auto& entry : sectionNames_) devices.push_back(entry.first);
+    return devices;
+  });
 }
 
 std::wstring CExtendedDeviceInfo::GetSectionName(dev::id device) const { return CopyOf(sectionNames_, device); }
@@ -37,15 +42,19 @@ bool CExtendedDeviceInfo::GetAuxiliaryText(dev::id device, std::uint32_t kind, s
   const auto it = auxiliaryTexts_.find(device);
   if (it == auxiliaryTexts_.end()) return false;
   code = 0xFFFFFFFF;
-  text = it->second;
-  return true;
+  return platform::NoThrow(false, [&] {
+    text = it->second;
+    return true;
+  });
 }
 
 std::vector<std::wstring> CExtendedDeviceInfo::GetTags() const {
-  std::vector<std::wstring> tags;
-  tags.reserve(devicesByTag_.size());
-  for (const auto& entry : devicesByTag_) tags.push_back(entry.first);
-  return tags;
+  return platform::NoThrow<std::vector<std::wstring>>({}, [&] {
+    std::vector<std::wstring> tags;
+    tags.reserve(devicesByTag_.size());
+    for (const auto& entry : devicesByTag_) tags.push_back(entry.first);
+    return tags;
+  });
 }
 
 std::vector<dev::id> CExtendedDeviceInfo::GetDevicesByTag(const std::wstring& tag) const {

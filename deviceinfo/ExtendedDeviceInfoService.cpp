@@ -1,9 +1,11 @@
 #include "deviceinfo/ExtendedDeviceInfoService.h"
 
 #include <atomic>
+#include <memory>
 #include <typeinfo>
 
 #include "host/SingleCont.h"
+#include "platform/Boundary.h"
 #include "module/ExitActions.h"
 
 namespace dev::dynInfo {
@@ -34,14 +36,18 @@ CExtendedDeviceInfo* ServiceFromContainer() {
     module::AtUnload(RemoveService);
     exitActionRegistered = true;
   }
-  utl::SingleCont::Get().Add(typeid(CExtendedDeviceInfo), new Holder(new CExtendedDeviceInfo));
+  std::unique_ptr<CExtendedDeviceInfo> instance(new CExtendedDeviceInfo);
+  auto* holder = new Holder(instance.get());
+  instance.release();
+  utl::SingleCont::Get().Add(typeid(CExtendedDeviceInfo), holder);  // owns it from here, also when it throws
   return FindInContainer();
 }
 
 }  // namespace
 
 CExtendedDeviceInfo* CreateExtendedDeviceInfoService() {
-  CExtendedDeviceInfo* service = ServiceFromContainer();
+  // Null when memory ran out: no service, and the table answers alone.
+  CExtendedDeviceInfo* service = platform::NoThrow<CExtendedDeviceInfo*>(nullptr, ServiceFromContainer);
   g_extendedDeviceInfo.store(service, std::memory_order_release);
   return service;
 }

@@ -5,12 +5,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/Boundary.h"
 #include "platform/strings.h"
 
 namespace {
 
 std::mutex g_mutex;
 std::optional<std::wstring> g_dataDir;  // set by ssnSetDataDir
+// The last ssnSetDataDir ran out of memory: there is no data directory
+// (rather than the one before, which the host meant to leave).
+bool g_setFailed = false;
 
 std::wstring FromEnvironment(const char* name) {
   const char* value = std::getenv(name);
@@ -34,17 +38,25 @@ std::wstring DefaultDataDir() {
 
 std::wstring ssnGetDataDir(int kind) {
   if (kind != 1) return {};
-  {
-    std::lock_guard lock(g_mutex);
-    if (g_dataDir) return *g_dataDir;
-  }
-  return WithoutTrailingSeparator(DefaultDataDir());
+  return platform::NoThrow<std::wstring>({}, [] {
+    {
+      std::lock_guard lock(g_mutex);
+      if (g_setFailed) return std::wstring();
+      if (g_dataDir) return *g_dataDir;
+    }
+    return WithoutTrailingSeparator(DefaultDataDir());
+  });
 }
 
 void ssnSetDataDir(const wchar_t* dir) {
-  std::lock_guard lock(g_mutex);
-  if (dir == nullptr || *dir == L'\0')
-    g_dataDir.reset();
-  else
-    g_dataDir = WithoutTrailingSeparator(dir);
+  platform::NoThrow(false, [dir] {
+    std::lock_guard lock(g_mutex);
+    g_setFailed = true;  // until the new name is in place
+    if (dir == nullptr || *dir == L'\0')
+      g_dataDir.reset();
+    else
+      g_dataDir = WithoutTrailingSeparator(dir);
+    g_setFailed = false;
+    return true;
+  });
 }

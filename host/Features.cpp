@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Boundary.h"
 #include "platform/strings.h"
 
 namespace pkg {
@@ -117,12 +118,15 @@ Switches& AllSwitches() {
 
 bool isFeatureEnabled(const wchar_t* name) {
   if (name == nullptr || *name == L'\0') return false;
-  return AllSwitches().IsOn(name);
+  return platform::NoThrow(false, [name] { return AllSwitches().IsOn(name); });
 }
 
 void setFeatureEnabled(const wchar_t* name, bool on) {
   if (name == nullptr || *name == L'\0') return;
-  AllSwitches().Set(name, on);
+  platform::NoThrow(false, [name, on] {
+    AllSwitches().Set(name, on);
+    return true;
+  });
 }
 
 }  // namespace pkg

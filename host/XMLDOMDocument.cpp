@@ -7,13 +7,12 @@ using platform::com::_com_error;
 using Node = CXMLDOMDocument::Node;
 
 // Runs `body`; a failed DOM call becomes the empty result of its type.
+// Running out of memory is no answer, and goes on to the entry point.
 template <typename Body>
 auto EmptyOnDomFailure(Body body) -> decltype(body()) {
   try {
     return body();
   } catch (const _com_error&) {
-    return {};
-  } catch (const std::bad_alloc&) {
     return {};
   }
 }

@@ -33,6 +33,8 @@ std::string CXMLDeviceSchema::Serialized() {
   try {
     Build();
     return m_dom.Serialize();
+  } catch (const std::bad_alloc&) {
+    throw;  // no schema is no answer: a document checked against it would fail
   } catch (...) {
     return {};
   }

@@ -72,6 +72,9 @@ class IDeviceManagerIO {
 // and when that file cannot be loaded keeps it as "kvoDevice.xml.bak" and
 // starts a new default document. Always returns an object; a failed open
 // shows in the results of later operations. Call Release when done.
+// No function or operation of this library throws: running out of memory
+// answers false (or an empty result), with the document on disk as it was
+// or as saved, and what was half done in the object undone at its next save.
 KVO_DEVICE_API IDeviceManagerIO* CreateXMLFile();
 
 }  // namespace dev

@@ -29,6 +29,8 @@ using DocPtr = Owned<xmlDoc, xmlFreeDoc>;
 xmlParserCtxtPtr NewParser() {
   const xmlParserCtxtPtr parser = Allocated(xmlNewParserCtxt());
   xmlCtxtUseOptions(parser, kParseOptions);
+  // Errors stay in the context (lastError), those of running out of memory too.
+  parser->sax->serror = [](void*, xmlErrorPtr) {};
   return parser;
 }
 
@@ -41,12 +43,30 @@ ParseError FromXmlError(const xmlError& error) {
   return record;
 }
 
-// Keeps the first error that a schema parser or validator reports.
+// Running out of memory is no verdict on a file: it is thrown, so that no
+// document counts as damaged, nor a schema as unusable, for want of memory.
+void ThrowIfOutOfMemory(int code) {
+  if (code == XML_ERR_NO_MEMORY) throw std::bad_alloc();
+}
+
+// Keeps the first error that a schema parser or validator reports, and
+// whether memory ran out on the way (the callback cannot throw through libxml2).
 struct FirstError {
   std::optional<ParseError> record;
-  static void Collect(void* self, xmlErrorPtr error) {
+  bool outOfMemory = false;
+  static void Collect(void* self, xmlErrorPtr error) noexcept {
     auto* first = static_cast<FirstError*>(self);
-    if (!first->record && error != nullptr) first->record = FromXmlError(*error);
+    if (error == nullptr) return;
+    if (error->code == XML_ERR_NO_MEMORY) first->outOfMemory = true;
+    try {
+      if (!first->record) first->record = FromXmlError(*error);
+    } catch (...) {
+      first->outOfMemory = true;
+    }
+  }
+  std::optional<ParseError> Verdict(ParseError otherwise) const {
+    if (outOfMemory) throw std::bad_alloc();
+    return record ? record : std::move(otherwise);
   }
 };
 
@@ -113,7 +133,8 @@ struct SchemaText {
   std::string text;
 };
 
-std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath, const std::optional<SchemaText>& known) {
+std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath,
+                                   const std::optional<SchemaText>& known) {
   // The schema is read through the file seam and parsed by a parser of our
   // own, so that its errors stay in that parser instead of going to the console.
   FileContent schemaFile;
@@ -129,21 +150,24 @@ std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath,
   }
   const ParserPtr reader(NewParser());
   const DocPtr schemaDoc(ParseBytes(reader.get(), schemaFile.bytes, schemaPath));
-  if (schemaDoc == nullptr) return FromXmlError(reader->lastError);
+  if (schemaDoc == nullptr) {
+    ThrowIfOutOfMemory(reader->lastError.code);
+    return FromXmlError(reader->lastError);
+  }
   if (const char* why = ReachesBeyond(schemaDoc.get()))
-    return Unreadable(FileError{EPERM, "use the schema", schemaPath, std::string(why) + "; validating reads nothing else"});
+    return Unreadable(
+        FileError{EPERM, "use the schema", schemaPath, std::string(why) + "; validating reads nothing else"});
   FirstError first;
   const Owned<xmlSchemaParserCtxt, xmlSchemaFreeParserCtxt> parser(
       Allocated(xmlSchemaNewDocParserCtxt(schemaDoc.get())));
   xmlSchemaSetParserStructuredErrors(parser.get(), FirstError::Collect, &first);
   const Owned<xmlSchema, xmlSchemaFree> schema(xmlSchemaParse(parser.get()));
-  if (schema == nullptr)
-    return first.record ? first.record : ParseError{XML_SCHEMAP_FAILED_LOAD, 0, 0, L"no schema", {}};
+  if (schema == nullptr) return first.Verdict(ParseError{XML_SCHEMAP_FAILED_LOAD, 0, 0, L"no schema", {}});
   const Owned<xmlSchemaValidCtxt, xmlSchemaFreeValidCtxt> validator(Allocated(xmlSchemaNewValidCtxt(schema.get())));
   xmlSchemaSetValidStructuredErrors(validator.get(), FirstError::Collect, &first);
   const int result = xmlSchemaValidateDoc(validator.get(), doc);
-  if (result == 0) return std::nullopt;
-  return first.record ? first.record : ParseError{static_cast<std::uint32_t>(result), 0, 0, L"not valid", {}};
+  if (result == 0 && !first.outOfMemory) return std::nullopt;
+  return first.Verdict(ParseError{static_cast<std::uint32_t>(result), 0, 0, L"not valid", {}});
 }
 
 bool IsBlankText(xmlNodePtr node) {
@@ -198,7 +222,11 @@ struct Document::State {
   // Takes what a parser read: the document, or (when it read none, or the
   // document is refused) the reason and an empty document.
   bool Take(DocPtr doc, const xmlParserCtxt& parser, std::optional<ParseError> refused = std::nullopt) {
-    if (doc == nullptr && !refused) refused = FromXmlError(parser.lastError);
+    if (doc == nullptr && !refused) {
+      ThrowIfOutOfMemory(parser.lastError.code);
+      ThrowIfOutOfMemory(parser.errNo);
+      refused = FromXmlError(parser.lastError);
+    }
     if (refused) {
       parseError = std::move(*refused);
       data = EmptyData();
@@ -363,11 +391,10 @@ std::wstring ExplainErrorCode(std::uint32_t code) {
 
 DocumentData::~DocumentData() {
   // Free the roots of detached subtrees first (their ID attributes are
-  // registered in the document), then the document with its tree.
-  std::vector<xmlNodePtr> roots;
-  for (const xmlNodePtr node : detached_)
-    if (node->parent == nullptr) roots.push_back(node);
-  for (const xmlNodePtr root : roots) xmlFreeNode(root);
+  // registered in the document), then the document with its tree. Nothing
+  // is allocated here: the set keeps only the roots before any is freed.
+  std::erase_if(detached_, [](xmlNodePtr node) { return node->parent != nullptr; });
+  for (const xmlNodePtr root : detached_) xmlFreeNode(root);
   xmlFreeDoc(doc_);
 }
 

@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -44,10 +45,11 @@ std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(const xmlChar* text);
 // A qualified XML name; `utf8` is the same name in UTF-8.
 bool IsXmlName(std::wstring_view name, const xmlChar* utf8);
-// Raises E_OUTOFMEMORY for a null result of a libxml2 allocation.
+// Raises std::bad_alloc for a null result of a libxml2 allocation: running
+// out of memory is one exception everywhere, never a DOM call's failure.
 template <typename T>
 T* Allocated(T* result) {
-  if (result == nullptr) throw com::_com_error(com::E_OUTOFMEMORY);
+  if (result == nullptr) throw std::bad_alloc();
   return result;
 }
 

@@ -223,8 +223,8 @@ NodeList Node::SelectNodes(std::wstring_view xpath) const {
   context->error = IgnoreXPathError;  // errors stay in this context, nothing is printed
   const Owned<xmlXPathObject, xmlXPathFreeObject> result(
       xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(expression.c_str()), context.get()));
-  if (result == nullptr)
-    throw _com_error(context->lastError.code == XML_ERR_NO_MEMORY ? com::E_OUTOFMEMORY : com::E_FAIL);
+  if (context->lastError.code == XML_ERR_NO_MEMORY) throw std::bad_alloc();  // a node set may be cut short
+  if (result == nullptr) throw _com_error(com::E_FAIL);
   if (result->type != XPATH_NODESET) throw _com_error(com::E_FAIL);
   std::vector<Node> nodes;
   if (const xmlNodeSetPtr set = result->nodesetval) {

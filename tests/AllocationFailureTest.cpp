@@ -1,0 +1,249 @@
+// Every entry point with memory running out at each of its allocations in
+// turn: nothing is thrown at the caller, and the files on disk are always the
+// ones before or the ones after. Only operator new fails: libxml2 2.9 itself
+// crashes when its allocator fails inside a schema parse (xmlSchemaFree).
+#include <gtest/gtest.h>
+#include <kvodevice/ConfigurationContent.h>
+#include <kvodevice/ConfigurationFile.h>
+#include <kvodevice/Host.h>
+#include <kvodevice/IDeviceEditor.h>
+#include <kvodevice/IExtendedDeviceInfo.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <new>
+
+#include "tests/support/ConfigDir.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+// How many allocations succeed before one fails; negative: none fails.
+std::atomic<long> allocationsLeft{-1};
+
+bool AllocationFails() {
+  const long left = allocationsLeft.load(std::memory_order_relaxed);
+  if (left < 0) return false;
+  allocationsLeft.store(left - 1, std::memory_order_relaxed);  // after the one failure, none fails
+  return left == 0;
+}
+
+void* Malloc(std::size_t size) { return AllocationFails() ? nullptr : std::malloc(size != 0 ? size : 1); }
+
+}  // namespace
+
+// The replacements below pair malloc with free on purpose; the compiler sees
+// only the pairing, not that both sides are replaced.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(std::size_t size) {
+  if (void* block = Malloc(size)) return block;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Malloc(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Malloc(size); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ConfigDir;
+
+const std::string kBody =
+    "<UnitList><Unit UnitID=\"U1x0\"><Model>M</Model><LinkedInterface ItemID=\"COM1\"/></Unit>"
+    "<Unit UnitID=\"U2x0\"/></UnitList>"
+    "<Interfaces><Serial><ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x0\"/><LinkedUnit ItemID=\"U9x0\"/>"
+    "</ComPort></Serial>"
+    "</Interfaces><Sets><ActiveSet Name=\"a\"/><Set Name=\"a\"><Comment/><LinkedUnit ItemID=\"U1x0\"/></Set></Sets>"
+    "<DriverList><File>one.so</File></DriverList>";
+
+struct Case {
+  const char* name;
+  // Runs with allocations failing; `io` is open (and its opening not
+  // counted), then saved and released, unless the case opens by itself.
+  std::function<void(dev::IDeviceManagerIO* io)> run;
+  bool opensItself = false;
+  // What the data directory holds before, beside kBody as the document; run
+  // once `io` is open.
+  std::function<void(ConfigDir&)> prepare = [](ConfigDir&) {};
+};
+
+dev::IDeviceEditor& Editor(dev::IDeviceManagerIO* io) { return *dev::GetDeviceEditor(io); }
+
+// An opening answers an object whatever happens.
+void Close(dev::IDeviceManagerIO* io) {
+  EXPECT_NE(io, nullptr);
+  if (io != nullptr) io->Release();
+}
+
+std::wstring documentPath;  // made before allocations fail
+std::vector<dev::UnitKey> units;
+std::vector<dev::PortAddress> ports;
+std::set<std::wstring> files;
+std::vector<std::wstring> names;
+std::wstring text;
+dev::UnitDetails unit;
+dev::SetDetails set;
+// Arguments, made before allocations fail.
+const CString two(L"two.so");
+std::wstring iniPath;
+const wchar_t* const feature = L"DEV_SOME_FEATURE";
+const std::wstring colour(L"colour"), a(L"a"), b(L"b"), first(L"first"), second(L"second"), one(L"one.so"), none;
+
+const Case kCases[] = {
+    {"open", [](auto*) { Close(dev::CreateXMLFile()); }, true},
+    {"open a missing document", [](auto*) { Close(dev::CreateXMLFile()); }, true,
+     [](ConfigDir& dir) { fs::remove(dir.DocumentPath()); }},
+    {"open a damaged document", [](auto*) { Close(dev::CreateXMLFile()); }, true,
+     [](ConfigDir& dir) { dir.Write("kvoDevice.xml", "<Devices><UnitList>"); }},
+    {"open read-only", [](auto*) { Close(dev::OpenXMLFileReadOnly()); }, true},
+    {"dry run", [](auto*) { dev::DryRunOpen(); }, true},
+    {"read content", [](auto*) { dev::ReadDocumentContent(documentPath); }, true},
+    {"history and restore",
+     [](auto*) {
+       for (const dev::HistoryVersion& version : dev::ListHistory()) {
+         dev::RestoreExposure(version.path);
+         dev::SaveReport report;
+         dev::RestoreXMLFile(version.path, &report);
+       }
+     },
+     true,
+     [](ConfigDir&) {
+       dev::IDeviceManagerIO* io = dev::CreateXMLFile();
+       io->AddUnit({5, 0});
+       io->Release();
+     }},
+    {"reports", [](auto* io) { dev::GetOpenReport(io), dev::GetLastSaveReport(io); }},
+    {"GetUnitList", [](auto* io) { io->GetUnitList(units, true); }},
+    {"ExistsUnit", [](auto* io) { io->ExistsUnit({1, 0}); }},
+    {"AddUnit", [](auto* io) { io->AddUnit({3, 0}); }},
+    {"RemoveUnit", [](auto* io) { io->RemoveUnit({1, 0}); }},
+    {"GetUnitPorts", [](auto* io) { io->GetUnitPorts({1, 0}, ports); }},
+    {"UnlinkUnitPort", [](auto* io) { io->UnlinkUnitPort({1, 0}, {dev::PortSerial, 1}); }},
+    {"GetDriverFiles", [](auto* io) { io->GetDriverFiles(files); }},
+    {"AddDriverFile", [](auto* io) { io->AddDriverFile(two); }},
+    {"ClearDriverFiles", [](auto* io) { io->ClearDriverFiles(); }},
+    {"LinkUnitPort", [](auto* io) { Editor(io).LinkUnitPort({2, 0}, {dev::PortSerial, 2}); }},
+    {"RemovePort", [](auto* io) { Editor(io).RemovePort({dev::PortSerial, 1}); }},
+    {"GetUnit", [](auto* io) { Editor(io).GetUnit({1, 0}, unit); }},
+    {"SetUnitText", [](auto* io) { Editor(io).SetUnitText({2, 0}, dev::UnitText::Model, L"Stage 2"); }},
+    {"SetUnitSetup", [](auto* io) { Editor(io).SetUnitSetup({2, 0}, dev::UnitSetup::Exclude); }},
+    {"GetSets", [](auto* io) { Editor(io).GetSets(names); }},
+    {"GetSet", [](auto* io) { Editor(io).GetSet(a, set); }},
+    {"GetActiveSet", [](auto* io) { Editor(io).GetActiveSet(text); }},
+    {"CreateSet", [](auto* io) { Editor(io).CreateSet(b, second); }},
+    {"SetSetComment", [](auto* io) { Editor(io).SetSetComment(a, first); }},
+    {"AddSetMember", [](auto* io) { Editor(io).AddSetMember(a, {2, 0}); }},
+    {"RemoveSetMember", [](auto* io) { Editor(io).RemoveSetMember(a, {1, 0}); }},
+    {"SetActiveSet", [](auto* io) { Editor(io).SetActiveSet(none); }},
+    {"RemoveDriverFile", [](auto* io) { Editor(io).RemoveDriverFile(one); }},
+    {"RepairLinks", [](auto* io) { dev::RepairLinks(io); }},
+    {"device information",
+     [](auto*) {
+       dev::dynInfo::IExtendedDeviceInfo* info = dev::dynInfo::GetExtendedDeviceInfo();
+       if (info == nullptr) return;
+       info->Load(iniPath.c_str());
+       std::uint32_t code = 0;
+       bool on = false;
+       info->GetDeviceIDs(), info->GetSectionName(dev::id{1201}), info->GetAuxiliaryText(dev::id{1201}, 0, code, text);
+       info->GetTags(), info->GetDevicesByTag(colour), info->GetPositions(dev::id{1201}), info->GetDevicesAtPosition(2);
+       info->GetRTCTrigger(dev::id{1201}, on), info->GetProcessingEnabled(dev::id{1201}, tro::cam::Shading, on);
+       dev::dynInfo::IsCamAdapterEnabled(dev::id{1201}, tro::cam::Whitebalance);
+     },
+     true,
+     [](ConfigDir& dir) {
+       dir.Write("cameras.ini", "[Colour camera]\nID=1201\nTag=colour\nPosition=1,2\nuseShading=1\n");
+       iniPath = dir.Path("cameras.ini").wstring();
+     }},
+    {"data directory and switches",
+     [](auto*) {
+       ssnSetDataDir(ssnGetDataDir(1).c_str());
+       pkg::setFeatureEnabled(feature, pkg::isFeatureEnabled(feature));
+     },
+     true},
+    {"merge with another writer's save", [](auto* io) { io->AddUnit({3, 0}); }, false,
+     [](ConfigDir&) {
+       dev::IDeviceManagerIO* other = dev::CreateXMLFile();
+       other->AddUnit({4, 0});
+       other->Release();
+     }},
+};
+
+class AllocationFailure : public ::testing::TestWithParam<Case> {};
+
+// The files a run may change.
+struct Files {
+  std::string document, backup, schema;
+  std::size_t versions = 0;
+};
+
+Files Read(const ConfigDir& dir) {
+  const fs::path history = dir.Path("kvoDevice.history");
+  return {dir.Read("kvoDevice.xml"), dir.Read("kvoDevice.xml.bak"), dir.Read("kvoDevice.xsd"),
+          fs::exists(history) ? static_cast<std::size_t>(std::distance(fs::directory_iterator(history), {})) : 0};
+}
+
+// The files after `run` with the `n`-th allocation failing (-1: none; -2:
+// without `run`), and a change of the object's own saved after it, so that
+// whatever `run` left in the object is written; `reached` tells whether the
+// failing allocation was made.
+Files RunOnce(const Case& test, long n, bool& reached) {
+  ConfigDir dir;
+  dir.WriteDocument(kBody);
+  Close(dev::CreateXMLFile());  // the library's own form, and a schema
+  documentPath = dir.DocumentPath().wstring();
+  dev::IDeviceManagerIO* io = test.opensItself ? nullptr : dev::CreateXMLFile();
+  test.prepare(dir);
+  ::testing::internal::CaptureStderr();  // libxml2 says on standard error where memory ran out
+  allocationsLeft = n;
+  try {
+    if (n != -2) test.run(io);
+    if (io != nullptr) io->Save();
+  } catch (...) {
+    allocationsLeft = -1;
+    ADD_FAILURE() << "an exception left the library";
+  }
+  reached = allocationsLeft < 0;
+  allocationsLeft = -1;
+  ::testing::internal::GetCapturedStderr();
+  if (io != nullptr) {
+    EXPECT_TRUE(io->AddUnit({7, 0}) && io->Save()) << "the object is left unusable";
+    io->Release();
+  }
+  return Read(dir);
+}
+
+TEST_P(AllocationFailure, NothingEscapesNothingIsLost) {
+  const Case& test = GetParam();
+  bool reached = false;
+  const Files before = RunOnce(test, -2, reached), after = RunOnce(test, -1, reached);
+  const auto either = [](const auto& result, const auto& one, const auto& other) {
+    return result == one || result == other;
+  };
+  for (long n = 0; reached; ++n) {
+    SCOPED_TRACE(std::string(test.name) + ", allocation " + std::to_string(n) + " failing");
+    const Files result = RunOnce(test, n, reached);
+    EXPECT_PRED3(either, result.document, before.document, after.document);
+    EXPECT_PRED3(either, result.backup, before.backup, after.backup);
+    EXPECT_EQ(result.schema, before.schema);
+    EXPECT_PRED3(either, result.versions, before.versions, after.versions);
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryEntryPoint, AllocationFailure, ::testing::ValuesIn(kCases),
+                         [](const auto& info) {
+                           std::string name = info.param.name;
+                           for (char& c : name)
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return name;
+                         });
+
+}  // namespace
