@@ -176,6 +176,8 @@ const Case kCases[] = {
      }},
 };
 
+void PrintTo(const Case& test, std::ostream* out) { *out << test.name; }
+
 class AllocationFailure : public ::testing::TestWithParam<Case> {};
 
 // The files a run may change.

@@ -39,6 +39,8 @@ class IDeviceManagerIO {
   // never replaces a file it could not load by an empty document).
   virtual void Release() { delete this; }
   // Writes the document to "kvoDevice.xml", replacing the file atomically.
+  // Waits at most KVO_LOCK_TIMEOUT seconds (default 10) for another writer's
+  // lock, then answers false (GetLastSaveReport says who holds it).
   virtual bool Save() = 0;
 
   // Empties `units`, then lists every unit in document order (the invalid key
@@ -70,8 +72,10 @@ class IDeviceManagerIO {
 // Opens the configuration in the host's data directory (see ssnGetDataDir):
 // writes the schema "kvoDevice.xsd" when it is missing, loads "kvoDevice.xml",
 // and when that file cannot be loaded keeps it as "kvoDevice.xml.bak" and
-// starts a new default document. Always returns an object; a failed open
-// shows in the results of later operations. Call Release when done.
+// starts a new default document. Waits at most KVO_LOCK_TIMEOUT seconds
+// (default 10) for another writer's lock, then gives up (see GetOpenReport).
+// Always returns an object; a failed open shows in the results of later
+// operations. Call Release when done.
 // No function or operation of this library throws: running out of memory
 // answers false (or an empty result), with the document on disk as it was
 // or as saved, and what was half done in the object undone at its next save.

@@ -404,7 +404,12 @@ void DocumentData::Detach(xmlNodePtr node) {
 }
 
 xmlNodePtr DocumentData::Adopt(xmlNodePtr node) {
-  detached_.insert(node);
+  try {
+    detached_.insert(node);
+  } catch (...) {
+    xmlFreeNode(node);  // nobody else holds it yet
+    throw;
+  }
   return node;
 }
 

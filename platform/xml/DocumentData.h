@@ -28,7 +28,7 @@ class DocumentData : public std::enable_shared_from_this<DocumentData> {
   Node Wrap(xmlNodePtr node) { return node == nullptr ? Node() : Node(shared_from_this(), node); }
   // Takes `node` out of the tree and keeps it until the document goes.
   void Detach(xmlNodePtr node);
-  // Keeps a node made outside the tree.
+  // Keeps a node made outside the tree; frees it when it cannot.
   xmlNodePtr Adopt(xmlNodePtr node);
   // Counts changes of the tree (and of nodes out of it): see Document::ChangeCount.
   void Changed() noexcept { ++changes_; }

@@ -141,13 +141,13 @@ void Node::SetText(std::wstring_view text) const {
   if (node->type != XML_ELEMENT_NODE) throw _com_error(com::E_FAIL);
   if (!IsXmlText(text)) throw _com_error(com::E_INVALIDARG);
   const std::string utf8 = ToUtf8(text);
-  const xmlNodePtr replacement =
+  Owned<xmlNode, xmlFreeNode> replacement(
       utf8.empty() ? nullptr
                    : Allocated(xmlNewDocTextLen(document_->doc(), reinterpret_cast<const xmlChar*>(utf8.data()),
-                                                static_cast<int>(utf8.size())));
+                                                static_cast<int>(utf8.size()))));
   document_->Changed();
   while (node->children != nullptr) document_->Detach(node->children);
-  if (replacement != nullptr) LinkLast(node, replacement);
+  if (replacement != nullptr) LinkLast(node, replacement.release());
 }
 
 std::optional<std::wstring> Node::GetAttribute(std::wstring_view name) const {
