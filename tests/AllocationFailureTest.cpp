@@ -105,9 +105,8 @@ const Case kCases[] = {
      [](ConfigDir& dir) { fs::remove(dir.DocumentPath()); }},
     {"open a damaged document", [](auto*) { Close(dev::CreateXMLFile()); }, true,
      [](ConfigDir& dir) { dir.Write("kvoDevice.xml", "<Devices><UnitList>"); }},
-    {"open read-only", [](auto*) { Close(dev::OpenXMLFileReadOnly()); }, true},
-    {"dry run", [](auto*) { dev::DryRunOpen(); }, true},
-    {"read content", [](auto*) { dev::ReadDocumentContent(documentPath); }, true},
+    {"read-only openings",
+     [](auto*) { Close(dev::OpenXMLFileReadOnly()), dev::DryRunOpen(), dev::ReadDocumentContent(documentPath); }, true},
     {"history and restore",
      [](auto*) {
        for (const dev::HistoryVersion& version : dev::ListHistory()) {
@@ -122,24 +121,22 @@ const Case kCases[] = {
        io->AddUnit({5, 0});
        io->Release();
      }},
-    {"reports", [](auto* io) { dev::GetOpenReport(io), dev::GetLastSaveReport(io); }},
-    {"GetUnitList", [](auto* io) { io->GetUnitList(units, true); }},
-    {"ExistsUnit", [](auto* io) { io->ExistsUnit({1, 0}); }},
+    {"queries",
+     [](auto* io) {
+       io->GetUnitList(units, true), io->ExistsUnit({1, 0}), io->GetUnitPorts({1, 0}, ports), io->GetDriverFiles(files);
+       dev::IDeviceEditor& editor = Editor(io);
+       editor.GetUnit({1, 0}, unit), editor.GetSets(names), editor.GetSet(a, set), editor.GetActiveSet(text);
+       dev::GetOpenReport(io), dev::GetLastSaveReport(io);
+     }},
     {"AddUnit", [](auto* io) { io->AddUnit({3, 0}); }},
     {"RemoveUnit", [](auto* io) { io->RemoveUnit({1, 0}); }},
-    {"GetUnitPorts", [](auto* io) { io->GetUnitPorts({1, 0}, ports); }},
     {"UnlinkUnitPort", [](auto* io) { io->UnlinkUnitPort({1, 0}, {dev::PortSerial, 1}); }},
-    {"GetDriverFiles", [](auto* io) { io->GetDriverFiles(files); }},
     {"AddDriverFile", [](auto* io) { io->AddDriverFile(two); }},
     {"ClearDriverFiles", [](auto* io) { io->ClearDriverFiles(); }},
     {"LinkUnitPort", [](auto* io) { Editor(io).LinkUnitPort({2, 0}, {dev::PortSerial, 2}); }},
     {"RemovePort", [](auto* io) { Editor(io).RemovePort({dev::PortSerial, 1}); }},
-    {"GetUnit", [](auto* io) { Editor(io).GetUnit({1, 0}, unit); }},
     {"SetUnitText", [](auto* io) { Editor(io).SetUnitText({2, 0}, dev::UnitText::Model, L"Stage 2"); }},
     {"SetUnitSetup", [](auto* io) { Editor(io).SetUnitSetup({2, 0}, dev::UnitSetup::Exclude); }},
-    {"GetSets", [](auto* io) { Editor(io).GetSets(names); }},
-    {"GetSet", [](auto* io) { Editor(io).GetSet(a, set); }},
-    {"GetActiveSet", [](auto* io) { Editor(io).GetActiveSet(text); }},
     {"CreateSet", [](auto* io) { Editor(io).CreateSet(b, second); }},
     {"SetSetComment", [](auto* io) { Editor(io).SetSetComment(a, first); }},
     {"AddSetMember", [](auto* io) { Editor(io).AddSetMember(a, {2, 0}); }},
