@@ -70,7 +70,10 @@ std::wstring RestoreExposure(const std::wstring& version) {
 
 OpenReport GetOpenReport(const IDeviceManagerIO* io) {
   const auto* file = dynamic_cast<const CXMLFile*>(io);
-  return ReportOrOutOfMemory<OpenReport>([file] { return file != nullptr ? file->openReport() : OpenReport{}; });
+  return ReportOrOutOfMemory<OpenReport>([file, io] {
+    if (io != nullptr && io == UnopenedFile()) throw std::bad_alloc();  // the opening that had no memory says so
+    return file != nullptr ? file->openReport() : OpenReport{};
+  });
 }
 
 SaveReport GetLastSaveReport(const IDeviceManagerIO* io) {

@@ -8,6 +8,7 @@
 #include "devicefile/DocumentLinks.h"
 #include "devicefile/UnitId.h"
 #include "names/XMLNames.h"
+#include "platform/Boundary.h"
 #include "platform/files.h"
 #include "schema/XMLDeviceSchema.h"
 
@@ -178,7 +179,12 @@ DocumentContent ReadDocumentContent(const std::wstring& path) {
     std::stable_sort(content.findings.begin(), content.findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
   } catch (...) {
-    content.errorReason = L"the document could not be read";
+    // Memory ran out: nothing half read is handed on as the file's content.
+    content = DocumentContent{};
+    platform::NoThrow(false, [&content] {
+      content.errorReason = L"the document could not be read: out of memory";
+      return true;
+    });
   }
   return content;
 }

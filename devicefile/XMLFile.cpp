@@ -268,15 +268,11 @@ bool CXMLFile::CreateDefaultDocument(CString* message) {
 std::string CXMLFile::SchemaText() { return CXMLDeviceSchema(GetSchemaPath()).Serialized(); }
 
 bool CXMLFile::WriteSchema(platform::FileError* error) {
-  try {
-    CXMLDeviceSchema schema(GetSchemaPath());
-    const bool written = schema.Generate();
-    if (written) openReport_.schemaWritten = true;
-    if (!written && error != nullptr) *error = schema.lastSaveError();
-    return written;
-  } catch (...) {
-    return false;
-  }
+  CXMLDeviceSchema schema(GetSchemaPath());
+  const bool written = schema.Generate();
+  if (written) openReport_.schemaWritten = true;
+  if (!written && error != nullptr) *error = schema.lastSaveError();
+  return written;
 }
 
 bool CXMLFile::GiveUp(const platform::FileError& error, const wchar_t* what) {

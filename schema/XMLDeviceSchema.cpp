@@ -24,6 +24,8 @@ bool CXMLDeviceSchema::Generate() {
   try {
     Build();
     return save();
+  } catch (const std::bad_alloc&) {
+    throw;  // memory, not the file: the caller says so
   } catch (...) {
     return false;  // nothing was saved: the file on disk is as it was
   }

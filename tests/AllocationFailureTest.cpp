@@ -18,6 +18,7 @@
 
 #include "tests/support/ConfigDir.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/XmlListing.h"
 
 namespace {
 
@@ -79,10 +80,13 @@ struct Case {
 
 dev::IDeviceEditor& Editor(dev::IDeviceManagerIO* io) { return *dev::GetDeviceEditor(io); }
 
-// An opening answers an object whatever happens.
+// An opening answers an object whatever happens, and says how it ended.
 void Close(dev::IDeviceManagerIO* io) {
-  EXPECT_NE(io, nullptr);
-  if (io != nullptr) io->Release();
+  ASSERT_NE(io, nullptr);
+  const dev::OpenReport report = dev::GetOpenReport(io);
+  EXPECT_TRUE(report.systemError == ENOMEM || report.outcome != dev::OpenOutcome::GaveUp)
+      << testsupport::Narrow(report.reason);
+  io->Release();
 }
 
 std::wstring documentPath;  // made before allocations fail
