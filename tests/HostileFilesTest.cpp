@@ -167,12 +167,22 @@ TEST(HostileFiles, SymlinkRaceNeverReachesRootsFiles) {
   std::thread swapper([&] {
     while (!stop) ::renameat2(AT_FDCWD, own.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
   });
+  int acknowledged = 0;
   for (int save = 0; save < 200; ++save) {
     const testsupport::ConfigPtr io = dir.Open();
-    io->AddUnit({static_cast<std::uint16_t>(save + 2), 0});
+    acknowledged += io->AddUnit({static_cast<std::uint16_t>(save + 2), 0}) && io->Save();
   }
   stop = true;
   swapper.join();
+  // Nor is the other user's own file written, even through a link of root's:
+  // its directory is theirs to change.
+  EXPECT_EQ(acknowledged, 0);
+  const fs::path theirs = (fs::is_symlink(own) ? swap : own) / "kvoDevice.xml";
+  fs::remove(dir.DocumentPath());
+  fs::create_symlink(theirs, dir.DocumentPath());
+  const testsupport::ConfigPtr io = dir.Open();
+  EXPECT_FALSE(io->AddUnit({1000, 0}) && io->Save());
+  EXPECT_EQ(testsupport::ReadFile(theirs), kValid);
   const fs::path victim = protectedDir.path() / "kvoDevice.xml";
   EXPECT_EQ(testsupport::ReadFile(victim), "root's file");
   EXPECT_EQ(LinkStat(victim).st_uid, 0u);
