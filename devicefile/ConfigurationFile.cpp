@@ -2,8 +2,6 @@
 // interface. None of them throws: each answers its failure instead.
 #include <kvodevice/ConfigurationFile.h>
 
-#include <cerrno>
-
 #include "devicefile/XMLFile.h"
 
 namespace dev {
@@ -11,20 +9,14 @@ namespace {
 
 using platform::NoThrow;
 
-// What `body` reports, or, when it throws, a report that memory ran out
-// (with the reason where even that can be said).
+// What `body` reports, or, when it throws, a report that memory ran out.
 template <typename Report, typename Body>
 Report ReportOrOutOfMemory(Body body) noexcept {
   try {
     return body();
   } catch (...) {
     Report report;
-    report.systemError = ENOMEM;
-    if constexpr (requires { report.failed; }) report.failed = true;
-    NoThrow(false, [&report] {
-      report.reason = L"out of memory";
-      return true;
-    });
+    SayOutOfMemory(report);
     return report;
   }
 }
@@ -70,10 +62,12 @@ std::wstring RestoreExposure(const std::wstring& version) {
 
 OpenReport GetOpenReport(const IDeviceManagerIO* io) {
   const auto* file = dynamic_cast<const CXMLFile*>(io);
-  return ReportOrOutOfMemory<OpenReport>([file, io] {
-    if (io != nullptr && io == UnopenedFile()) throw std::bad_alloc();  // the opening that had no memory says so
-    return file != nullptr ? file->openReport() : OpenReport{};
-  });
+  if (io != nullptr && io == UnopenedFile()) {  // the opening that had no memory says so
+    OpenReport report;
+    SayOutOfMemory(report);
+    return report;
+  }
+  return ReportOrOutOfMemory<OpenReport>([file] { return file != nullptr ? file->openReport() : OpenReport{}; });
 }
 
 SaveReport GetLastSaveReport(const IDeviceManagerIO* io) {

@@ -24,12 +24,9 @@ bool CXMLFile::SaveChanges() noexcept {
     // Memory ran out: the file is as it was (a replace is whole or not at
     // all), and what was half merged is made again by the next save.
     torn_ = true;
-    saveReport_.failed = true;
-    saveReport_.systemError = ENOMEM;
-    return platform::NoThrow(false, [this] {
-      saveReport_.reason = L"out of memory";
-      return false;
-    });
+    saveReport_ = {};
+    SayOutOfMemory(saveReport_);
+    return false;
   }
 }
 
@@ -37,13 +34,13 @@ bool CXMLFile::SaveOrThrow() {
   saveReport_ = {};
   if (access_ == Access::ReadOnly) return SaveFailed({}, L"the configuration was opened read-only");
   if (!isDOMReady()) return SaveFailed({}, L"no document is loaded");
-  if (journal_.empty() && !unwritten_ && !torn_) return true;
+  if (!HasChanges() && !torn_) return true;
   HeldDocument held;
   if (!HoldDocument(held)) return SaveFailed(held.error, L"the configuration cannot be locked");
   platform::FileError error;
   if ((torn_ || !IsKnownFile(held)) && !MergeWithFile(held, error))
     return SaveFailed(error, L"another writer's document cannot be merged");
-  if ((!journal_.empty() || unwritten_) && !WriteDocument(held, error))
+  if (HasChanges() && !WriteDocument(held, error))
     return SaveFailed(error, L"the document cannot be written");
   journal_.clear();
   unwritten_ = false;
@@ -62,17 +59,15 @@ bool CXMLFile::MergeWithFile(HeldDocument& held, platform::FileError& error) {
   platform::xml::Document current = platform::xml::Document::Create();
   platform::FileContent content;
   switch (LoadDocumentFile(current, content, error, true, &held.target)) {
-    case FileLoad::Missing:  // removed: nothing to merge with, this object's document is written
-      if (!torn_) return true;
-      // A torn document is made again on a default one.
-      if (!CreateDefaultDocument(nullptr)) return false;
-      break;
     case FileLoad::Unreadable:
     case FileLoad::SchemaUnwritable:
       return false;
-    case FileLoad::Damaged:  // kept as the backup, as an opening keeps it; then this object's document is written
+    case FileLoad::Damaged:  // kept as the backup, as an opening keeps it; then as if it were removed
       if (!BackUpDamagedDocument(content, ParseErrorMessage(current), error)) return false;
+      [[fallthrough]];
+    case FileLoad::Missing:  // nothing to merge with: this object's document is written
       if (!torn_) return true;
+      // A torn document is made again on a default one.
       if (!CreateDefaultDocument(nullptr)) return false;
       break;
     case FileLoad::Loaded:

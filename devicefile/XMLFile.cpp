@@ -52,11 +52,7 @@ void CXMLFile::Abandon() noexcept {
   unwritten_ = torn_ = false;
   openReport_ = {};
   openReport_.readOnly = access_ == Access::ReadOnly;
-  openReport_.systemError = ENOMEM;
-  platform::NoThrow(false, [this] {
-    openReport_.reason = L"out of memory";
-    return true;
-  });
+  SayOutOfMemory(openReport_);
 }
 
 CXMLFile::~CXMLFile() { SaveChanges(); }

@@ -6,6 +6,7 @@
 #include <kvodevice/IDeviceEditor.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
+#include <cerrno>
 #include <functional>
 #include <optional>
 #include <string>
@@ -143,6 +144,9 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   // on it again. Nothing changed: true, and nothing is written.
   bool SaveChanges() noexcept;
   bool SaveOrThrow();
+  // Something this object holds is not in the file: journaled changes, or a
+  // default document whose write failed.
+  bool HasChanges() const noexcept { return !journal_.empty() || unwritten_; }
   // Whether the file `held` holds is still the one this object last read or wrote.
   bool IsKnownFile(HeldDocument& held) const;
   // Loads the file another writer saved and makes the journal's changes on it.
@@ -200,6 +204,19 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
     bool racy = false;
   } known_;
 };
+
+// Says in `report` (an OpenReport or a SaveReport) that memory ran out:
+// ENOMEM, failed where the report has that, and the reason where even that
+// can be said.
+template <typename Report>
+void SayOutOfMemory(Report& report) noexcept {
+  report.systemError = ENOMEM;
+  if constexpr (requires { report.failed; }) report.failed = true;
+  platform::NoThrow(false, [&report] {
+    report.reason = L"out of memory";
+    return true;
+  });
+}
 
 // What CreateXMLFile and OpenXMLFileReadOnly answer when memory ran out
 // before an object could be made: one without a document (Unopened.cpp).

@@ -12,9 +12,6 @@ namespace {
 
 std::mutex g_mutex;
 std::optional<std::wstring> g_dataDir;  // set by ssnSetDataDir
-// The last ssnSetDataDir ran out of memory: there is no data directory
-// (rather than the one before, which the host meant to leave).
-bool g_setFailed = false;
 
 std::wstring FromEnvironment(const char* name) {
   const char* value = std::getenv(name);
@@ -41,7 +38,6 @@ std::wstring ssnGetDataDir(int kind) {
   return platform::NoThrow<std::wstring>({}, [] {
     {
       std::lock_guard lock(g_mutex);
-      if (g_setFailed) return std::wstring();
       if (g_dataDir) return *g_dataDir;
     }
     return WithoutTrailingSeparator(DefaultDataDir());
@@ -49,14 +45,15 @@ std::wstring ssnGetDataDir(int kind) {
 }
 
 void ssnSetDataDir(const wchar_t* dir) {
-  platform::NoThrow(false, [dir] {
-    std::lock_guard lock(g_mutex);
-    g_setFailed = true;  // until the new name is in place
+  std::lock_guard lock(g_mutex);
+  try {
     if (dir == nullptr || *dir == L'\0')
       g_dataDir.reset();
     else
       g_dataDir = WithoutTrailingSeparator(dir);
-    g_setFailed = false;
-    return true;
-  });
+  } catch (...) {
+    // Memory ran out: an empty name (which allocates nothing), so that the
+    // library opens nothing rather than the directory the host meant to leave.
+    g_dataDir.emplace();
+  }
 }
