@@ -434,19 +434,29 @@ bool Directory::Replace(std::string_view name, std::string_view bytes, const Wri
   const FileStamp* like = options.permissions == Permissions::Like ? &options.like
                           : options.permissions == Permissions::KeepTarget && old.kind == FileStamp::Kind::File ? &old
                                                                                                               : nullptr;
+  const std::string own(name);
   std::string temporary;
   const Descriptor fd(CreateTemporary(*this, name, temporary, error));
   if (fd.get() < 0) return false;
+  // Until it is renamed into place, the temporary goes whatever ends the
+  // write early, running out of memory included.
+  struct Unplaced {
+    const Directory& directory;
+    const std::string& name;
+    bool placed = false;
+    ~Unplaced() {
+      if (!placed) Files().Unlinkat(directory.fd(), name.c_str(), 0);
+    }
+  } unplaced{*this, temporary};
   const auto fail = [&](const char* call, const std::string& file) {
     if (!error) error = Failed(call, file);
-    Files().Unlinkat(fd_, temporary.c_str(), 0);
     return false;
   };
-  const std::string own(name);
   if (like != nullptr && !ApplyPermissions(fd.get(), *like, PathOf(temporary), error)) return fail("chmod", "");
   if (!WriteAll(fd.get(), bytes)) return fail("write", PathOf(temporary));
   if (Files().Fsync(fd.get()) != 0) return fail("flush", PathOf(temporary));
   if (Files().Renameat(fd_, temporary.c_str(), fd_, own.c_str()) != 0) return fail("replace", PathOf(name));
+  unplaced.placed = true;
   struct stat st;
   if (written != nullptr) *written = Files().Fstat(fd.get(), &st) == 0 ? StampOf(st) : FileStamp{};
   // The rename is durable once the directory is on disk; a failure here
