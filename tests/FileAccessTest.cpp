@@ -29,7 +29,7 @@ struct stat StatOf(const fs::path& path) {
 // A schema is the library's own file: one that cannot be read is written anew
 // and read again; when it still cannot be read, the document is not known to
 // be damaged, and the opening gives up without touching it. (Documents that
-// cannot be read: FileFaultTest.)
+// cannot be read: FaultTest.)
 TEST(FileAccess, SchemaThatCannotBeRead) {
   const struct {
     const char* call;
