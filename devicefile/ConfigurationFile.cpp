@@ -70,6 +70,30 @@ OpenReport GetOpenReport(const IDeviceManagerIO* io) {
   return ReportOrOutOfMemory<OpenReport>([file] { return file != nullptr ? file->openReport() : OpenReport{}; });
 }
 
+std::vector<std::wstring> PendingChanges(const IDeviceManagerIO* io) {
+  const auto* file = dynamic_cast<const CXMLFile*>(io);
+  return NoThrow<std::vector<std::wstring>>({}, [file] {
+    return file != nullptr ? file->PendingChanges() : std::vector<std::wstring>();
+  });
+}
+
+bool IsStale(const IDeviceManagerIO* io) {
+  // The identity check changes nothing the host can see.
+  auto* file = dynamic_cast<CXMLFile*>(const_cast<IDeviceManagerIO*>(io));
+  return file != nullptr && NoThrow(false, [file] { return file->IsStale(); });
+}
+
+bool Refresh(IDeviceManagerIO* io, DocumentChanges* changes) {
+  if (changes != nullptr) NoThrow(false, [changes] { return *changes = {}, true; });
+  auto* file = dynamic_cast<CXMLFile*>(io);
+  return file != nullptr && file->Refresh(changes);
+}
+
+bool DiscardChanges(IDeviceManagerIO* io) {
+  auto* file = dynamic_cast<CXMLFile*>(io);
+  return file != nullptr && file->DiscardChanges();
+}
+
 SaveReport GetLastSaveReport(const IDeviceManagerIO* io) {
   const auto* file = dynamic_cast<const CXMLFile*>(io);
   return ReportOrOutOfMemory<SaveReport>([file] { return file != nullptr ? file->saveReport() : SaveReport{}; });

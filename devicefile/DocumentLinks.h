@@ -15,6 +15,9 @@ namespace dev {
 // Reads units, ports, driver files and sets below the document element.
 void ReadTree(const platform::xml::Node& devices, DocumentContent& content);
 
+// CompareContent inside the library: running out of memory is thrown, not answered.
+DocumentChanges Compare(const DocumentContent& a, const DocumentContent& b);
+
 class LinkMap {
  public:
   explicit LinkMap(const DocumentContent& content) {

@@ -3,42 +3,47 @@
 #include "names/XMLNames.h"
 
 namespace dev {
+namespace {
 
 using platform::com::_com_error;
 
+// Driver file names compare with the letters A to Z in either case.
+std::wstring Folded(std::wstring text) {
+  for (wchar_t& c : text)
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  return text;
+}
+
+}  // namespace
+
 bool CXMLFile::GetDriverFiles(std::set<std::wstring>& files) {
+  files.clear();
   return platform::NoThrow(false, [&] {
-    return Journaled([this, &files] { return ListDriverFiles(files); },
-                     [this] {
-                       std::set<std::wstring> unused;
-                       return ListDriverFiles(unused);
-                     });
+    if (!isDOMReady()) return false;
+    const bool removed = Record({Change::Kind::RemoveEmptyDriverFiles});
+    files = DriverFileNames();
+    return removed;
   });
 }
 
-bool CXMLFile::ListDriverFiles(std::set<std::wstring>& files) {
-  files.clear();
-  if (!isDOMReady()) return false;
-  bool result = true;
-  try {
-    const auto nodes = utl::CXPATHString(XMLNames.DriverList).setChild(XMLNames.File).selectNodes(m_dom);
-    if (!nodes) return result;
-    for (long i = 0; i < nodes->length(); ++i) {
-      const Node file = nodes->item(i);
-      if (!file) continue;
-      CString text;
-      if (!getString(file, text)) return result;
-      if (!text.IsEmpty()) {
-        files.insert(text.str());
-        continue;
-      }
-      const Node parent = file.Parent();  // an empty entry goes
-      if (!parent.IsElement() || !parent.RemoveChild(file)) result = false;
-    }
-    return result;
-  } catch (const _com_error&) {
-    return result;
-  }
+std::set<std::wstring> CXMLFile::DriverFileNames() const {
+  std::set<std::wstring> files;
+  const Node list = m_dom.DocumentElement().ChildElement(XMLNames.DriverList.str());
+  for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
+    if (entry.IsElement() && entry.Name() == XMLNames.File.str())
+      if (std::wstring text = entry.Text(); !text.empty()) files.insert(std::move(text));
+  return files;
+}
+
+bool CXMLFile::RemoveEmptyDriverFiles() {
+  const Node list = m_dom.DocumentElement().ChildElement(XMLNames.DriverList.str());
+  std::vector<Node> empty;
+  for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
+    if (entry.IsElement() && entry.Name() == XMLNames.File.str() && entry.Text().empty()) empty.push_back(entry);
+  bool removed = true;
+  for (const Node& entry : empty)
+    if (!list.RemoveChild(entry)) removed = false;
+  return removed;
 }
 
 bool CXMLFile::AddDriverFile(const CString& file) {
@@ -47,38 +52,54 @@ bool CXMLFile::AddDriverFile(const CString& file) {
     // Refused before anything changes: a name that would be an empty entry
     // (which GetDriverFiles deletes) or that the file cannot hold.
     if (file.IsEmpty() || !platform::xml::IsXmlText(file.str())) return false;
-    return Journaled([this, file] {
-      CString lower = file;
-      lower.MakeLower();
-      CString path;
-      path.Format(L"%ls/%ls[translate(., 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') =%ls]",
-                  XMLNames.DriverList.GetString(), XMLNames.File.GetString(), utl::XPathLiteral(lower.str()).c_str());
-      if (existsNode(utl::CXPATHString(path))) return false;
-      const Node list = getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), true);
-      const Node node = newNode(XMLNames.File, list, nullptr, nullptr);
-      return node && setString(node, file);
-    });
+    Change change{Change::Kind::AddDriverFile};
+    change.name = file.str();
+    return Record(std::move(change));
   });
 }
 
+bool CXMLFile::AddDriverFileToDocument(const std::wstring& file) {
+  const std::wstring folded = Folded(file);
+  const Node list = getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), false);
+  for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
+    if (entry.IsElement() && entry.Name() == XMLNames.File.str() && Folded(entry.Text()) == folded) return false;
+  const Node node = newNode(XMLNames.File, getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), true), nullptr,
+                            nullptr);
+  return node && setString(node, CString(file));
+}
+
 bool CXMLFile::ClearDriverFiles() {
+  return platform::NoThrow(false, [&] { return Record({Change::Kind::ClearDriverFiles}); });
+}
+
+bool CXMLFile::ClearDriverFilesInDocument() {
+  try {
+    // A missing list would be created, then removed: the document stays as
+    // it is, and the answer is the removal's.
+    const Node list = getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), false);
+    if (!list) return true;
+    const Node parent = list.Parent();
+    return parent.IsElement() && parent.RemoveChild(list);
+  } catch (const _com_error&) {
+    return true;
+  }
+}
+
+bool CXMLFile::RemoveDriverFile(const std::wstring& file) {
   return platform::NoThrow(false, [&] {
-    return Journaled([this] {
-      if (!isDOMReady()) return false;
-      bool result = true;
-      try {
-        // A missing list would be created, then removed: the document stays as
-        // it is, and the answer is the removal's.
-        const Node list = getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), false);
-        if (!list) return true;
-        const Node parent = list.Parent();
-        result = parent.IsElement() && parent.RemoveChild(list);
-      } catch (const _com_error&) {
-        return result;
-      }
-      return result;
-    });
+    Change change{Change::Kind::RemoveDriverFile};
+    change.name = file;
+    return Record(std::move(change));
   });
+}
+
+bool CXMLFile::RemoveDriverFileFromDocument(const std::wstring& file) {
+  const std::wstring folded = Folded(file);
+  const Node list = m_dom.DocumentElement().ChildElement(XMLNames.DriverList.str());
+  for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
+    if (entry.IsElement() && entry.Name() == XMLNames.File.str() && Folded(entry.Text()) == folded)
+      return static_cast<bool>(list.RemoveChild(entry));
+  return false;
 }
 
 }  // namespace dev

@@ -39,50 +39,44 @@ CXMLFile::Node CXMLFile::FindSet(const std::wstring& name) const {
   return ChildWith(root ? root.ChildElement(XMLNames.Sets.str()) : Node(), XMLNames.Set, XMLNames.Name, name);
 }
 
-template <typename Change>
-bool CXMLFile::Edit(Change change) {
-  if (!isDOMReady()) return false;
-  return Journaled(std::move(change));
+bool CXMLFile::LinkUnitPort(const UnitKey& unit, const PortAddress& port) {
+  return platform::NoThrow(false, [&] { return Record({Change::Kind::LinkUnitPort, unit, port}); });
 }
 
-bool CXMLFile::LinkUnitPort(const UnitKey& unit, const PortAddress& port) {
-  return platform::NoThrow(false, [&] {
-    return Edit([this, unit, port] {
-      CString interfaceName, portText;
-      const Node unitNode = FindUnit(unit);
-      if (!unitNode || !FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
-      const Node root = m_dom.DocumentElement();
-      const Node ports = getChildNode(interfaceName, getChildNode(XMLNames.Interfaces, root, true), true);
-      Node portNode = ChildWith(ports, XMLNames.ComPort, XMLNames.PortNo, portText.str());
-      if (!portNode) portNode = newNode(XMLNames.ComPort, ports, &XMLNames.PortNo, &portText);
-      const CString unitId = FormatUnitID(unit);
-      bool linked = false;
-      if (!ChildWith(unitNode, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
-        linked = static_cast<bool>(newNode(XMLNames.LinkedInterface, unitNode, &XMLNames.ItemID, &portText));
-      if (!ChildWith(portNode, XMLNames.LinkedUnit, XMLNames.ItemID, unitId.str()))
-        linked = static_cast<bool>(newNode(XMLNames.LinkedUnit, portNode, &XMLNames.ItemID, &unitId)) || linked;
-      return linked;
-    });
-  });
+bool CXMLFile::LinkInDocument(const UnitKey& unit, const PortAddress& port) {
+  CString interfaceName, portText;
+  const Node unitNode = FindUnit(unit);
+  if (!unitNode || !FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
+  const Node root = m_dom.DocumentElement();
+  const Node ports = getChildNode(interfaceName, getChildNode(XMLNames.Interfaces, root, true), true);
+  Node portNode = ChildWith(ports, XMLNames.ComPort, XMLNames.PortNo, portText.str());
+  if (!portNode) portNode = newNode(XMLNames.ComPort, ports, &XMLNames.PortNo, &portText);
+  const CString unitId = FormatUnitID(unit);
+  bool linked = false;
+  if (!ChildWith(unitNode, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
+    linked = static_cast<bool>(newNode(XMLNames.LinkedInterface, unitNode, &XMLNames.ItemID, &portText));
+  if (!ChildWith(portNode, XMLNames.LinkedUnit, XMLNames.ItemID, unitId.str()))
+    linked = static_cast<bool>(newNode(XMLNames.LinkedUnit, portNode, &XMLNames.ItemID, &unitId)) || linked;
+  return linked;
 }
 
 bool CXMLFile::RemovePort(const PortAddress& port) {
-  return platform::NoThrow(false, [&] {
-    return Edit([this, port] {
-      CString interfaceName, portText;
-      if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
-      const Node root = m_dom.DocumentElement();
-      const Node interfaces = root.ChildElement(XMLNames.Interfaces.str());
-      const Node portNode = ChildWith(interfaces ? interfaces.ChildElement(interfaceName.str()) : Node(),
-                                      XMLNames.ComPort, XMLNames.PortNo, portText.str());
-      if (!portNode || !portNode.Parent().RemoveChild(portNode)) return false;
-      if (const Node list = root.ChildElement(XMLNames.UnitList.str()))
-        for (Node unit = list.FirstChild(); unit; unit = unit.NextSibling())
-          while (const Node link = ChildWith(unit, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
-            unit.RemoveChild(link);
-      return true;
-    });
-  });
+  return platform::NoThrow(false, [&] { return Record({Change::Kind::RemovePort, {}, port}); });
+}
+
+bool CXMLFile::RemovePortFromDocument(const PortAddress& port) {
+  CString interfaceName, portText;
+  if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
+  const Node root = m_dom.DocumentElement();
+  const Node interfaces = root.ChildElement(XMLNames.Interfaces.str());
+  const Node portNode = ChildWith(interfaces ? interfaces.ChildElement(interfaceName.str()) : Node(), XMLNames.ComPort,
+                                  XMLNames.PortNo, portText.str());
+  if (!portNode || !portNode.Parent().RemoveChild(portNode)) return false;
+  if (const Node list = root.ChildElement(XMLNames.UnitList.str()))
+    for (Node unit = list.FirstChild(); unit; unit = unit.NextSibling())
+      while (const Node link = ChildWith(unit, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
+        unit.RemoveChild(link);
+  return true;
 }
 
 bool CXMLFile::GetUnit(const UnitKey& unit, UnitDetails& details) {
@@ -110,44 +104,50 @@ bool CXMLFile::GetUnit(const UnitKey& unit, UnitDetails& details) {
 
 bool CXMLFile::SetUnitText(const UnitKey& unit, UnitText which, const wchar_t* text) {
   return platform::NoThrow(false, [&] {
-    const auto index = static_cast<std::size_t>(which);
-    if (index >= 4 || (text != nullptr && !IsXmlText(text))) return false;
-    const std::optional<std::wstring> value = text != nullptr ? std::optional<std::wstring>(text) : std::nullopt;
-    return Edit([this, unit, index, value] {
-      const Node node = FindUnit(unit);
-      if (!node) return false;
-      Node element = node.ChildElement(kUnitTexts[index]->str());
-      if (!value) return !element || node.RemoveChild(element);
-      if (!element) {
-        // In its place: before the first child that the schema puts after it.
-        Node before = node.FirstChild();
-        while (before &&
-               !(before.IsElement() && (IsNamed(before, XMLNames.LinkedInterface) ||
-                                        std::any_of(kUnitTexts + index + 1, kUnitTexts + 4,
-                                                    [&](const CString* name) { return IsNamed(before, *name); }))))
-          before = before.NextSibling();
-        element = node.InsertBefore(m_dom.CreateElement(kUnitTexts[index]->str()), before);
-      }
-      element.SetText(*value);
-      return true;
-    });
+    if (static_cast<std::size_t>(which) >= 4 || (text != nullptr && !IsXmlText(text))) return false;
+    Change change{Change::Kind::SetUnitText, unit};
+    change.which = which;
+    if (text != nullptr) change.text = text;
+    return Record(std::move(change));
   });
+}
+
+bool CXMLFile::SetUnitTextInDocument(const UnitKey& unit, UnitText which, const std::optional<std::wstring>& text) {
+  const auto index = static_cast<std::size_t>(which);
+  const Node node = FindUnit(unit);
+  if (!node) return false;
+  Node element = node.ChildElement(kUnitTexts[index]->str());
+  if (!text) return !element || node.RemoveChild(element);
+  if (!element) {
+    // In its place: before the first child that the schema puts after it.
+    Node before = node.FirstChild();
+    while (before && !(before.IsElement() && (IsNamed(before, XMLNames.LinkedInterface) ||
+                                              std::any_of(kUnitTexts + index + 1, kUnitTexts + 4,
+                                                          [&](const CString* name) { return IsNamed(before, *name); }))))
+      before = before.NextSibling();
+    element = node.InsertBefore(m_dom.CreateElement(kUnitTexts[index]->str()), before);
+  }
+  element.SetText(*text);
+  return true;
 }
 
 bool CXMLFile::SetUnitSetup(const UnitKey& unit, UnitSetup setup) {
   return platform::NoThrow(false, [&] {
-    return Edit([this, unit, setup] {
-      const Node node = FindUnit(unit);
-      if (!node) return false;
-      if (setup == UnitSetup::Unset) {
-        node.RemoveAttribute(XMLNames.setup.str());
-        return true;
-      }
-      node.SetAttribute(XMLNames.setup.str(),
-                        (setup == UnitSetup::Exclude ? XMLNames.exclude : XMLNames.include).str());
-      return true;
-    });
+    Change change{Change::Kind::SetUnitSetup, unit};
+    change.setup = setup;
+    return Record(std::move(change));
   });
+}
+
+bool CXMLFile::SetUnitSetupInDocument(const UnitKey& unit, UnitSetup setup) {
+  const Node node = FindUnit(unit);
+  if (!node) return false;
+  if (setup == UnitSetup::Unset) {
+    node.RemoveAttribute(XMLNames.setup.str());
+    return true;
+  }
+  node.SetAttribute(XMLNames.setup.str(), (setup == UnitSetup::Exclude ? XMLNames.exclude : XMLNames.include).str());
+  return true;
 }
 
 bool CXMLFile::GetSets(std::vector<std::wstring>& names) {
@@ -187,85 +187,91 @@ bool CXMLFile::GetActiveSet(std::wstring& name) {
   });
 }
 
+namespace {
+
+// A change that names a set, with the text it sets.
+Change ChangeOfSet(Change::Kind kind, const std::wstring& name, const std::wstring* text = nullptr) {
+  Change change{kind};
+  change.name = name;
+  if (text != nullptr) change.text = *text;
+  return change;
+}
+
+}  // namespace
+
 bool CXMLFile::CreateSet(const std::wstring& name, const std::wstring& comment) {
   return platform::NoThrow(false, [&] {
     if (name.empty() || !IsXmlText(name) || !IsXmlText(comment)) return false;
-    return Edit([this, name, comment] {
-      if (FindSet(name)) return false;
-      EnsureSetsNode();
-      const Node sets = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str());
-      const CString setName(name);
-      const Node set = newNode(XMLNames.Set, sets, &XMLNames.Name, &setName);
-      newNode(XMLNames.Comment, set, nullptr, nullptr).SetText(comment);
-      return true;
-    });
+    return Record(ChangeOfSet(Change::Kind::CreateSet, name, &comment));
   });
+}
+
+bool CXMLFile::CreateSetInDocument(const std::wstring& name, const std::wstring& comment) {
+  if (FindSet(name)) return false;
+  EnsureSetsNode();
+  const Node sets = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str());
+  const CString setName(name);
+  const Node set = newNode(XMLNames.Set, sets, &XMLNames.Name, &setName);
+  newNode(XMLNames.Comment, set, nullptr, nullptr).SetText(comment);
+  return true;
 }
 
 bool CXMLFile::SetSetComment(const std::wstring& name, const std::wstring& comment) {
   return platform::NoThrow(false, [&] {
     if (!IsXmlText(comment)) return false;
-    return Edit([this, name, comment] {
-      const Node set = FindSet(name);
-      if (!set) return false;
-      Node element = set.ChildElement(XMLNames.Comment.str());
-      if (!element) element = set.InsertBefore(m_dom.CreateElement(XMLNames.Comment.str()), set.FirstChild());
-      element.SetText(comment);
-      return true;
-    });
+    return Record(ChangeOfSet(Change::Kind::SetSetComment, name, &comment));
   });
+}
+
+bool CXMLFile::SetSetCommentInDocument(const std::wstring& name, const std::wstring& comment) {
+  const Node set = FindSet(name);
+  if (!set) return false;
+  Node element = set.ChildElement(XMLNames.Comment.str());
+  if (!element) element = set.InsertBefore(m_dom.CreateElement(XMLNames.Comment.str()), set.FirstChild());
+  element.SetText(comment);
+  return true;
 }
 
 bool CXMLFile::AddSetMember(const std::wstring& name, const UnitKey& unit) {
   return platform::NoThrow(false, [&] {
-    return Edit([this, name, unit] {
-      const Node set = FindSet(name);
-      const CString id = FormatUnitID(unit);
-      if (!set || !FindUnit(unit) || ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, id.str())) return false;
-      return static_cast<bool>(newNode(XMLNames.LinkedUnit, set, &XMLNames.ItemID, &id));
-    });
+    Change change = ChangeOfSet(Change::Kind::AddSetMember, name);
+    change.unit = unit;
+    return Record(std::move(change));
   });
+}
+
+bool CXMLFile::AddSetMemberInDocument(const std::wstring& name, const UnitKey& unit) {
+  const Node set = FindSet(name);
+  const CString id = FormatUnitID(unit);
+  if (!set || !FindUnit(unit) || ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, id.str())) return false;
+  return static_cast<bool>(newNode(XMLNames.LinkedUnit, set, &XMLNames.ItemID, &id));
 }
 
 bool CXMLFile::RemoveSetMember(const std::wstring& name, const UnitKey& unit) {
   return platform::NoThrow(false, [&] {
-    return Edit([this, name, unit] {
-      const Node set = FindSet(name);
-      const Node member = ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, FormatUnitID(unit).str());
-      return member && set.RemoveChild(member);
-    });
+    Change change = ChangeOfSet(Change::Kind::RemoveSetMember, name);
+    change.unit = unit;
+    return Record(std::move(change));
   });
+}
+
+bool CXMLFile::RemoveSetMemberInDocument(const std::wstring& name, const UnitKey& unit) {
+  const Node set = FindSet(name);
+  const Node member = ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, FormatUnitID(unit).str());
+  return member && set.RemoveChild(member);
 }
 
 bool CXMLFile::SetActiveSet(const std::wstring& name) {
-  return platform::NoThrow(false, [&] {
-    return Edit([this, name] {
-      if (!name.empty() && !FindSet(name)) return false;
-      EnsureSetsNode();
-      const Node active =
-          m_dom.DocumentElement().ChildElement(XMLNames.Sets.str()).ChildElement(XMLNames.ActiveSet.str());
-      if (!active) return false;
-      active.SetAttribute(XMLNames.Name.str(), name);
-      return true;
-    });
-  });
+  return platform::NoThrow(false, [&] { return Record(ChangeOfSet(Change::Kind::SetActiveSet, name)); });
 }
 
-bool CXMLFile::RemoveDriverFile(const std::wstring& file) {
-  return platform::NoThrow(false, [&] {
-    return Edit([this, file] {
-      const auto lower = [](std::wstring text) {
-        for (wchar_t& c : text)
-          if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-        return text;
-      };
-      const Node list = m_dom.DocumentElement().ChildElement(XMLNames.DriverList.str());
-      for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
-        if (IsNamed(entry, XMLNames.File) && lower(entry.Text()) == lower(file))
-          return static_cast<bool>(list.RemoveChild(entry));
-      return false;
-    });
-  });
+bool CXMLFile::SetActiveSetInDocument(const std::wstring& name) {
+  if (!name.empty() && !FindSet(name)) return false;
+  EnsureSetsNode();
+  const Node active = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str()).ChildElement(XMLNames.ActiveSet.str());
+  if (!active) return false;
+  active.SetAttribute(XMLNames.Name.str(), name);
+  return true;
 }
 
 }  // namespace dev

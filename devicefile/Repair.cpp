@@ -10,10 +10,9 @@ namespace dev {
 
 int CXMLFile::RepairLinks() {
   if (!isDOMReady()) return -1;
-  int repaired = 0;
-  Journaled([this, &repaired] { return (repaired = RepairLinksInDocument()) >= 0; },
-            [this] { return RepairLinksInDocument() >= 0; });
-  return repaired;
+  Applied applied;
+  Record({Change::Kind::RepairLinks}, &applied);
+  return applied.repaired;
 }
 
 int CXMLFile::RepairLinksInDocument() {
@@ -68,7 +67,7 @@ std::vector<HistoryVersion> CXMLFile::ListHistory() { return History(GetDataDire
 
 bool CXMLFile::Restore(const std::wstring& version, SaveReport& report) {
   const auto fail = [&report](const platform::FileError& error, std::wstring what) {
-    report = {true, error.code, std::move(what)};
+    report = {true, error.code, std::move(what), {}};
     if (error) report.reason += L": " + error.Describe();
     return false;
   };
@@ -89,7 +88,7 @@ bool CXMLFile::Restore(const std::wstring& version, SaveReport& report) {
     return fail({}, L"the version is not a configuration document");
 
   HeldDocument held;
-  if (!HoldDocument(held)) return fail(held.error, L"the configuration cannot be locked");
+  if (!HoldDocument(GetDataDirectory(), held)) return fail(held.error, L"the configuration cannot be locked");
   // The document it replaces is kept first, always: a restore never loses one.
   const bool replacesOne = held.target.old.kind == platform::FileStamp::Kind::File;
   if (replacesOne && !history.enabled())
@@ -110,7 +109,7 @@ std::wstring CXMLFile::RestoreExposure(const std::wstring& version) {
   const platform::FileStamp source = platform::StatPath(version);
   platform::WriteTarget target;
   platform::FileError error;
-  if (source.kind != platform::FileStamp::Kind::File || !platform::ResolveTarget(GetDocumentPath().str(), true, target, error) ||
+  if (source.kind != platform::FileStamp::Kind::File || !platform::ResolveTarget((GetDataDirectory() + L"/kvoDevice.xml").str(), true, target, error) ||
       target.old.kind != platform::FileStamp::Kind::File)
     return {};
   // Who may read the document and could not read the source.

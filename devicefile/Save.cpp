@@ -18,16 +18,9 @@ std::size_t Hash(std::string_view bytes) { return std::hash<std::string_view>{}(
 }  // namespace
 
 bool CXMLFile::SaveChanges() noexcept {
-  try {
-    return SaveOrThrow();
-  } catch (...) {
-    // Memory ran out: the file is as it was (a replace is whole or not at
-    // all), and what was half merged is made again by the next save.
-    torn_ = true;
-    saveReport_ = {};
-    SayOutOfMemory(saveReport_);
-    return false;
-  }
+  // The file is as it was when the save stops (a replace is whole or not at
+  // all), and what was half merged is made again by the next save.
+  return Reported([this] { return SaveOrThrow(); });
 }
 
 bool CXMLFile::SaveOrThrow() {
@@ -76,17 +69,9 @@ bool CXMLFile::MergeWithFile(HeldDocument& held, platform::FileError& error) {
       unwritten_ = false;  // a default document yields to the file another writer saved
       break;
   }
-  // The same operations with the same arguments; one that no longer applies
-  // answers false and changes nothing. One that throws leaves the document torn.
-  replaying_ = true;
-  try {
-    for (const std::function<bool()>& operation : journal_) operation();
-  } catch (...) {
-    replaying_ = false;
-    throw;
-  }
-  replaying_ = false;
-  torn_ = false;
+  // The same changes with the same arguments; one that no longer applies
+  // answers false, changes nothing, and is reported.
+  saveReport_.dropped = Replay();
   return true;
 }
 
@@ -121,7 +106,7 @@ void CXMLFile::Remember(const platform::FileStamp& stamp, std::string_view bytes
   known_.racy = platform::RealTimeNs() - stamp.modifiedNs < kRacyNs;
 }
 
-bool CXMLFile::SaveFailed(const platform::FileError& error, const wchar_t* what) {
+bool CXMLFile::SaveFailed(const platform::FileError& error, const std::wstring& what) {
   saveReport_.failed = true;
   saveReport_.systemError = error.code;
   saveReport_.reason = what;

@@ -38,16 +38,20 @@ bool CXMLFile::UnitListed(const UnitKey& key) const {
 
 bool CXMLFile::AddUnit(const UnitKey& key) {
   return platform::NoThrow(false, [&] {
-    return Journaled([this, key] {
-      if (!isDOMReady()) return false;
-      // A second Unit with the same id would make the document invalid, and the
-      // next start would set it aside as damaged.
-      if (UnitListed(key)) return false;
-      const CString id = FormatUnitID(key);
-      const Node list = getChildNode(XMLNames.UnitList, m_dom.DocumentElement(), true);
-      return static_cast<bool>(newNode(XMLNames.Unit, list, &XMLNames.UnitID, &id));
-    });
+    // Device 65535 is no device, and its first unit what a malformed id
+    // lists as: stored, it could not be told from one.
+    if (key.device == kInvalidUnitKey.device) return false;
+    return Record({Change::Kind::AddUnit, key});
   });
+}
+
+bool CXMLFile::AddUnitToDocument(const UnitKey& key) {
+  // A second Unit with the same id would make the document invalid, and the
+  // next start would set it aside as damaged.
+  if (UnitListed(key)) return false;
+  const CString id = FormatUnitID(key);
+  const Node list = getChildNode(XMLNames.UnitList, m_dom.DocumentElement(), true);
+  return static_cast<bool>(newNode(XMLNames.Unit, list, &XMLNames.UnitID, &id));
 }
 
 }  // namespace dev

@@ -28,29 +28,28 @@ bool CXMLFile::GetUnitPorts(const UnitKey& unit, std::vector<PortAddress>& ports
 }
 
 bool CXMLFile::UnlinkUnitPort(const UnitKey& unit, const PortAddress& port) {
-  return platform::NoThrow(false, [&] {
-    return Journaled([this, unit, port] {
-      if (!isDOMReady()) return false;
-      CString interfaceName, portText;
-      if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
-      const CString id = FormatUnitID(unit);
+  return platform::NoThrow(false, [&] { return Record({Change::Kind::UnlinkUnitPort, unit, port}); });
+}
 
-      utl::CXPATHString unitSide(XMLNames.UnitList);
-      unitSide.setAnyChild()
-          .setAttribute(XMLNames.UnitID, id)
-          .setChild(XMLNames.LinkedInterface)
-          .setAttribute(XMLNames.ItemID, portText);
-      if (!removeNode(unitSide.selectSingleNode(m_dom))) return false;
+bool CXMLFile::UnlinkInDocument(const UnitKey& unit, const PortAddress& port) {
+  CString interfaceName, portText;
+  if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
+  const CString id = FormatUnitID(unit);
 
-      utl::CXPATHString portSide(XMLNames.Interfaces);
-      portSide.setChild(interfaceName)
-          .setAnyChild()
-          .setAttribute(XMLNames.PortNo, portText)
-          .setChild(XMLNames.LinkedUnit)
-          .setAttribute(XMLNames.ItemID, id);
-      return removeNode(portSide.selectSingleNode(m_dom));
-    });
-  });
+  utl::CXPATHString unitSide(XMLNames.UnitList);
+  unitSide.setAnyChild()
+      .setAttribute(XMLNames.UnitID, id)
+      .setChild(XMLNames.LinkedInterface)
+      .setAttribute(XMLNames.ItemID, portText);
+  if (!removeNode(unitSide.selectSingleNode(m_dom))) return false;
+
+  utl::CXPATHString portSide(XMLNames.Interfaces);
+  portSide.setChild(interfaceName)
+      .setAnyChild()
+      .setAttribute(XMLNames.PortNo, portText)
+      .setChild(XMLNames.LinkedUnit)
+      .setAttribute(XMLNames.ItemID, id);
+  return removeNode(portSide.selectSingleNode(m_dom));
 }
 
 }  // namespace dev

@@ -13,15 +13,14 @@ bool CXMLFile::RemoveUnit(const UnitKey& unit) {
     // A document without sets gets an empty one and is saved at once, before
     // the unit is even looked up; the save's answer does not matter here.
     if (!existsNode(utl::CXPATHString(XMLNames.Sets))) {
-      Journaled([this] { return EnsureSetsNode(); });
-      if (!replaying_) SaveChanges();
+      Record({Change::Kind::AddSets});
+      SaveChanges();
     }
-    return Journaled([this, unit] { return RemoveUnitFromDocument(unit); });
+    return Record({Change::Kind::RemoveUnit, unit});
   });
 }
 
 bool CXMLFile::RemoveUnitFromDocument(const UnitKey& unit) {
-  if (!isDOMReady()) return false;
   std::vector<CString> setNames;
   if (!CollectSetNames(setNames)) return false;
   const CString id = FormatUnitID(unit);

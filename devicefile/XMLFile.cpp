@@ -33,10 +33,15 @@ IDeviceManagerIO* CreateXMLFile() {
   return platform::NoThrow(UnopenedFile(), []() -> IDeviceManagerIO* { return new CXMLFile(); });
 }
 
-CXMLFile::CXMLFile(Access access)
-    : CXMLDOMDocument(GetDocumentPath()),
+CXMLFile::CXMLFile(Access access) : CXMLFile(access, GetDataDirectory()) {}
+
+// The data directory is fixed here, absolute: a later chdir of the host, or
+// another ssnSetDataDir, never moves this object's file.
+CXMLFile::CXMLFile(Access access, const CString& dataDirectory)
+    : CXMLDOMDocument(dataDirectory + L"/" + kFileTitle + L".xml"),
       access_(access),
-      history_(GetDataDirectory().str(), History::KeepFromEnvironment()) {
+      dataDirectory_(dataDirectory),
+      history_(dataDirectory.str(), History::KeepFromEnvironment()) {
   m_writeOptions.followLink = true;  // a linked document stays linked
   try {
     access_ == Access::ReadOnly ? OpenReadOnly() : Open();
@@ -64,16 +69,20 @@ CString CXMLFile::GetDataDirectory() {
   // Empty only when the host's data directory could not be made (memory ran
   // out): never "/", where the library's names would otherwise go.
   if (directory.empty()) throw std::bad_alloc();
-  return CString(std::move(directory));
+  return CString(platform::AbsolutePath(directory));
 }
 
-CString CXMLFile::GetDocumentPath() { return GetDataDirectory() + L"/" + kFileTitle + L".xml"; }
+CString CXMLFile::DocumentPath() const { return m_path; }
 
-CString CXMLFile::GetSchemaPath() { return GetDataDirectory() + L"/" + kFileTitle + L".xsd"; }
+CString CXMLFile::SchemaPath() const { return dataDirectory_ + L"/" + kFileTitle + L".xsd"; }
 
-bool CXMLFile::HoldDocument(HeldDocument& held) {
-  held.dataDirectory = platform::Directory::Open(GetDataDirectory().str(), held.error);
-  if (!held.dataDirectory.valid() || !platform::ResolveTarget(GetDocumentPath().str(), true, held.target, held.error)) return false;
+bool CXMLFile::HoldDocument(HeldDocument& held) const { return HoldDocument(dataDirectory_, held); }
+
+bool CXMLFile::HoldDocument(const CString& dataDirectory, HeldDocument& held) {
+  held.dataDirectory = platform::Directory::Open(dataDirectory.str(), held.error);
+  if (!held.dataDirectory.valid() ||
+      !platform::ResolveTarget((dataDirectory + L"/" + kFileTitle + L".xml").str(), true, held.target, held.error))
+    return false;
   const std::chrono::milliseconds timeout = platform::LockTimeoutFromEnvironment();
   held.lock.emplace(held.dataDirectory, platform::LockNameFor(platform::NativePath(kFileTitle + std::wstring(L".xml"))),
                     held.target.old, timeout);
@@ -107,7 +116,7 @@ bool CXMLFile::Open() {
   }
 
   platform::FileError error;
-  if (platform::StatPath(GetSchemaPath().str(), &error).kind == platform::FileStamp::Kind::Missing) {
+  if (platform::StatPath(SchemaPath().str(), &error).kind == platform::FileStamp::Kind::Missing) {
     if (!locked) return GiveUp(held.error, L"the schema is missing and cannot be written without the lock");
     if (!WriteSchema(&error)) return GiveUp(error, L"the schema cannot be written");
   }
@@ -165,7 +174,7 @@ bool CXMLFile::OpenReadOnly() {
     }
     case FileLoad::Missing:
       openReport_.outcome = OpenOutcome::Created;
-      openReport_.schemaWritten = platform::StatPath(GetSchemaPath().str()).kind == platform::FileStamp::Kind::Missing;
+      openReport_.schemaWritten = platform::StatPath(SchemaPath().str()).kind == platform::FileStamp::Kind::Missing;
       return CreateDefaultDocument(nullptr);
     case FileLoad::Damaged: {
       const CString message = ParseErrorMessage(m_dom) + L"Default document created instead.";
@@ -251,7 +260,7 @@ bool CXMLFile::CreateDefaultDocument(CString* message) {
     }
     const Node devices = m_dom.CreateElement(XMLNames.DocumentElementBstr.view());
     devices.SetAttribute(L"xmlns:xsi", kSchemaInstanceNamespace);
-    const CString schemaPath = GetSchemaPath();
+    const CString schemaPath = SchemaPath();
     devices.SetAttribute(L"xsi:noNamespaceSchemaLocation", schemaPath.Mid(schemaPath.ReverseFind(L'/') + 1).str());
     document.AppendChild(devices);
   } catch (const _com_error&) {
@@ -261,10 +270,10 @@ bool CXMLFile::CreateDefaultDocument(CString* message) {
   return true;
 }
 
-std::string CXMLFile::SchemaText() { return CXMLDeviceSchema(GetSchemaPath()).Serialized(); }
+std::string CXMLFile::SchemaText() { return CXMLDeviceSchema(kFileTitle + CString(L".xsd")).Serialized(); }
 
 bool CXMLFile::WriteSchema(platform::FileError* error) {
-  CXMLDeviceSchema schema(GetSchemaPath());
+  CXMLDeviceSchema schema(SchemaPath());
   const bool written = schema.Generate();
   if (written) openReport_.schemaWritten = true;
   if (!written && error != nullptr) *error = schema.lastSaveError();

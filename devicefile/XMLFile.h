@@ -7,18 +7,32 @@
 #include <kvodevice/IDeviceManagerIO.h>
 
 #include <cerrno>
-#include <functional>
+#include <new>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "devicefile/Change.h"
 #include "devicefile/History.h"
 #include "host/XMLDOMDocument.h"
 #include "platform/Boundary.h"
 #include "platform/files.h"
 
 namespace dev {
+
+// Says in `report` (an OpenReport or a SaveReport) that memory ran out:
+// ENOMEM, failed where the report has that, and the reason where even that
+// can be said.
+template <typename Report>
+void SayOutOfMemory(Report& report) noexcept {
+  report.systemError = ENOMEM;
+  if constexpr (requires { report.failed; }) report.failed = true;
+  platform::NoThrow(false, [&report] {
+    report.reason = L"out of memory";
+    return true;
+  });
+}
 
 // IDeviceManagerIO comes first, so that its slots are the object's own; the
 // editor is a further interface of the same object.
@@ -27,6 +41,8 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   enum class Access { ReadWrite, ReadOnly };
   // Opens the document; see CreateXMLFile and OpenXMLFileReadOnly.
   explicit CXMLFile(Access access = Access::ReadWrite);
+  // The same, for the configuration in `dataDirectory` (absolute).
+  CXMLFile(Access access, const CString& dataDirectory);
   // Saves what changed since the document was loaded or last saved, if anything.
   ~CXMLFile() override;
 
@@ -85,7 +101,9 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   };
   // Resolves the document and takes the writers' locks; false, with
   // `held.error`, when they cannot be held (waited for at most KVO_LOCK_TIMEOUT).
-  static bool HoldDocument(HeldDocument& held);
+  bool HoldDocument(HeldDocument& held) const;
+  // The same for a static operation, in `dataDirectory`.
+  static bool HoldDocument(const CString& dataDirectory, HeldDocument& held);
 
   // Lifecycle (XMLFile.cpp).
   bool Open();
@@ -109,35 +127,28 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   void ReportDamage(const platform::xml::ParseError& error, const CString& message);
   // The schema this library writes, as text, for validating without the file.
   static std::string SchemaText();
+  // The host's data directory as it is now, made absolute.
   static CString GetDataDirectory();
-  static CString GetDocumentPath();
-  static CString GetSchemaPath();
+  // This object's files, in the data directory it was made for.
+  CString DocumentPath() const;
+  CString SchemaPath() const;
 
   // Saving and merging (Save.cpp).
-  // Runs one operation that may change the document; a change is remembered
-  // with the operation, to be made again on a newer file (see SaveChanges).
-  // An operation that throws (memory ran out) may have done half of its
-  // change, or one the journal could not keep: the document is then torn,
-  // and the next save makes it again from the file and the journal, without
-  // that change. The exception goes on to the entry point, which answers false.
-  template <typename Operation>
-  bool Journaled(Operation operation) {
-    return Journaled(operation, operation);
-  }
-  // The same, for an operation whose arguments the journal cannot keep:
-  // `replay` makes its change again.
-  template <typename Operation, typename Replay>
-  bool Journaled(Operation operation, Replay replay) {
-    try {
-      const std::uint64_t before = m_dom.ChangeCount();
-      const bool answer = operation();
-      if (!replaying_ && m_dom.ChangeCount() != before) journal_.emplace_back(std::move(replay));
-      return answer;
-    } catch (...) {
-      torn_ = true;
-      throw;
-    }
-  }
+  // Makes `change` on the document (see Apply) and, when it changed the
+  // document, keeps it in the journal, to be made again on a newer file
+  // (see SaveChanges). A change that throws (memory ran out) may be half
+  // made: the document is then torn, and the next save makes it again from
+  // the file and the journal, without that change. The exception goes on to
+  // the entry point, which answers false.
+  bool Record(Change change, Applied* applied = nullptr);
+  // The one place where a change is made on a document, the first time and
+  // again at a merge: the operation's answer; `applied` says why a change
+  // that names what is not there any more no longer applies (Apply.cpp).
+  bool Apply(const Change& change, Applied& applied);
+  // Makes the journal's changes on the document just loaded; keeps in it the
+  // ones that still change something, and answers the ones that no longer
+  // apply, in words.
+  std::vector<std::wstring> Replay();
   // Writes the document when anything changed since it was loaded or last
   // saved, under the directory's lock; when another writer replaced the file
   // meanwhile, that file is loaded first and this object's changes are made
@@ -156,18 +167,70 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   // once it is replaced; remembers what it wrote.
   bool WriteDocument(HeldDocument& held, platform::FileError& error, History::Reason reason = History::Reason::Save);
   void Remember(const platform::FileStamp& stamp, std::string_view bytes);
-  bool SaveFailed(const platform::FileError& error, const wchar_t* what);
+  bool SaveFailed(const platform::FileError& error, const std::wstring& what);
+  // Runs `body` (a save, refresh or discard) to its report: running out of
+  // memory, or a failure of the document model, answers false and says so,
+  // and the next save makes the document again from the file and the journal.
+  template <typename Body>
+  bool Reported(Body body) noexcept {
+    try {
+      return body();
+    } catch (const std::bad_alloc&) {
+      torn_ = true;
+      saveReport_ = {};
+      SayOutOfMemory(saveReport_);
+    } catch (...) {  // the boundary of the interfaces, which throw nothing
+      torn_ = true;
+      saveReport_ = {};
+      saveReport_.failed = true;
+      platform::NoThrow(false, [this] {
+        saveReport_.reason = L"stopped on an unexpected failure of the document model";
+        return true;
+      });
+    }
+    return false;
+  }
 
+ public:
+  // Refreshing and discarding (Refresh.cpp); see the functions of the same
+  // names in ConfigurationFile.h.
+  bool IsStale();
+  bool Refresh(DocumentChanges* changes);
+  bool DiscardChanges();
+  std::vector<std::wstring> PendingChanges() const;
+
+ private:
+  // Loads the file as it is now, unless it is the one this object holds
+  // already, and makes it the object's document; the journal's changes made
+  // on it again when `keepChanges`, else forgotten.
+  bool Reload(bool keepChanges, DocumentChanges* changes);
+  // Resolves the document without a lock, as a reader does.
+  bool LocateDocument(HeldDocument& held) const;
+
+  // The changes as Apply makes them on the document (in the files of their
+  // operations). Each answers as its operation does.
+  bool AddUnitToDocument(const UnitKey& key);
+  bool UnlinkInDocument(const UnitKey& unit, const PortAddress& port);
+  bool RemoveEmptyDriverFiles();
+  bool AddDriverFileToDocument(const std::wstring& file);
+  bool ClearDriverFilesInDocument();
+  bool RemoveDriverFileFromDocument(const std::wstring& file);
+  bool LinkInDocument(const UnitKey& unit, const PortAddress& port);
+  bool RemovePortFromDocument(const PortAddress& port);
+  bool SetUnitTextInDocument(const UnitKey& unit, UnitText which, const std::optional<std::wstring>& text);
+  bool SetUnitSetupInDocument(const UnitKey& unit, UnitSetup setup);
+  bool CreateSetInDocument(const std::wstring& name, const std::wstring& comment);
+  bool SetSetCommentInDocument(const std::wstring& name, const std::wstring& comment);
+  bool AddSetMemberInDocument(const std::wstring& name, const UnitKey& unit);
+  bool RemoveSetMemberInDocument(const std::wstring& name, const UnitKey& unit);
+  bool SetActiveSetInDocument(const std::wstring& name);
   int RepairLinksInDocument();
   // ExistsUnit inside the library: running out of memory is thrown, not answered.
   bool UnitListed(const UnitKey& key) const;
-  // An edit: false without a document; journaled.
-  template <typename Change>
-  bool Edit(Change change);
   Node FindUnit(const UnitKey& unit) const;
   Node FindSet(const std::wstring& name) const;
-  // Fills `files` with the driver file names and deletes the empty entries.
-  bool ListDriverFiles(std::set<std::wstring>& files);
+  // The names of the driver files of the document.
+  std::set<std::wstring> DriverFileNames() const;
 
   // Unit removal.
   bool EnsureSetsNode();
@@ -181,14 +244,14 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   bool RemoveAll(const platform::xml::NodeList& nodes);
 
   const Access access_;
+  const CString dataDirectory_;
   History history_;
   OpenReport openReport_;
   SaveReport saveReport_;
 
-  // The operations that changed the document since it was loaded or last
-  // written, in order; made again on a newer file before a save.
-  std::vector<std::function<bool()>> journal_;
-  bool replaying_ = false;
+  // The changes made to the document since it was loaded or last written,
+  // in order; made again on a newer file before a save.
+  std::vector<Change> journal_;
   // An operation threw halfway (see Journaled): the DOM is not to be written
   // as it is, but made again from the file and the journal.
   bool torn_ = false;
@@ -204,19 +267,6 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
     bool racy = false;
   } known_;
 };
-
-// Says in `report` (an OpenReport or a SaveReport) that memory ran out:
-// ENOMEM, failed where the report has that, and the reason where even that
-// can be said.
-template <typename Report>
-void SayOutOfMemory(Report& report) noexcept {
-  report.systemError = ENOMEM;
-  if constexpr (requires { report.failed; }) report.failed = true;
-  platform::NoThrow(false, [&report] {
-    report.reason = L"out of memory";
-    return true;
-  });
-}
 
 // What CreateXMLFile and OpenXMLFileReadOnly answer when memory ran out
 // before an object could be made: one without a document (Unopened.cpp).

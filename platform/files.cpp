@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -321,6 +322,19 @@ bool MayWriteThrough(const FileStamp& link, const FileStamp& target, const FileS
 std::wstring FileError::Describe() const {
   const std::string text = "cannot " + call + " " + path + ": " + (detail.empty() ? std::strerror(code) : detail);
   return WidePath(text);
+}
+
+std::wstring AbsolutePath(std::wstring_view path) {
+  if (path.empty() || path.front() == L'/') return std::wstring(path);
+  std::string directory(PATH_MAX, '\0');
+  while (::getcwd(directory.data(), directory.size()) == nullptr) {
+    if (errno != ERANGE) return std::wstring(path);
+    directory.resize(directory.size() * 2);
+  }
+  directory.resize(std::strlen(directory.c_str()));
+  std::wstring absolute = WidePath(directory);
+  if (absolute.back() != L'/') absolute += L'/';
+  return absolute + std::wstring(path);
 }
 
 FileStamp StatPath(std::wstring_view path, FileError* error) {

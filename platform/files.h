@@ -51,6 +51,10 @@ struct FileError {
   std::wstring Describe() const;
 };
 
+// `path` made absolute against the working directory as it is now, lexically
+// (links are not resolved); as it is when the working directory cannot be read.
+std::wstring AbsolutePath(std::wstring_view path);
+
 // Follows symbolic links. Kind::Missing when the path names nothing; any other
 // failure to examine it is set in `error` (Kind::Missing then, too).
 FileStamp StatPath(std::wstring_view path, FileError* error = nullptr);

@@ -24,9 +24,7 @@ bool CXMLDeviceSchema::Generate() {
   try {
     Build();
     return save();
-  } catch (const std::bad_alloc&) {
-    throw;  // memory, not the file: the caller says so
-  } catch (...) {
+  } catch (const platform::com::_com_error&) {
     return false;  // nothing was saved: the file on disk is as it was
   }
 }
@@ -35,9 +33,7 @@ std::string CXMLDeviceSchema::Serialized() {
   try {
     Build();
     return m_dom.Serialize();
-  } catch (const std::bad_alloc&) {
-    throw;  // no schema is no answer: a document checked against it would fail
-  } catch (...) {
+  } catch (const platform::com::_com_error&) {
     return {};
   }
 }

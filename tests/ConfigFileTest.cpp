@@ -232,3 +232,30 @@ TEST(History, KeptByLinkOrCopyAndFailuresCostTheSaveNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The data directory is fixed, absolute, when the object is made: the host's
+// later chdir never moves the file its changes go to.
+TEST(ConfigFile, ARelativeDataDirectoryStaysWhereItWas) {
+  const testsupport::TempDir root;
+  for (const char* dir : {"a/cfg", "b/cfg"}) fs::create_directories(root.path() / dir);
+  const fs::path home = fs::current_path();
+  const std::wstring dataDir = ssnGetDataDir(1);
+  fs::current_path(root.path() / "a");
+  ssnSetDataDir(L"cfg");
+  dev::IDeviceManagerIO* io = dev::CreateXMLFile();
+  EXPECT_TRUE(io->AddUnit({3, 0}));
+  fs::current_path(root.path() / "b");
+  EXPECT_TRUE(io->Save());
+  EXPECT_FALSE(dev::IsStale(io)) << "the object looks at the file it wrote";
+  io->Release();
+  fs::current_path(home);
+  ssnSetDataDir(dataDir.c_str());
+  EXPECT_FALSE(fs::exists(root.path() / "b/cfg/kvoDevice.xml"));
+  const dev::DocumentContent saved = dev::ReadDocumentContent((root.path() / "a/cfg/kvoDevice.xml").wstring());
+  ASSERT_EQ(saved.units.size(), 1u);
+  EXPECT_EQ(saved.units[0].id, L"U3x0");
+}
+
+}  // namespace

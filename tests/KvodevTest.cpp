@@ -88,9 +88,9 @@ TEST_F(Kvodev, ChangesAndListsTheConfiguration) {
   RunSteps({
       {{"check"}, 0, "created %D/kvoDevice.xml: a default document (the data directory held none)\nschema written: %D/kvoDevice.xsd\n"},
       {{"units"}, 0, "", "no units\n"},
-      {{"units", "add", "303", "0"}, 0, "added U303x0\n"}, {{"units", "add", "65535", "65535"}, 0, "added U65535x65535\n"},
-      {{"units"}, 0, "UNIT          DEVICE  INDEX\nU303x0           303      0\nU65535x65535   65535  65535\n"},
-      {{"units", "exists", "U65535x65535"}, 0, "U65535x65535 is listed\n"}, {{"units", "exists", "U303x1"}, 1, "U303x1 is not listed\n"},
+      {{"units", "add", "303", "0"}, 0, "added U303x0\n"}, {{"units", "add", "65534", "65535"}, 0, "added U65534x65535\n"},
+      {{"units"}, 0, "UNIT          DEVICE  INDEX\nU303x0           303      0\nU65534x65535   65534  65535\n"},
+      {{"units", "exists", "U65534x65535"}, 0, "U65534x65535 is listed\n"}, {{"units", "exists", "U303x1"}, 1, "U303x1 is not listed\n"},
       {{"units", "remove", "U303x0"}, 0, "removed U303x0 and its set memberships (its port links stay)\n"},
       {{"units", "remove", "U303x0"}, 1, "", "kvodev: U303x0 is not listed (or a set without a name stopped the removal)\n"},
       {{"drivers"}, 0, "", "no driver files\n"},
@@ -152,6 +152,8 @@ TEST_F(Kvodev, BadInputChangesNothingAndNamesTheValue) {
   const std::string usage = ": usage: kvodev units add UNIT|DEVICE [INDEX]";
   std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"units", "add", "303", "65536"}, "not a unit index (0 to 65535, decimal without leading zeros): \"65536\""},
+      {{"units", "add", "U65535x0"},
+       "device 65535 means no device: a unit of it could not be told from a malformed id (U65535x0)"},
       {{"caps", "--ini", "%D/missing.ini"}, "INI file not found: \"%D/missing.ini\""},
       {{"ini", "--ini", "%D"}, "INI file is not a regular file: \"%D\""}, {{"drivers", "add", ""}, "a driver file needs a name: \"\""},
       {{"--data-dir", "%D/missing", "units"}, "the data directory does not exist: \"%D/missing\""},

@@ -7,6 +7,7 @@
 #include <kvodevice/Export.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,5 +79,68 @@ struct DocumentContent {
 // Reads the file at `path` (a plain file-system path) without changing
 // anything. Never throws.
 KVO_DEVICE_API DocumentContent ReadDocumentContent(const std::wstring& path);
+
+// What changed between two documents, by what they say rather than by their
+// text: items are matched by their names (unit ids, port numbers, driver file
+// names, set names; a name there twice pairs in document order), and the
+// order of links and members does not count.
+struct ValueChange {
+  std::wstring field;     // "setup", "driver", "model", "name", "serialNo", "comment", "activeSet"
+  std::wstring from, to;  // empty: absent
+};
+
+// Names on one side only, such as the ports a unit links to.
+struct ListChange {
+  std::vector<std::wstring> added, removed;
+  bool empty() const { return added.empty() && removed.empty(); }
+};
+
+struct UnitChange {
+  UnitEntry a, b;
+  std::vector<ValueChange> values;
+  ListChange ports;
+};
+
+struct PortChange {
+  PortEntry a, b;
+  ListChange units;
+};
+
+struct SetChange {
+  SetEntry a, b;
+  std::optional<ValueChange> comment;
+  ListChange members;
+};
+
+// Removed: in A only; added: in B only; changed: in both, different.
+template <typename Entry, typename Change>
+struct Changes {
+  std::vector<Entry> removed, added;
+  std::vector<Change> changed;
+  bool empty() const { return removed.empty() && added.empty() && changed.empty(); }
+};
+
+struct DocumentChanges {
+  Changes<UnitEntry, UnitChange> units;
+  Changes<PortEntry, PortChange> ports;
+  Changes<DriverEntry, int> drivers;  // a driver file is there or not
+  Changes<SetEntry, SetChange> sets;
+  std::optional<ValueChange> activeSet;
+  std::optional<bool> setListAdded;  // the Sets element itself came (true) or went (false)
+  // CompareDocuments: why a file could not be compared (it cannot be read,
+  // or is not XML); the changes are then empty.
+  std::wstring error;
+  bool empty() const {
+    return units.empty() && ports.empty() && drivers.empty() && sets.empty() && !activeSet && !setListAdded;
+  }
+};
+
+// What changed from `a` to `b`. Never throws (empty when memory ran out).
+KVO_DEVICE_API DocumentChanges CompareContent(const DocumentContent& a, const DocumentContent& b);
+
+// The same for two document files (plain file-system paths), read as
+// ReadDocumentContent reads them; a file that is XML but not valid is
+// compared all the same. Changes nothing.
+KVO_DEVICE_API DocumentChanges CompareDocuments(const std::wstring& a, const std::wstring& b);
 
 }  // namespace dev

@@ -1,9 +1,12 @@
 // The configuration service beyond IDeviceManagerIO, whose slots stay as they
 // are: an opening that writes nothing, how an opening ended, why the last save
-// failed, the history of replaced versions, a restore, and a repair of links.
+// failed and what it dropped, the changes an object holds, seeing other
+// writers' changes (IsStale, Refresh), throwing changes away, the history of
+// replaced versions, a restore, and a repair of links.
 // The functions that take an object take the one the host already holds.
 #pragma once
 
+#include <kvodevice/ConfigurationContent.h>
 #include <kvodevice/Export.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
@@ -62,17 +65,51 @@ KVO_DEVICE_API OpenReport DryRunOpen();
 KVO_DEVICE_API OpenReport GetOpenReport(const IDeviceManagerIO* io);
 
 struct SaveReport {
-  bool failed = false;  // the last Save, or the save inside RemoveUnit, answered false
+  // The last Save (or the save inside RemoveUnit), Refresh or DiscardChanges answered false.
+  bool failed = false;
   int systemError = 0;  // the errno of the file call that failed, 0 when none did
   // What failed, with the file and the system's error text. After a success,
   // empty, or what the save could not do beside the write (the replaced
   // version not kept in the history, with why).
   std::wstring reason;
+  // The changes of the object that no longer applied when the last save or
+  // refresh made them again on another writer's file, in words, with why:
+  // "SetUnitText U303x1 Model: U303x1 is no longer listed". They are gone
+  // from the object; the save answers true all the same.
+  std::vector<std::wstring> dropped;
 };
 
-// Why the last save of `io` failed; a save that had nothing to write, or wrote,
-// clears it. Reads nothing from disk.
+// What the last save, refresh or discard of `io` came to; a save that had
+// nothing to write clears it. Reads nothing from disk.
 KVO_DEVICE_API SaveReport GetLastSaveReport(const IDeviceManagerIO* io);
+
+// The changes `io` holds that its next save writes, oldest first, one line
+// each, in words: `SetUnitText U303x1 Model "Stage 2"`. Empty for an object
+// without changes, or not made by this library. Reads nothing from disk.
+KVO_DEVICE_API std::vector<std::wstring> PendingChanges(const IDeviceManagerIO* io);
+
+// True when the document file is no longer the one `io` loaded or last wrote
+// (another writer saved, an editor rewrote it, a restore, a removal). Looks
+// at the file's identity and time stamps; reads its content only when they
+// are too recent to tell. Takes no lock, changes nothing.
+KVO_DEVICE_API bool IsStale(const IDeviceManagerIO* io);
+
+// Makes the file as it is now the document of `io`, with the changes `io`
+// holds made again on it: under the writers' lock (an object opened
+// read-only takes none), when the file changed, it is loaded and validated,
+// the changes are replayed (the ones that no longer apply are dropped and
+// listed in GetLastSaveReport), and they stay pending: nothing is written.
+// `changes` (may be null) gets what the host sees differently now. True, with
+// no changes, when the file is the one `io` holds. False, with `io` unchanged
+// and GetLastSaveReport saying why, when there is no file, it cannot be read
+// or locked, or it is damaged (then left as it is: only a save or an opening
+// replaces a damaged file, and keeps it as the backup).
+KVO_DEVICE_API bool Refresh(IDeviceManagerIO* io, DocumentChanges* changes);
+
+// Forgets the changes `io` holds and loads the file as it is now, so that
+// Release writes nothing. False, with the changes kept, when the file cannot
+// be loaded (as for Refresh). Writes nothing.
+KVO_DEVICE_API bool DiscardChanges(IDeviceManagerIO* io);
 
 // Makes the links of the document in memory agree with what GetUnitPorts
 // answers, which reads the port side: a link on the port side only gets its

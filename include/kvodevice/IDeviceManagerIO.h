@@ -48,7 +48,8 @@ class IDeviceManagerIO {
   // `skipExcluded`. False on a damaged tree, with the units read so far.
   virtual bool GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) = 0;
   virtual bool ExistsUnit(const UnitKey& key) = 0;
-  // Appends a unit; false, with nothing changed, when the key is there already.
+  // Appends a unit; false, with nothing changed, when the key is there already
+  // or its device is 65535 (no device: {65535, 0} is what a malformed id lists as).
   virtual bool AddUnit(const UnitKey& key) = 0;
   // Removes the unit and its set memberships (not its port links). A document
   // without sets gets an empty one, and is saved, first.
@@ -69,7 +70,8 @@ class IDeviceManagerIO {
   virtual bool ClearDriverFiles() = 0;
 };
 
-// Opens the configuration in the host's data directory (see ssnGetDataDir):
+// Opens the configuration in the host's data directory (see ssnGetDataDir),
+// made absolute now, so that a later chdir of the host moves nothing:
 // writes the schema "kvoDevice.xsd" when it is missing, loads "kvoDevice.xml",
 // and when that file cannot be loaded keeps it as "kvoDevice.xml.bak" and
 // starts a new default document. Waits at most KVO_LOCK_TIMEOUT seconds

@@ -131,6 +131,15 @@ const std::vector<Command>& Commands() {
        "valid\" when the schema refuses it, so that restore would too) and its size.\n"
        "The newest $KVO_HISTORY versions are kept (default 20; 0 keeps none).\n\n"
        "example:\n  kvodev --data-dir /srv/kvoRQ history\n"},
+      {"watch", {}, "", 0, true, RunWatch, "print every change of the configuration as it happens",
+       "Waits, until interrupted, for the document to change, whoever changes it\n"
+       "(a host, another kvodev, an editor, a restore), and prints each change by\n"
+       "what it means, as diff does, after a line with the time; --json prints one\n"
+       "object per line instead. A document that cannot be loaded at a change is\n"
+       "said on standard error and watched on. Writes nothing.\n\n"
+       "Exit status 0 on SIGINT or SIGTERM; 5 when the configuration cannot be loaded\n"
+       "at the start.\n\n"
+       "example:\n  kvodev --json watch | jq .units\n"},
       {"diff", {"[A]", "[B]"}, "", 0, true, RunDiff, "what changed between two versions of the document",
        "Compares what two documents say, not their text: units added, removed or\n"
        "changed (setup, driver, model, name, serial number, port links), ports and\n"

@@ -34,6 +34,9 @@ Report RunSetsAdd(Context& ctx);
 Report RunSetsRemove(Context& ctx);
 Report RunSetsActivate(Context& ctx);
 
+// Every change of the configuration as it happens (WatchCommand.cpp).
+Report RunWatch(Context& ctx);
+
 // The driver file list (DriverCommands.cpp).
 Report RunDrivers(Context& ctx);
 Report RunDriversAdd(Context& ctx);

@@ -43,7 +43,7 @@ Report RunDiff(Context& ctx) {
   const ChosenDocument b =
       ctx.operands.size() > 1 ? ChooseDocument(ctx.operands[1], versions, ctx.dataDir) : CurrentDocument(ctx.dataDir);
   const dev::DocumentContent contentA = ReadForComparison(a), contentB = ReadForComparison(b);
-  const DocumentDiff diff = Compare(contentA, contentB);
+  const dev::DocumentChanges diff = dev::CompareContent(contentA, contentB);
   Report report(DiffJson(diff, a, b));
   report.text = PrintDifferences;
   report.status = diff.empty() ? Success : Different;

@@ -16,7 +16,7 @@ Json Names(const std::vector<std::wstring>& names) {
   return list;
 }
 
-Json Value(const std::optional<ValueChange>& change) {
+Json Value(const std::optional<dev::ValueChange>& change) {
   return change ? Json{{"from", EncodeUtf8(change->from)}, {"to", EncodeUtf8(change->to)}} : Json(nullptr);
 }
 
@@ -31,10 +31,10 @@ Json UnitJson(const dev::UnitEntry& u) {
           {"ports", Names(u.ports)}};
 }
 
-Json UnitChangeJson(const UnitChange& c) {
+Json UnitChangeJson(const dev::UnitChange& c) {
   Json values = Json::array();
-  for (const ValueChange& v : c.values)
-    values.push_back({{"field", v.field}, {"from", EncodeUtf8(v.from)}, {"to", EncodeUtf8(v.to)}});
+  for (const dev::ValueChange& v : c.values)
+    values.push_back({{"field", EncodeUtf8(v.field)}, {"from", EncodeUtf8(v.from)}, {"to", EncodeUtf8(v.to)}});
   return {{"unit", c.b.hasId ? Json(EncodeUtf8(c.b.id)) : Json(nullptr)},
           {"lineA", c.a.line},
           {"lineB", c.b.line},
@@ -50,7 +50,7 @@ Json PortJson(const dev::PortEntry& p) {
           {"units", Names(p.units)}};
 }
 
-Json PortChangeJson(const PortChange& c) {
+Json PortChangeJson(const dev::PortChange& c) {
   return {{"interface", EncodeUtf8(c.b.interfaceName)},
           {"port", EncodeUtf8(c.b.portNo)},
           {"lineA", c.a.line},
@@ -68,7 +68,7 @@ Json SetJson(const dev::SetEntry& s) {
           {"members", Names(s.members)}};
 }
 
-Json SetChangeJson(const SetChange& c) {
+Json SetChangeJson(const dev::SetChange& c) {
   return {{"set", EncodeUtf8(c.b.name)},
           {"lineA", c.a.line},
           {"lineB", c.b.line},
@@ -80,7 +80,7 @@ Json SetChangeJson(const SetChange& c) {
 // {"removed": [...], "added": [...], "changed": [...]}; a driver file is
 // there or not, so drivers have no "changed".
 template <typename Entry, typename Change, typename EntryJson, typename ChangeJson>
-Json ChangesJson(const Changes<Entry, Change>& changes, EntryJson entryJson, ChangeJson changeJson) {
+Json ChangesJson(const dev::Changes<Entry, Change>& changes, EntryJson entryJson, ChangeJson changeJson) {
   Json json{{"removed", Json::array()}, {"added", Json::array()}};
   for (const Entry& entry : changes.removed) json["removed"].push_back(entryJson(entry));
   for (const Entry& entry : changes.added) json["added"].push_back(entryJson(entry));
@@ -191,19 +191,27 @@ void PrintSets(const Json& sets, std::ostream& out) {
 
 }  // namespace
 
-Json DiffJson(const DocumentDiff& diff, const ChosenDocument& a, const ChosenDocument& b) {
+Json DiffJson(const dev::DocumentChanges& diff, const ChosenDocument& a, const ChosenDocument& b) {
   Json json{{"a", DocumentJson(a)}, {"b", DocumentJson(b)}, {"different", !diff.empty()}};
+  AddChangesJson(diff, json);
+  return json;
+}
+
+void AddChangesJson(const dev::DocumentChanges& diff, Json& json) {
   json["units"] = ChangesJson(diff.units, UnitJson, UnitChangeJson);
   json["ports"] = ChangesJson(diff.ports, PortJson, PortChangeJson);
   json["drivers"] = ChangesJson(diff.drivers, DriverJson, nullptr);
   json["sets"] = ChangesJson(diff.sets, SetJson, SetChangeJson);
   json["sets"]["activeSet"] = Value(diff.activeSet);
   json["sets"]["setList"] = diff.setListAdded ? Json(*diff.setListAdded ? "added" : "removed") : Json(nullptr);
-  return json;
 }
 
 void PrintDiff(const Json& data, std::ostream& out) {
   out << "--- " << Text(data["a"]["label"]) << "\n+++ " << Text(data["b"]["label"]) << '\n';
+  PrintChanges(data, out);
+}
+
+void PrintChanges(const Json& data, std::ostream& out) {
   PrintUnitsPortsDrivers(data, out);
   PrintSets(data["sets"], out);
 }

@@ -5,14 +5,20 @@
 
 #include <ostream>
 
-#include "DocumentDiff.h"
+#include <kvodevice/ConfigurationContent.h>
+
 #include "Report.h"
 #include "Versions.h"
 
 namespace kvodev {
 
-Json DiffJson(const DocumentDiff& diff, const ChosenDocument& a, const ChosenDocument& b);
+Json DiffJson(const dev::DocumentChanges& diff, const ChosenDocument& a, const ChosenDocument& b);
 
 void PrintDiff(const Json& data, std::ostream& out);
+
+// The changes alone, as the members "units", "ports", "drivers" and "sets"
+// of `json`, and those members as text (what a watch prints).
+void AddChangesJson(const dev::DocumentChanges& diff, Json& json);
+void PrintChanges(const Json& data, std::ostream& out);
 
 }  // namespace kvodev

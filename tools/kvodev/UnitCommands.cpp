@@ -45,6 +45,9 @@ Report RunUnitsAdd(Context& ctx) {
           ? ParseUnit(ctx.operands[0])
           : dev::UnitKey{static_cast<std::uint16_t>(ParseNumber(ctx.operands[0], 65535, "device number")),
                          static_cast<std::uint16_t>(ParseNumber(ctx.operands[1], 65535, "unit index"))};
+  if (unit.device == 65535)
+    throw InputError("device 65535 means no device: a unit of it could not be told from a malformed id (" +
+                     FormatUnit(unit) + ")");
   Configuration config(ctx.dataDir, Access::Change);
   Report report(AboutUnit(unit));
   report.data["added"] = config.Commit(config->AddUnit(unit));

@@ -1,9 +1,13 @@
-#include "DocumentDiff.h"
+// Comparing two documents by what they say.
+#include <kvodevice/ConfigurationContent.h>
 
 #include <deque>
 #include <map>
 
-namespace kvodev {
+#include "devicefile/DocumentLinks.h"
+#include "platform/Boundary.h"
+
+namespace dev {
 namespace {
 
 // The items of `from` that `other` does not have as often.
@@ -20,7 +24,7 @@ ListChange CompareLists(const std::vector<std::wstring>& a, const std::vector<st
   return {Minus(b, a), Minus(a, b)};
 }
 
-void CompareValue(std::vector<ValueChange>& values, const char* field, const std::wstring& a, const std::wstring& b) {
+void CompareValue(std::vector<ValueChange>& values, const wchar_t* field, const std::wstring& a, const std::wstring& b) {
   if (a != b) values.push_back({field, a, b});
 }
 
@@ -47,50 +51,63 @@ void Match(const std::vector<Entry>& a, const std::vector<Entry>& b, Key key, Bo
     if (!paired.contains(&entry)) changes.added.push_back(entry);
 }
 
-void CompareUnits(const dev::UnitEntry& a, const dev::UnitEntry& b, Changes<dev::UnitEntry, UnitChange>& changes) {
+void CompareUnits(const UnitEntry& a, const UnitEntry& b, Changes<UnitEntry, UnitChange>& changes) {
   UnitChange change{a, b, {}, CompareLists(a.ports, b.ports)};
-  CompareValue(change.values, "setup", a.setup, b.setup);
-  CompareValue(change.values, "driver", a.driver, b.driver);
-  CompareValue(change.values, "model", a.model, b.model);
-  CompareValue(change.values, "name", a.name, b.name);
-  CompareValue(change.values, "serialNo", a.serialNo, b.serialNo);
+  CompareValue(change.values, L"setup", a.setup, b.setup);
+  CompareValue(change.values, L"driver", a.driver, b.driver);
+  CompareValue(change.values, L"model", a.model, b.model);
+  CompareValue(change.values, L"name", a.name, b.name);
+  CompareValue(change.values, L"serialNo", a.serialNo, b.serialNo);
   if (!change.values.empty() || !change.ports.empty()) changes.changed.push_back(std::move(change));
 }
 
-void CompareSets(const dev::SetEntry& a, const dev::SetEntry& b, Changes<dev::SetEntry, SetChange>& changes) {
+void CompareSets(const SetEntry& a, const SetEntry& b, Changes<SetEntry, SetChange>& changes) {
   SetChange change{a, b, std::nullopt, CompareLists(a.members, b.members)};
-  if (a.comment != b.comment) change.comment = ValueChange{"comment", a.comment, b.comment};
+  if (a.comment != b.comment) change.comment = ValueChange{L"comment", a.comment, b.comment};
   if (change.comment || !change.members.empty()) changes.changed.push_back(std::move(change));
 }
 
 }  // namespace
 
-bool DocumentDiff::empty() const {
-  return units.empty() && ports.empty() && drivers.empty() && sets.empty() && !activeSet && !setListAdded;
-}
-
-DocumentDiff Compare(const dev::DocumentContent& a, const dev::DocumentContent& b) {
-  DocumentDiff diff;
+DocumentChanges Compare(const DocumentContent& a, const DocumentContent& b) {
+  DocumentChanges diff;
   // Units without UnitID pair among themselves, in order.
   Match(
-      a.units, b.units, [](const dev::UnitEntry& u) { return u.hasId ? L"=" + u.id : std::wstring(); },
+      a.units, b.units, [](const UnitEntry& u) { return u.hasId ? L"=" + u.id : std::wstring(); },
       [&](const auto& x, const auto& y) { CompareUnits(x, y, diff.units); }, diff.units);
   Match(
-      a.ports, b.ports, [](const dev::PortEntry& p) { return p.interfaceName + L"/" + p.portNo; },
+      a.ports, b.ports, [](const PortEntry& p) { return p.interfaceName + L"/" + p.portNo; },
       [&](const auto& x, const auto& y) {
         if (ListChange units = CompareLists(x.units, y.units); !units.empty())
           diff.ports.changed.push_back({x, y, units});
       },
       diff.ports);
   Match(
-      a.drivers, b.drivers, [](const dev::DriverEntry& d) { return d.file; }, [](const auto&, const auto&) {},
+      a.drivers, b.drivers, [](const DriverEntry& d) { return d.file; }, [](const auto&, const auto&) {},
       diff.drivers);
   Match(
-      a.sets, b.sets, [](const dev::SetEntry& s) { return s.name; },
+      a.sets, b.sets, [](const SetEntry& s) { return s.name; },
       [&](const auto& x, const auto& y) { CompareSets(x, y, diff.sets); }, diff.sets);
-  if (a.activeSet != b.activeSet) diff.activeSet = ValueChange{"activeSet", a.activeSet, b.activeSet};
+  if (a.activeSet != b.activeSet) diff.activeSet = ValueChange{L"activeSet", a.activeSet, b.activeSet};
   if (a.hasSets != b.hasSets) diff.setListAdded = b.hasSets;
   return diff;
 }
 
-}  // namespace kvodev
+DocumentChanges CompareContent(const DocumentContent& a, const DocumentContent& b) {
+  return platform::NoThrow<DocumentChanges>({}, [&] { return Compare(a, b); });
+}
+
+DocumentChanges CompareDocuments(const std::wstring& a, const std::wstring& b) {
+  return platform::NoThrow<DocumentChanges>({}, [&] {
+    const DocumentContent contentA = ReadDocumentContent(a), contentB = ReadDocumentContent(b);
+    for (const auto* content : {&contentA, &contentB})
+      if (!content->wellFormed) {
+        DocumentChanges failed;
+        failed.error = (content == &contentA ? a : b) + L": " + content->errorReason;
+        return failed;
+      }
+    return Compare(contentA, contentB);
+  });
+}
+
+}  // namespace dev
