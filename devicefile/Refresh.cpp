@@ -38,7 +38,8 @@ bool CXMLFile::Reload(bool keepChanges, DocumentChanges* changes) {
   // Validated against the schema this library writes, from memory: a
   // refresh writes nothing, not even the schema.
   platform::xml::Document current = platform::xml::Document::Create();
-  current.SetSchemaText(SchemaPath().Mid(SchemaPath().ReverseFind(L'/') + 1).str(), SchemaText());
+  const CString schema = SchemaPath();
+  current.SetSchemaText(schema.Mid(schema.ReverseFind(L'/') + 1).str(), SchemaText());
   platform::FileContent content;
   platform::FileError error;
   switch (LoadDocumentFile(current, content, error, false, &held.target)) {
