@@ -21,6 +21,10 @@ constexpr int kParseOptions =
 const auto* const kSchemaInstance = reinterpret_cast<const xmlChar*>("http://www.w3.org/2001/XMLSchema-instance");
 const auto* const kXmlSchemaNamespace = reinterpret_cast<const xmlChar*>("http://www.w3.org/2001/XMLSchema");
 
+// libxml2 sets up its global state on first use, and two threads that race to
+// that first use race inside it: done once, when the library is loaded.
+[[maybe_unused]] const bool kParserReady = (xmlInitParser(), true);
+
 using ParserPtr = Owned<xmlParserCtxt, xmlFreeParserCtxt>;
 using DocPtr = Owned<xmlDoc, xmlFreeDoc>;
 
