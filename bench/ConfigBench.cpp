@@ -2,17 +2,23 @@
 // of 10, 1,000 and 10,000 units against xmllint validating the same files, and
 // the cost per call of the operations at 100 and 10,000 units.
 #include <benchmark/benchmark.h>
+#include <kvodevice/ConfigurationWatch.h>
 #include <kvodevice/Host.h>
 #include <kvodevice/IDeviceManagerIO.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "bench/RatioReport.h"
 
@@ -175,8 +181,38 @@ void BM_Save(benchmark::State& state) {
   });
 }
 
+// From the rename that replaces the document to a host's poll on the watch
+// descriptor returning and Changed() answering; the median and the worst.
+void BM_WatchWakeUp(benchmark::State& state) {
+  const fs::path dir = DataDir(100), document = dir / "kvoDevice.xml", copy = dir / "copy.xml";
+  ssnSetDataDir(dir.wstring().c_str());
+  dev::IConfigurationWatch* watch = dev::WatchConfiguration();
+  std::vector<double> delays;
+  for (auto _ : state) {
+    fs::copy_file(document, copy, fs::copy_options::overwrite_existing);
+    std::chrono::steady_clock::time_point woke;
+    std::thread host([&] {
+      pollfd ready{watch->Descriptor(), POLLIN, 0};
+      while (::poll(&ready, 1, -1) == 1 && !watch->Changed()) {
+      }
+      woke = std::chrono::steady_clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // the host waits in poll
+    const auto renamed = std::chrono::steady_clock::now();
+    fs::rename(copy, document);
+    host.join();
+    delays.push_back(std::chrono::duration<double>(woke - renamed).count());
+    state.SetIterationTime(delays.back());
+  }
+  watch->Release();
+  std::sort(delays.begin(), delays.end());
+  state.counters["median_us"] = delays[delays.size() / 2] * 1e6;
+  state.counters["worst_us"] = delays.back() * 1e6;
+}
+
 }  // namespace
 
+BENCHMARK(BM_WatchWakeUp)->Iterations(100)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Xmllint)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExistsUnit)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
@@ -191,6 +227,7 @@ int main(int argc, char** argv) {
   for (const std::string size : {"10", "1000", "10000"})
     kvobench::RunAndCompare("BM_(Xmllint|Open)/" + size + "$", "BM_Xmllint/" + size, {"BM_Open/" + size}, 1.3);
   kvobench::RunAndCompare("BM_(ExistsUnit|AddUnit|GetUnitList|RemoveUnit|GetUnitPorts|Save)/", "", {}, 0);
+  kvobench::RunAndCompare("BM_WatchWakeUp", "", {}, 0);
   benchmark::Shutdown();
   for (const char* size : {"10", "1000", "10000"})
     fs::remove_all(fs::temp_directory_path() / ("kvo-bench-config-" + std::string(size)));

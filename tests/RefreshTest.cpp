@@ -4,13 +4,20 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <kvodevice/ConfigurationFile.h>
+#include <kvodevice/ConfigurationWatch.h>
 #include <kvodevice/Host.h>
 #include <kvodevice/IDeviceEditor.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "tests/support/ConfigDir.h"
 #include "tests/support/XmlListing.h"
@@ -188,6 +195,146 @@ TEST(Refresh, DiscardThenReleaseWritesNothing) {
   EXPECT_EQ(now.st_ino, was.st_ino);
   EXPECT_EQ(now.st_mtim.tv_nsec, was.st_mtim.tv_nsec);
   EXPECT_EQ(now.st_mtim.tv_sec, was.st_mtim.tv_sec);
+}
+
+struct WatchReleaser {
+  void operator()(dev::IConfigurationWatch* watch) const { watch->Release(); }
+};
+using WatchPtr = std::unique_ptr<dev::IConfigurationWatch, WatchReleaser>;
+
+bool ReadableWithin(int fd, std::chrono::milliseconds wait) {
+  pollfd ready{fd, POLLIN, 0};
+  return ::poll(&ready, 1, static_cast<int>(wait.count())) == 1;
+}
+
+void SaveUnit(const ConfigDir& dir, dev::UnitKey key) {
+  const testsupport::ConfigPtr io = dir.Open();
+  EXPECT_TRUE(io->AddUnit(key) && io->Save());
+}
+
+// Each way the document changes wakes the host once, within a second; what
+// only touches the files beside it never does.
+TEST(Watch, EveryChangeOfTheDocumentWakesTheHostOnce) {
+  ConfigDir dir;
+  dir.WriteDocument(kUnits);
+  dir.Open().reset();  // the schema and the lock are there before the watch starts
+  const WatchPtr watch(dev::WatchConfiguration());
+  ASSERT_NE(watch, nullptr);
+  ASSERT_GE(watch->Descriptor(), 0);
+  EXPECT_EQ(watch->SystemError(), 0);
+  const struct {
+    const char* name;
+    std::function<void(const ConfigDir&)> change;
+    bool wakes;
+    bool readable = wakes;  // a temporary that goes may wake the loop in vain
+  } cases[] = {
+      {"an object that opens and changes nothing", [](const ConfigDir& d) { d.Open().reset(); }, false},
+      {"the lock file and the history",
+       [](const ConfigDir& d) {
+         d.Write("kvoDevice.lock", "");
+         fs::create_directories(d.Path("kvoDevice.history"));
+         d.Write("kvoDevice.history/1.xml", "<Devices/>");
+       },
+       false},
+      {"a temporary made and removed",
+       [](const ConfigDir& d) {
+         d.Write("kvoDevice.xml.tmp", "<Devices/>");
+         fs::remove(d.Path("kvoDevice.xml.tmp"));
+       },
+       false, true},
+      {"a save", [](const ConfigDir& d) { SaveUnit(d, {1, 0}); }, true},
+      {"kvodev", [](const ConfigDir& d) { Kvodev(d, "units add U2x0"); }, true},
+      {"an editor that rewrites in place",
+       [](const ConfigDir& d) { RewriteInPlace(d.DocumentPath(), ConfigDir::Document(kUnits)); }, true},
+      {"a rename over the document",
+       [](const ConfigDir& d) {
+         d.Write("new.xml", ConfigDir::Document(kSets));
+         fs::rename(d.Path("new.xml"), d.DocumentPath());
+       },
+       true},
+      {"a removal", [](const ConfigDir& d) { fs::remove(d.DocumentPath()); }, true},
+      {"a file made where there was none",
+       [](const ConfigDir& d) { d.Write("kvoDevice.xml", ConfigDir::Document(kSets)); }, true},
+      {"an editor that rewrites the new file in place",
+       [](const ConfigDir& d) { RewriteInPlace(d.DocumentPath(), ConfigDir::Document(kUnits)); }, true},
+      {"a restore",
+       [](const ConfigDir& d) {
+         d.Write("copy.xml", ConfigDir::Document(kUnits));
+         dev::SaveReport report;
+         EXPECT_TRUE(dev::RestoreXMLFile(d.Path("copy.xml").wstring(), &report)) << testsupport::Narrow(report.reason);
+       },
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.change(dir);
+    EXPECT_EQ(ReadableWithin(watch->Descriptor(), std::chrono::milliseconds(c.readable ? 1000 : 100)), c.readable);
+    EXPECT_EQ(watch->Changed(), c.wakes);
+    EXPECT_FALSE(watch->Changed()) << "drained";
+    EXPECT_FALSE(ReadableWithin(watch->Descriptor(), std::chrono::milliseconds(0)));
+  }
+
+  // A burst: however the host drains, the last save is never missed.
+  for (int i = 0; i < 10; ++i) SaveUnit(dir, {10, static_cast<std::uint16_t>(i)});
+  EXPECT_TRUE(ReadableWithin(watch->Descriptor(), std::chrono::seconds(1)));
+  EXPECT_TRUE(watch->Changed());
+  EXPECT_FALSE(watch->Changed());
+  std::thread writer([&dir] {
+    for (int i = 0; i < 10; ++i) SaveUnit(dir, {11, static_cast<std::uint16_t>(i)});
+  });
+  int wakes = 0;
+  std::uint16_t seen = 0;
+  while (seen < 10 && ReadableWithin(watch->Descriptor(), std::chrono::seconds(5)))
+    if (watch->Changed()) {
+      ++wakes;
+      const testsupport::ConfigPtr io = dir.Open();
+      while (seen < 10 && io->ExistsUnit({11, seen})) ++seen;
+    }
+  writer.join();
+  EXPECT_EQ(seen, 10) << "the host woke " << wakes << " times and saw every save";
+}
+
+// Where the directory cannot be watched, the host asks now and then instead.
+TEST(Watch, AMissingDirectoryFallsBackToAsking) {
+  ConfigDir dir;
+  const std::wstring missing = dir.Path("later").wstring();
+  ssnSetDataDir(missing.c_str());
+  const WatchPtr watch(dev::WatchConfiguration());
+  ASSERT_NE(watch, nullptr);
+  EXPECT_EQ(watch->Descriptor(), -1);
+  EXPECT_EQ(watch->SystemError(), ENOENT);
+  EXPECT_FALSE(watch->Changed());
+  fs::create_directories(dir.Path("later"));
+  dir.Write("later/kvoDevice.xml", ConfigDir::Document(kUnits));
+  EXPECT_TRUE(watch->Changed());
+  EXPECT_FALSE(watch->Changed());
+  ssnSetDataDir(dir.Path(".").wstring().c_str());
+}
+
+// kvodev watch prints what another writer changed and ends cleanly on SIGTERM.
+TEST(Watch, KvodevWatchPrintsEachChangeUntilStopped) {
+  ConfigDir dir;
+  dir.WriteDocument(kUnits);
+  const std::string out = dir.Path("watch.out").string(), data = dir.Path(".").string();
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const char* argv[] = {KVODEV, "--data-dir", data.c_str(), "watch", nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, KVODEV, &files, nullptr, const_cast<char**>(argv), environ), 0);
+  posix_spawn_file_actions_destroy(&files);
+  // The watch may start after the first changes: each refresh shows all since.
+  for (std::uint16_t i = 0; i < 50 && dir.Read("watch.out").find("+ unit U1202x") == std::string::npos; ++i) {
+    Kvodev(dir, "units add U1202x" + std::to_string(i));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::string printed = dir.Read("watch.out");
+  EXPECT_EQ(printed.rfind("== ", 0), 0u) << printed;
+  EXPECT_NE(printed.find("+ unit U1202x0 (line "), std::string::npos) << printed;
 }
 
 }  // namespace

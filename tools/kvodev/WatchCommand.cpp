@@ -35,7 +35,13 @@ class StopSignals {
     sigprocmask(SIG_BLOCK, &mask_, &old_);
     fd_ = signalfd(-1, &mask_, SFD_CLOEXEC | SFD_NONBLOCK);
   }
+  // The signals that ended the wait are taken, or unblocking them would kill
+  // the process after all.
   ~StopSignals() {
+    signalfd_siginfo taken{};
+    if (fd_ >= 0)
+      while (read(fd_, &taken, sizeof taken) == sizeof taken) {
+      }
     if (fd_ >= 0) close(fd_);
     sigprocmask(SIG_SETMASK, &old_, nullptr);
   }
