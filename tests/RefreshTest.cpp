@@ -142,6 +142,66 @@ TEST(Refresh, TheHostSeesOtherWritersAndIsToldWhatItsChangesLost) {
   }
 }
 
+// Each kind of change replayed on a file that no longer has the unit, port, set
+// or driver file it names changes nothing there: it is dropped with the reason,
+// or, where its effect is there already, simply gone.
+TEST(Refresh, AChangeOnWhatIsGoneChangesNothing) {
+  const std::string unit0 = "<Unit UnitID=\"U303x0\"><Model>Stage</Model><LinkedInterface ItemID=\"COM3\"/></Unit>";
+  const std::string unit1 = "<Unit UnitID=\"U303x1\"/>", com3 =
+      "<Interfaces><Serial><ComPort PortNo=\"COM3\"><LinkedUnit ItemID=\"U303x0\"/></ComPort></Serial></Interfaces>";
+  const std::string drivers = "<DriverList><File>a.dll</File></DriverList>", fluo = kSets;
+  const std::string full = "<UnitList>" + unit0 + unit1 + "</UnitList>" + com3 + drivers + fluo;
+  const std::string noUnit = "<UnitList>" + unit0 + "</UnitList>" + com3 + drivers + fluo;
+  const std::string noPort = "<UnitList><Unit UnitID=\"U303x0\"><Model>Stage</Model></Unit>" + unit1 + "</UnitList>" +
+                             drivers + "<Sets><ActiveSet Name=\"\"/></Sets>";
+  const std::string noSet = "<UnitList>" + unit0 + unit1 + "</UnitList>" + com3 + drivers + "<Sets><ActiveSet Name=\"\"/></Sets>";
+  const std::string noDriver = "<UnitList>" + unit0 + unit1 + "</UnitList>" + com3 + fluo;
+  const std::string newSet = "<UnitList>" + unit0 + unit1 + "</UnitList>" + com3 + drivers +
+                             "<Sets><ActiveSet Name=\"\"/><Set Name=\"New\"><Comment>theirs</Comment></Set></Sets>";
+  const struct {
+    std::function<bool(dev::IDeviceManagerIO&, dev::IDeviceEditor&)> change;
+    const std::string* other;
+    std::wstring dropped;  // empty: nothing to say
+  } cases[] = {
+      {[](auto&, auto& e) { return e.SetUnitText({303, 1}, dev::UnitText::Model, L"m"); }, &noUnit,
+       L"SetUnitText U303x1 Model: U303x1 is no longer listed"},
+      {[](auto&, auto& e) { return e.SetUnitSetup({303, 1}, dev::UnitSetup::Exclude); }, &noUnit,
+       L"SetUnitSetup U303x1: U303x1 is no longer listed"},
+      {[](auto&, auto& e) { return e.LinkUnitPort({303, 1}, {dev::PortSerial, 4}); }, &noUnit,
+       L"LinkUnitPort U303x1 COM4: U303x1 is no longer listed"},
+      {[](auto&, auto& e) { return e.AddSetMember(L"Fluo", {303, 1}); }, &noUnit,
+       L"AddSetMember \"Fluo\" U303x1: U303x1 is no longer listed"},
+      {[](auto&, auto& e) { return e.AddSetMember(L"Fluo", {303, 1}); }, &noSet,
+       L"AddSetMember \"Fluo\" U303x1: the set \"Fluo\" is no longer there"},
+      {[](auto&, auto& e) { return e.SetSetComment(L"Fluo", L"d"); }, &noSet,
+       L"SetSetComment \"Fluo\": the set \"Fluo\" is no longer there"},
+      {[](auto&, auto& e) { return e.SetActiveSet(L"Fluo"); }, &noSet,
+       L"SetActiveSet \"Fluo\": the set \"Fluo\" is no longer there"},
+      {[](auto&, auto& e) { return e.CreateSet(L"New", L"mine"); }, &newSet,
+       L"CreateSet \"New\": another writer made a set \"New\""},
+      {[](auto&, auto& e) { return e.RemoveSetMember(L"Fluo", {303, 0}); }, &noSet, L""},
+      {[](auto& io, auto&) { return io.RemoveUnit({303, 1}); }, &noUnit, L""},
+      {[](auto& io, auto&) { return io.UnlinkUnitPort({303, 0}, {dev::PortSerial, 3}); }, &noPort, L""},
+      {[](auto&, auto& e) { return e.RemovePort({dev::PortSerial, 3}); }, &noPort, L""},
+      {[](auto&, auto& e) { return e.RemoveDriverFile(L"A.DLL"); }, &noDriver, L""},
+  };
+  for (const auto& c : cases) {
+    ConfigDir dir;
+    dir.WriteDocument(full);
+    testsupport::ConfigPtr io = dir.Open();
+    ASSERT_TRUE(c.change(*io, *dev::GetDeviceEditor(io.get())));
+    const Lines pending = dev::PendingChanges(io.get());
+    SCOPED_TRACE(testsupport::Narrow(pending.back()));
+    RewriteInPlace(dir.DocumentPath(), ConfigDir::Document(*c.other));
+    const std::string theirs = dir.Read("kvoDevice.xml");
+    ASSERT_TRUE(dev::Refresh(io.get(), nullptr));
+    EXPECT_EQ(dev::GetLastSaveReport(io.get()).dropped, c.dropped.empty() ? Lines{} : Lines{c.dropped});
+    EXPECT_EQ(dev::PendingChanges(io.get()), Lines{}) << "it changed the document";
+    io.reset();
+    EXPECT_EQ(dir.Read("kvoDevice.xml"), theirs) << "the release wrote";
+  }
+}
+
 // A damaged file met by a refresh is reported and left as it is; the host
 // keeps its document and its changes, and its save later keeps the damaged
 // file as the backup, as an opening would.
