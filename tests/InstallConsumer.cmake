@@ -15,7 +15,7 @@ endfunction()
 
 # The answers of examples/consumer/main.cpp for a fresh data directory and cameras.ini.
 function(expect_consumer_output text)
-  set(expected "added U303x0: yes, units listed: 1\ndevice 332 shading: yes, HDRI: ")
+  set(expected "added U303x0: yes, units listed: 1\nanother writer added U303x1; still to save: 1 change\ndevice 332 shading: yes, HDRI: ")
   string(FIND "${text}" "${expected}" at)
   if(NOT at EQUAL 0)
     message(FATAL_ERROR "unexpected output:\n${text}\nexpected it to start with:\n${expected}")

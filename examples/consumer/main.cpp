@@ -1,10 +1,14 @@
 // consumer DATA_DIR [INI_FILE]: the smallest host. Sets up the host services,
-// adds a unit to the configuration in DATA_DIR, reads an INI file and asks
-// for a capability.
+// adds a unit to the configuration in DATA_DIR, sees another writer's change
+// through the watch descriptor, reads an INI file and asks for a capability.
+#include <kvodevice/ConfigurationFile.h>
+#include <kvodevice/ConfigurationWatch.h>
 #include <kvodevice/Host.h>
 #include <kvodevice/IDeviceManagerIO.h>
 #include <kvodevice/IExtendedDeviceInfo.h>
 #include <kvodevice/Version.h>
+
+#include <poll.h>
 
 #include <cstdio>
 #include <cstring>
@@ -32,17 +36,33 @@ int main(int argc, char** argv) {
   const bool added = io->AddUnit({303, 0});
   std::vector<dev::UnitKey> units;
   const bool listed = io->GetUnitList(units, false);
-  io->Release();
   std::printf("added U303x0: %s, units listed: %zu\n", added ? "yes" : "no", listed ? units.size() : 0);
 
-  // 3. Extended device information: load INI files before any query.
+  // 3. Another writer (here a second object) saves while the host holds its
+  // own: the watch descriptor becomes readable, as it would in the host's
+  // event loop, and a refresh takes the change in, keeping the host's own.
+  dev::IConfigurationWatch* watch = dev::WatchConfiguration();
+  dev::IDeviceManagerIO* other = dev::CreateXMLFile();
+  other->AddUnit({303, 1});
+  other->Release();
+  pollfd ready{watch != nullptr ? watch->Descriptor() : -1, POLLIN, 0};
+  ::poll(&ready, 1, 1000);
+  dev::DocumentChanges changes;
+  if (watch != nullptr && watch->Changed() && dev::IsStale(io) && dev::Refresh(io, &changes))
+    for (const dev::UnitEntry& unit : changes.units.added)
+      std::printf("another writer added %ls; still to save: %zu change\n", unit.id.c_str(),
+                  dev::PendingChanges(io).size());
+  if (watch != nullptr) watch->Release();
+  io->Release();
+
+  // 4. Extended device information: load INI files before any query.
   dev::dynInfo::IExtendedDeviceInfo* info = dev::dynInfo::GetExtendedDeviceInfo();  // owned by the library
   if (info != nullptr && argc > 2) info->Load(Widen(argv[2]).c_str());
   const auto device = static_cast<dev::id>(332);
   std::printf("device 332 shading: %s, HDRI: %s\n",
               dev::dynInfo::IsCamAdapterEnabled(device, tro::cam::Shading) ? "yes" : "no",
               dev::dynInfo::IsCamAdapterEnabled(device, tro::cam::HDRI) ? "yes" : "no");
-  // 4. The library loaded, and the headers this program was built with.
+  // 5. The library loaded, and the headers this program was built with.
   std::printf("kvodevice %s (headers %d.%d.%d)\n", dev::Version(), KVODEVICE_VERSION_MAJOR, KVODEVICE_VERSION_MINOR,
               KVODEVICE_VERSION_PATCH);
   return added && listed ? 0 : 1;
