@@ -171,6 +171,7 @@ TEST_F(Operations, EditsAreSavedValidAndMerged) {
       {"link the second unit", [&] { return edit.LinkUnitPort({2, 0}, com4); }, true},
       {"remove its port", [&] { return edit.RemovePort(com4); }, true},
       {"remove it again", [&] { return edit.RemovePort(com4); }, false},
+      {"remove a port that is not serial", [&] { return edit.RemovePort({dev::PortOther, 3}); }, false},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.what);

@@ -352,6 +352,20 @@ TEST(Watch, EveryChangeOfTheDocumentWakesTheHostOnce) {
     }
   writer.join();
   EXPECT_EQ(seen, 10) << "the host woke " << wakes << " times and saw every save";
+
+  // A linked document is replaced where its target is, while a reader holds
+  // the old file open (so that it is not deleted yet).
+  fs::create_directory(dir.Path("elsewhere"));
+  dir.Write("elsewhere/config.xml", ConfigDir::Document(kUnits));
+  fs::remove(dir.DocumentPath());
+  fs::create_symlink(dir.Path("elsewhere/config.xml"), dir.DocumentPath());
+  const WatchPtr linked(dev::WatchConfiguration());
+  const int reader = ::open(dir.Path("elsewhere/config.xml").c_str(), O_RDONLY);
+  dir.Write("elsewhere/new.xml", ConfigDir::Document(""));
+  fs::rename(dir.Path("elsewhere/new.xml"), dir.Path("elsewhere/config.xml"));
+  EXPECT_TRUE(ReadableWithin(linked->Descriptor(), std::chrono::seconds(1)));
+  EXPECT_TRUE(linked->Changed());
+  ::close(reader);
 }
 
 // Where the directory cannot be watched, the host asks now and then instead.
