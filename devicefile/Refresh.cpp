@@ -5,9 +5,7 @@
 namespace dev {
 
 bool CXMLFile::LocateDocument(HeldDocument& held) const {
-  if (!platform::ResolveTarget(DocumentPath().str(), true, held.target, held.error, true)) return false;
-  held.Current();
-  return !held.error;
+  return platform::ResolveTarget(DocumentPath().str(), true, held.target, held.error, true);  // it stats the file too
 }
 
 bool CXMLFile::IsStale() {

@@ -146,18 +146,20 @@ TEST(Refresh, TheHostSeesOtherWritersAndIsToldWhatItsChangesLost) {
 // or driver file it names changes nothing there: it is dropped with the reason,
 // or, where its effect is there already, simply gone.
 TEST(Refresh, AChangeOnWhatIsGoneChangesNothing) {
-  const std::string unit0 = "<Unit UnitID=\"U303x0\"><Model>Stage</Model><LinkedInterface ItemID=\"COM3\"/></Unit>";
-  const std::string unit1 = "<Unit UnitID=\"U303x1\"/>", com3 =
-      "<Interfaces><Serial><ComPort PortNo=\"COM3\"><LinkedUnit ItemID=\"U303x0\"/></ComPort></Serial></Interfaces>";
-  const std::string drivers = "<DriverList><File>a.dll</File></DriverList>", fluo = kSets;
-  const std::string full = "<UnitList>" + unit0 + unit1 + "</UnitList>" + com3 + drivers + fluo;
-  const std::string noUnit = "<UnitList>" + unit0 + "</UnitList>" + com3 + drivers + fluo;
-  const std::string noPort = "<UnitList><Unit UnitID=\"U303x0\"><Model>Stage</Model></Unit>" + unit1 + "</UnitList>" +
-                             drivers + "<Sets><ActiveSet Name=\"\"/></Sets>";
-  const std::string noSet = "<UnitList>" + unit0 + unit1 + "</UnitList>" + com3 + drivers + "<Sets><ActiveSet Name=\"\"/></Sets>";
-  const std::string noDriver = "<UnitList>" + unit0 + unit1 + "</UnitList>" + com3 + fluo;
-  const std::string newSet = "<UnitList>" + unit0 + unit1 + "</UnitList>" + com3 + drivers +
-                             "<Sets><ActiveSet Name=\"\"/><Set Name=\"New\"><Comment>theirs</Comment></Set></Sets>";
+  // The document, and each part of it that another writer may take away.
+  const auto document = [](bool unit1, bool com3, bool drivers, const std::string& sets) {
+    return "<UnitList><Unit UnitID=\"U303x0\"><Model>Stage</Model>" +
+           std::string(com3 ? "<LinkedInterface ItemID=\"COM3\"/>" : "") + "</Unit>" +
+           (unit1 ? "<Unit UnitID=\"U303x1\"/>" : "") + "</UnitList>" +
+           (com3 ? "<Interfaces><Serial><ComPort PortNo=\"COM3\"><LinkedUnit ItemID=\"U303x0\"/></ComPort></Serial>"
+                   "</Interfaces>" : "") +
+           (drivers ? "<DriverList><File>a.dll</File></DriverList>" : "") + sets;
+  };
+  const std::string noSets = "<Sets><ActiveSet Name=\"\"/></Sets>";
+  const std::string full = document(true, true, true, kSets), noUnit = document(false, true, true, kSets);
+  const std::string noPort = document(true, false, true, noSets), noSet = document(true, true, true, noSets);
+  const std::string noDriver = document(true, true, false, kSets);
+  const std::string newSet = document(true, true, true, "<Sets><ActiveSet Name=\"\"/><Set Name=\"New\"><Comment/></Set></Sets>");
   const struct {
     std::function<bool(dev::IDeviceManagerIO&, dev::IDeviceEditor&)> change;
     const std::string* other;
