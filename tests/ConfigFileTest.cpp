@@ -76,13 +76,21 @@ TEST(ConfigFile, FirstStartThenReleasesWriteOnlyChangesAndEverythingRoundTrips) 
 }
 
 // Kept as the backup: a document that is not XML byte for byte, one that
-// breaks the schema as parsed with the message; the new document names it.
+// breaks the schema as parsed with the message; the new document names it,
+// with the parser's first error: the cause, not where the parser gave up.
 TEST(ConfigFile, DamagedDocumentIsBackedUpAndReplaced) {
-  for (const bool wellFormed : {false, true}) {
+  const struct {
+    std::string damaged;
+    bool wellFormed;
+    std::string names;
+  } cases[] = {
+      {ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\"/></UnitList>").substr(0, 150), false, ""},
+      {ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\">\n<UnitName>a\n</Unit></UnitList>"), false,
+       "in line: 4 col: 8\nOpening and ending tag mismatch: UnitName line 3 and Unit"},
+      {ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList>"), true, "bogus"},
+  };
+  for (const auto& [damaged, wellFormed, names] : cases) {
     ConfigDir dir;
-    const std::string damaged = wellFormed
-                                    ? ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList>")
-                                    : ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\"/></UnitList>").substr(0, 150);
     dir.Write("kvoDevice.xml", damaged);
     dir.Write("kvoDevice.xml.bak", "an older backup");
     dir.Open().reset();
@@ -91,11 +99,11 @@ TEST(ConfigFile, DamagedDocumentIsBackedUpAndReplaced) {
     const std::string tail = "Default document created instead.\n" + kDefaultDocument.substr(kDefaultDocument.find("Devices"));
     ASSERT_TRUE(listing.starts_with(head + "\nFailed to load XML file:\nparse error: ") && listing.ends_with(tail)) << listing;
     const std::string message = listing.substr(head.size(), listing.size() - head.size() - tail.size());
+    EXPECT_NE(message.find(names), std::string::npos) << message;
     if (!wellFormed) {
       EXPECT_EQ(dir.Read("kvoDevice.xml.bak"), damaged);
       continue;
     }
-    EXPECT_NE(message.find("bogus"), std::string::npos) << "the message names the value";
     EXPECT_EQ(dir.Listing("kvoDevice.xml.bak"),
               "Devices xmlns:xsi=http://www.w3.org/2001/XMLSchema-instance xsi:noNamespaceSchemaLocation=kvoDevice.xsd\n"
               "  UnitList\n    Unit UnitID=U3x1 setup=bogus\n#comment " + message + "\n");

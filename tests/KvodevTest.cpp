@@ -276,6 +276,14 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
              "findings in %D/kvoDevice.xml:\n  line 3: the document breaks the schema: " + broken},
             {{"check", "--dry-run", "--repair-links"}, 2, "", "kvodev: --repair-links writes the repair: it does not go with --dry-run\n"}});
   EXPECT_EQ(Files(data_.path()).size(), 1u);
+  // A damaged schema beside a valid document: the dry run says what the opening does.
+  Write("kvoDevice.xml", Lines({kSchemaNamed, "<UnitList><Unit UnitID=\"U1x1\"/></UnitList></Devices>"}));
+  Write("kvoDevice.xsd", "<xs:schema");
+  const std::string schemaLine = "schema would be written: %D/kvoDevice.xsd\n";
+  RunSteps({{{"check", "--dry-run"}, 0, "would load %D/kvoDevice.xml: 1 unit\n" + schemaLine},
+            {{"check"}, 0, "loaded %D/kvoDevice.xml: 1 unit\nschema written: %D/kvoDevice.xsd\n"},
+            {{"check", "--dry-run"}, 0, "would load %D/kvoDevice.xml: 1 unit\n"}});
+  Write("kvoDevice.xml", Lines({kSchemaNamed, "<UnitList>", "<Unit UnitID=\"U1x1\" setup=\"Exclude\"/>", "</UnitList></Devices>"}));
   // After the recovery the findings are those of the backup, which starts with an XML declaration.
   const Json recovered = RunJson({"check"});
   EXPECT_EQ(std::tie(recovered["findings"][0]["file"], recovered["findings"][0]["line"]), std::tuple(Json("backup"), Json(4)));

@@ -28,16 +28,6 @@ const auto* const kXmlSchemaNamespace = reinterpret_cast<const xmlChar*>("http:/
 using ParserPtr = Owned<xmlParserCtxt, xmlFreeParserCtxt>;
 using DocPtr = Owned<xmlDoc, xmlFreeDoc>;
 
-// A parser with the options in force from the start: the file is opened, and
-// its encoding detected, before the read call applies them.
-xmlParserCtxtPtr NewParser() {
-  const xmlParserCtxtPtr parser = Allocated(xmlNewParserCtxt());
-  xmlCtxtUseOptions(parser, kParseOptions);
-  // Errors stay in the context (lastError), those of running out of memory too.
-  parser->sax->serror = [](void*, xmlErrorPtr) {};
-  return parser;
-}
-
 ParseError FromXmlError(const xmlError& error) {
   ParseError record;
   record.errorCode = static_cast<std::uint32_t>(error.code);
@@ -72,6 +62,37 @@ struct FirstError {
     if (outOfMemory) throw std::bad_alloc();
     return record ? record : std::move(otherwise);
   }
+};
+
+// A parser with the options in force from the start: the file is opened, and
+// its encoding detected, before the read call applies them. Its errors go
+// nowhere but here: the parser goes on after many of them, and the first is
+// the cause ("Opening and ending tag mismatch"), the last only where it gave
+// up ("Premature end of data"), which is all that lastError keeps.
+class Parser {
+ public:
+  Parser() : parser_(Allocated(xmlNewParserCtxt())) {
+    xmlCtxtUseOptions(parser_.get(), kParseOptions);
+    parser_->_private = &first_;
+    parser_->sax->serror = [](void* context, xmlErrorPtr error) {
+      const auto* parser = static_cast<xmlParserCtxtPtr>(context);
+      if (parser != nullptr && parser->_private != nullptr && error != nullptr && error->level >= XML_ERR_ERROR)
+        FirstError::Collect(parser->_private, error);
+    };
+  }
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
+  xmlParserCtxtPtr get() const { return parser_.get(); }
+  // Why nothing was read: the first error, or what the parser kept.
+  ParseError Failure() const {
+    ThrowIfOutOfMemory(parser_->lastError.code);
+    ThrowIfOutOfMemory(parser_->errNo);
+    return first_.Verdict(FromXmlError(parser_->lastError)).value();
+  }
+
+ private:
+  ParserPtr parser_;
+  FirstError first_;
 };
 
 std::shared_ptr<DocumentData> Adopted(DocPtr doc) {
@@ -152,12 +173,9 @@ std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath,
     schemaFile = ReadWholeFile(WidePath(schemaPath), asSaveFollows);
     if (!schemaFile.readable) return Unreadable(schemaFile.error);
   }
-  const ParserPtr reader(NewParser());
+  const Parser reader;
   const DocPtr schemaDoc(ParseBytes(reader.get(), schemaFile.bytes, schemaPath));
-  if (schemaDoc == nullptr) {
-    ThrowIfOutOfMemory(reader->lastError.code);
-    return FromXmlError(reader->lastError);
-  }
+  if (schemaDoc == nullptr) return reader.Failure();
   if (const char* why = ReachesBeyond(schemaDoc.get()))
     return Unreadable(
         FileError{EPERM, "use the schema", schemaPath, std::string(why) + "; validating reads nothing else"});
@@ -225,12 +243,8 @@ struct Document::State {
 
   // Takes what a parser read: the document, or (when it read none, or the
   // document is refused) the reason and an empty document.
-  bool Take(DocPtr doc, const xmlParserCtxt& parser, std::optional<ParseError> refused = std::nullopt) {
-    if (doc == nullptr && !refused) {
-      ThrowIfOutOfMemory(parser.lastError.code);
-      ThrowIfOutOfMemory(parser.errNo);
-      refused = FromXmlError(parser.lastError);
-    }
+  bool Take(DocPtr doc, const Parser& parser, std::optional<ParseError> refused = std::nullopt) {
+    if (doc == nullptr && !refused) refused = parser.Failure();
     if (refused) {
       parseError = std::move(*refused);
       data = EmptyData();
@@ -271,7 +285,7 @@ bool Document::LoadBytes(std::string_view bytes, std::wstring_view path) {
     return false;
   }
   const std::string native = NativePath(path);
-  const ParserPtr parser(NewParser());
+  const Parser parser;
   DocPtr doc(ParseBytes(parser.get(), bytes, native));
   std::optional<ParseError> invalid;
   if (doc != nullptr && state_->validateOnParse) {
@@ -280,16 +294,16 @@ bool Document::LoadBytes(std::string_view bytes, std::wstring_view path) {
     else if (const std::optional<std::string> schema = SchemaBeside(doc.get(), native))
       invalid = Validate(doc.get(), *schema, known);
   }
-  return state_->Take(std::move(doc), *parser, std::move(invalid));
+  return state_->Take(std::move(doc), parser, std::move(invalid));
 }
 
 bool Document::LoadXML(std::wstring_view text) {
   if (!state_) throw _com_error(com::E_POINTER);
   const std::string utf8 = ToUtf8(text);
-  const ParserPtr parser(NewParser());
+  const Parser parser;
   return state_->Take(DocPtr(xmlCtxtReadMemory(parser.get(), utf8.data(), static_cast<int>(utf8.size()), nullptr,
                                                "UTF-8", kParseOptions)),
-                      *parser);
+                      parser);
 }
 
 bool Document::ValidateOnParse() const {

@@ -25,13 +25,6 @@ const char* Name(OpenOutcome outcome) {
   return "?";
 }
 
-// The schema is written when it is missing, and again when the document fails to load.
-bool SchemaWritten(const Configuration& config, bool dryRun) {
-  if (!dryRun) return config.report().schemaWritten;
-  std::error_code code;
-  return !fs::exists(config.files().schema, code) || config.report().outcome == OpenOutcome::Recovered;
-}
-
 Json ParseErrorJson(const dev::OpenReport& report) {
   if (report.outcome != OpenOutcome::Recovered) return nullptr;
   return {{"code", report.parseError},
@@ -48,7 +41,7 @@ Json Opening(Configuration& config, const std::string& dataDir, bool dryRun) {
             {"dataDir", dataDir},
             {"document", config.files().document.string()},
             {"schema", config.files().schema.string()},
-            {"schemaWritten", SchemaWritten(config, dryRun)}};
+            {"schemaWritten", report.schemaWritten}};  // a dry run: would be
   data["backup"] = recovered ? Json(config.files().backup.string()) : Json(nullptr);
   data["message"] = recovered ? Json(ParseMessage(report)) : Json(nullptr);
   data["reason"] = gaveUp ? Json(EncodeUtf8(report.reason)) : Json(nullptr);
