@@ -338,11 +338,16 @@ TEST_F(Kvodev, HistoryDiffAndRestore) {
                                  {"Both stages and the adapter", "Both stages"}})
     other.replace(other.find(from), std::string(from).size(), to);
   Write("other.xml", other);
+  Write("dup.xml", kSchemaNamed + "<UnitList><Unit UnitID=\"U1x1\"/>\n<Unit UnitID=\"U1x1\"/></UnitList></Devices>");
+  Write("one.xml", kSchemaNamed + "<UnitList><Unit UnitID=\"U1x1\"/></UnitList></Devices>");
   Write("bad.xml", kSchemaNamed + "<UnitList><Unit UnitID=\"U1x1\" setup=\"Exclude\"/></UnitList></Devices>");
   RunSteps({{{"diff", "kvoDevice.xml", "%D/other.xml"}, 1,
              "--- %D/kvoDevice.xml\n+++ %D/other.xml\n~ unit U303x0 (line 5 -> 5): model \"Motorised stage 303\" -> \"Stage 303\"\n"
              "~ set \"Fluorescence\" (line 56 -> 56): comment \"Both stages and the adapter\" -> \"Both stages\"\n"
              "~ active set: \"Brightfield\" -> \"Fluorescence\"\n"},
+            {{"diff", "%D/dup.xml", "%D/one.xml"}, 1, "--- %D/dup.xml\n+++ %D/one.xml\n- unit U1x1 (line 2)\n",
+             "kvodev: note: %D/dup.xml is not valid: the document breaks the schema: Element 'Unit', attribute 'UnitID': "
+             "'U1x1' is not a valid value of the atomic type 'xs:ID'.\n"},
             {{"diff", "7"}, 2, "", "kvodev: no version 7 in the history: it holds 6 (kvodev history lists them; ./7 names a file)\n"},
             {{"restore", "bad.xml"}, 1, "", "kvodev: not restored: the version is not a valid document: line 1: Element 'Unit', attribute "
                                             "'setup': [facet 'pattern'] The value 'Exclude' is not accepted by the pattern 'include|exclude'.\n"}});
