@@ -112,8 +112,9 @@ TEST_F(Kvodev, EditsOfTheExampleAsTextAndJson) {
        R"({"unit":"U332x0","device":332,"index":0},{"unit":"U1201x0","device":1201,"index":0}],"complete":true})" "\n"},
       {{"ports", "U303x0"}, 0, "PORT  TYPE    NUMBER\nCOM3  serial       3\n"},
       {{"ports", "U303x0", "--tabs"}, 0, "PORT\tTYPE\tNUMBER\nCOM3\tserial\t3\n"},
+      {{"ports", "U9x8"}, 1, "", "kvodev: U9x8 is not listed\n"},
       {{"units", "--skip-excluded", "--no-headers"}, 0, "U303x0      303      0\nU303x1      303      1\nU332x0      332      0\nU1201x0    1201      0\n"},
-      {{"ports", "U303x1", "--json"}, 0, R"({"unit":"U303x1","ports":[{"port":"COM5","type":"serial","number":5}],"complete":true})" "\n"},
+      {{"ports", "U303x1", "--json"}, 0, R"({"unit":"U303x1","listed":true,"ports":[{"port":"COM5","type":"serial","number":5}],"complete":true})" "\n"},
       {{"drivers", "add", camera + "\x01.so", "--json"}, 2,
        R"({"error":"the driver file name holds characters XML cannot hold: \")" + cameraJson + R"(\u0001.so\""})" "\n"},
       {{"drivers", "add", camera + ".so", "--json"}, 0, R"({"file":")" + cameraJson + R"(.so","added":true})" "\n"},
@@ -453,13 +454,25 @@ TEST_F(Kvodev, GraphDrawsLinksAndMembershipsWithQuotedNames) {
 
 TEST_F(Kvodev, HelpForEveryCommandAndAnOutputThatCannotBeWritten) {
   EXPECT_EQ(Run({"help"}).out, Run({"--help"}).out);
+  // Every command the help lists, the manual page and the shell completion know too.
+  const std::string manual = ReadFile(KVODEV_SOURCES "/kvodev.1"), completion = ReadFile(KVODEV_SOURCES "/kvodev.bash-completion");
+  std::istringstream listed(Run({"help"}).out.substr(Run({"help"}).out.find("\nCommands:\n") + 11));
+  for (std::string line; std::getline(listed, line) && line.starts_with("  ");) {
+    const std::string word = line.substr(2, line.find(' ', 2) - 2);
+    EXPECT_TRUE(word == "help" || manual.find(".B " + word + "\n") != std::string::npos ||
+                manual.find(".BI \"" + word + " ") != std::string::npos || manual.find(".BR " + word + " ") != std::string::npos)
+        << word;
+    EXPECT_TRUE(completion.find(" " + word + " ") != std::string::npos || completion.find(" " + word + "\"") != std::string::npos)
+        << word;
+  }
   for (const std::string command :
        {"units", "units add", "units show", "units set", "units remove", "units exists", "ports", "link", "unlink", "sets", "sets show",
         "sets create", "sets add", "sets remove", "sets activate", "drivers", "drivers add", "drivers remove", "drivers clear", "check",
-        "history", "diff", "restore", "schema", "graph", "caps", "ini"}) {
+        "history", "diff", "watch", "restore", "schema", "graph", "caps", "ini"}) {
     std::vector<std::string> words{"help"};
     for (std::istringstream in(command); in >> words.emplace_back();) {}
     words.pop_back();
+
     // Its own usage and an example, the same by --help.
     const Result help = Run(words);
     EXPECT_EQ(help.status, 0) << command;

@@ -40,7 +40,8 @@ const std::vector<Command>& Commands() {
        "example:\n  kvodev units exists U303x0 && echo installed\n"},
       {"ports", {"UNIT"}, "", 0, true, RunPorts, "list the ports linked to a unit",
        "Lists every port that links the unit, in document order (a port linking it\n"
-       "twice shows twice). Exit status 1 when a port without a name ends the list.\n\n"
+       "twice shows twice). Exit status 1 when the unit is not listed, or when a\n"
+       "port without a name ends the list.\n\n"
        "example:\n  kvodev ports U303x0\n"},
       {"link", {"UNIT", "PORT"}, "", 0, true, RunLink, "link a unit and a serial port",
        "Links the unit and the serial port on both sides: the unit's LinkedInterface\n"

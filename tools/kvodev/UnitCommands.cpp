@@ -91,8 +91,9 @@ Report RunPorts(Context& ctx) {
   Configuration config(ctx.dataDir, Access::ReadOnly);
   if (!config.loaded()) return config.Unloadable();
   std::vector<dev::PortAddress> ports;
-  const bool complete = config->GetUnitPorts(unit, ports);
+  const bool complete = config->GetUnitPorts(unit, ports), listed = config->ExistsUnit(unit);
   Report report(AboutUnit(unit));
+  report.data["listed"] = listed;
   report.data["ports"] = Json::array();
   for (const dev::PortAddress& port : ports)
     report.data["ports"].push_back({{"port", FormatPort(port)},
@@ -100,13 +101,16 @@ Report RunPorts(Context& ctx) {
                                     {"number", port.portNumber}});
   report.data["complete"] = complete;
   report.text = [](const Json& data, const TextOut& out) {
+    if (!data["listed"]) return;
     if (data["ports"].empty()) return out.Notice("no port links " + data["unit"].get<std::string>());
     Table table({{"PORT"}, {"TYPE"}, {"NUMBER", Table::Align::Right}});
     for (const Json& port : data["ports"])
       table.AddRow({port["port"], port["type"], std::to_string(port["number"].get<long>())});
     table.Print(out.out, out.style);
   };
-  config.Finish(report, complete, "the port list is damaged: only the ports before a port without a name are listed");
+  config.Finish(report, listed && complete,
+                listed ? "the port list is damaged: only the ports before a port without a name are listed"
+                       : FormatUnit(unit) + " is not listed");
   return report;
 }
 
