@@ -67,7 +67,9 @@ void ReadTree(const Node& devices, DocumentContent& content) {
     content.drivers.push_back({file.Text(), file.Line()});
   if (const Node sets = devices.ChildElement(XMLNames.Sets.str())) {
     content.hasSets = true;
-    content.activeSet = Attribute(sets.ChildElement(XMLNames.ActiveSet.str()), XMLNames.Name);
+    const Node active = sets.ChildElement(XMLNames.ActiveSet.str());
+    content.activeSet = Attribute(active, XMLNames.Name);
+    content.activeSetLine = active ? active.Line() : 0;
     for (const Node& set : Children(sets, XMLNames.Set))
       content.sets.push_back(
           {Attribute(set, XMLNames.Name), ChildText(set, XMLNames.Comment), ItemIds(set, XMLNames.LinkedUnit), set.Line()});
@@ -119,6 +121,29 @@ void FindLinkProblems(DocumentContent& content) {
       if (!links.HasUnit(unit))
         Find(content, FindingKind::LinkToMissingUnit, set.line,
              L"the set \"" + set.name + L"\" holds the unit " + unit + L", which is not there");
+  // A serial port serves one unit: two that claim it, on either side, cannot both work.
+  std::map<std::wstring, std::set<std::wstring>> claims;
+  for (const PortEntry& port : content.ports)
+    for (const std::wstring& unit : port.units)
+      if (links.HasUnit(unit)) claims[port.portNo].insert(unit);
+  for (const UnitEntry& unit : content.units)
+    for (const std::wstring& port : unit.ports)
+      if (unit.hasId) claims[port].insert(unit.id);
+  for (const PortEntry& port : content.ports) {
+    const std::set<std::wstring>& units = claims[port.portNo];
+    if (units.size() < 2) continue;
+    std::wstring names;
+    for (const std::wstring& unit : units) names += (names.empty() ? L"" : L", ") + unit;
+    Find(content, FindingKind::SharedPort, port.line, port.portNo + L" is linked to more than one unit: " + names);
+  }
+}
+
+void FindActiveSetProblem(DocumentContent& content) {
+  if (content.activeSet.empty()) return;
+  for (const SetEntry& set : content.sets)
+    if (set.name == content.activeSet) return;
+  Find(content, FindingKind::NoSuchActiveSet, content.activeSetLine,
+       L"the active set \"" + content.activeSet + L"\" is not there: no set is active");
 }
 
 void FindDriverCaseTwins(DocumentContent& content) {
@@ -176,6 +201,7 @@ DocumentContent ReadDocumentContent(const std::wstring& path) {
     FindUnitIdProblems(content);
     FindLinkProblems(content);
     FindDriverCaseTwins(content);
+    FindActiveSetProblem(content);
     std::stable_sort(content.findings.begin(), content.findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
   } catch (...) {

@@ -266,6 +266,15 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
                                     {"link-to-missing-unit", 6}, {"driver-case-twin", 8}, {"link-to-missing-unit", 9}}))
       << json;
   EXPECT_EQ(Files(data_.path()).size(), 1u);
+  // Two units on one port, and an active set that is not there.
+  Write("kvoDevice.xml", Lines({"<Devices><UnitList>", "<Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"COM1\"/></Unit>",
+                                "<Unit UnitID=\"U2x2\"><LinkedInterface ItemID=\"COM1\"/></Unit>", "</UnitList><Interfaces><Serial>",
+                                "<ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x1\"/></ComPort>", "</Serial></Interfaces><Sets>",
+                                "<ActiveSet Name=\"Fluo\"/>", "</Sets></Devices>"}));
+  RunSteps({{{"check", "--dry-run"}, 0, "would load %D/kvoDevice.xml: 2 units\nfindings in %D/kvoDevice.xml:\n"
+             "  line 3: U2x2 links to COM1, which does not link back (the unit side only)\n"
+             "  line 5: COM1 is linked to more than one unit: U1x1, U2x2\n"
+             "  line 7: the active set \"Fluo\" is not there: no set is active\n"}});
   // An opening checks the schema when the document names it.
   Write("kvoDevice.xml", Lines({kSchemaNamed, "<UnitList>", "<Unit UnitID=\"U1x1\" setup=\"Exclude\"/>", "</UnitList></Devices>"}));
   const std::string broken = "Element 'Unit', attribute 'setup': [facet 'pattern'] The value 'Exclude' is not accepted by the pattern "

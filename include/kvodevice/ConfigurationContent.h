@@ -49,6 +49,8 @@ enum class FindingKind : std::int32_t {
   LinkToMissingPort = 6,  // a LinkedInterface naming no port
   LinkToMissingUnit = 7,  // a LinkedUnit of a port or a set naming no unit
   DriverCaseTwin = 8,     // a driver file name that an earlier one has in other letter case
+  NoSuchActiveSet = 9,    // an ActiveSet naming no set
+  SharedPort = 10,        // a port that links more than one unit, on either side
 };
 
 struct Finding {
@@ -72,6 +74,7 @@ struct DocumentContent {
   std::vector<DriverEntry> drivers;
   bool hasSets = false;
   std::wstring activeSet;
+  int activeSetLine = 0;  // of the ActiveSet element, 0 when there is none
   std::vector<SetEntry> sets;
   std::vector<Finding> findings;  // in line order
 };

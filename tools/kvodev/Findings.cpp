@@ -23,6 +23,8 @@ const char* KindName(dev::FindingKind kind) {
     case FindingKind::LinkToMissingPort: return "link-to-missing-port";
     case FindingKind::LinkToMissingUnit: return "link-to-missing-unit";
     case FindingKind::DriverCaseTwin: return "driver-case-twin";
+    case FindingKind::NoSuchActiveSet: return "no-such-active-set";
+    case FindingKind::SharedPort: return "shared-port";
   }
   return "other";
 }
