@@ -133,7 +133,11 @@ TEST_F(Kvodev, EditsOfTheExampleAsTextAndJson) {
        "kvodev: U0x0 and COM-2147483648 were not linked on both sides (a link on the unit's side alone is removed all the same)\n"},
       {{"unlink", "U303x0", "COM3"}, 0, "unlinked U303x0 and COM3\n"},
       {{"unlink", "U9x9", "COM2147483647", "--json"}, 0, R"({"unit":"U9x9","port":"COM2147483647","unlinked":true})" "\n"},
-      {{"sets", "create", "Night", "--comment", "dark room"}, 0, "created set \"Night\"\n"},
+      {{"sets", "create", "Night", "--comment", "dark"}, 0, "created set \"Night\"\n"},
+      {{"sets", "comment", "Night", "dark room"}, 0, "changed the comment of set \"Night\"\n"},
+      {{"sets", "comment", "Day", "x", "--json"}, 1, R"({"set":"Day","comment":"x","changed":false,"error":"there is no set \"Day\""})" "\n"},
+      {{"ports", "remove", "COM4"}, 0, "removed COM4 and every link to it\n"},
+      {{"ports", "remove", "COM4"}, 1, "", "kvodev: there is no port COM4\n"},
       {{"sets", "add", "Night", "U9x9"}, 0, "added U9x9 to set \"Night\"\n"},
       {{"sets", "remove", "Brightfield", "U9x9"}, 1, "", "kvodev: U9x9 is no member of \"Brightfield\"\n"},
       {{"sets", "activate", "Night"}, 0, "activated set \"Night\"\n"},
@@ -475,8 +479,8 @@ TEST_F(Kvodev, HelpForEveryCommandAndAnOutputThatCannotBeWritten) {
         << word;
   }
   for (const std::string command :
-       {"units", "units add", "units show", "units set", "units remove", "units exists", "ports", "link", "unlink", "sets", "sets show",
-        "sets create", "sets add", "sets remove", "sets activate", "drivers", "drivers add", "drivers remove", "drivers clear", "check",
+       {"units", "units add", "units show", "units set", "units remove", "units exists", "ports", "ports remove", "link", "unlink", "sets", "sets show",
+        "sets create", "sets comment", "sets add", "sets remove", "sets activate", "drivers", "drivers add", "drivers remove", "drivers clear", "check",
         "history", "diff", "watch", "restore", "schema", "graph", "caps", "ini"}) {
     std::vector<std::string> words{"help"};
     for (std::istringstream in(command); in >> words.emplace_back();) {}

@@ -43,6 +43,10 @@ const std::vector<Command>& Commands() {
        "twice shows twice). Exit status 1 when the unit is not listed, or when a\n"
        "port without a name ends the list.\n\n"
        "example:\n  kvodev ports U303x0\n"},
+      {"ports remove", {"PORT"}, "", 0, true, RunPortsRemove, "remove a serial port with every link to it",
+       "Removes the serial port and every unit's link to it. Exit status 1 when there\n"
+       "is no such port.\n\n"
+       "example:\n  kvodev ports remove COM4\n"},
       {"link", {"UNIT", "PORT"}, "", 0, true, RunLink, "link a unit and a serial port",
        "Links the unit and the serial port on both sides: the unit's LinkedInterface\n"
        "and the port's LinkedUnit; the port is made when it is missing. Exit status 1\n"
@@ -66,6 +70,10 @@ const std::vector<Command>& Commands() {
        "Creates an empty set with the comment T (default: empty). Exit status 1 when\n"
        "a set of that name exists already.\n\n"
        "example:\n  kvodev sets create Brightfield --comment 'Main stage and the colour camera'\n"},
+      {"sets comment", {"NAME", "TEXT"}, "", 0, true, RunSetsComment, "change a set's comment",
+       "Gives the set the comment TEXT (an empty one clears it). Exit status 1 when\n"
+       "there is no such set.\n\n"
+       "example:\n  kvodev sets comment Brightfield 'Main stage only'\n"},
       {"sets add", {"NAME", "UNIT"}, "", 0, true, RunSetsAdd, "make a listed unit a member of a set",
        "Adds the unit to the set's members. Exit status 1 when there is no such set,\n"
        "the unit is not listed, or it is a member already.\n\n"

@@ -17,6 +17,7 @@ Report RunUnitsAdd(Context& ctx);
 Report RunUnitsRemove(Context& ctx);
 Report RunUnitsExists(Context& ctx);
 Report RunPorts(Context& ctx);
+Report RunPortsRemove(Context& ctx);
 Report RunUnlink(Context& ctx);
 
 // A unit's details and links through the editing interface (UnitEditCommands.cpp).
@@ -30,6 +31,7 @@ Report RunUnitsRemoveUnlinking(Context& ctx, const dev::UnitKey& unit);
 Report RunSets(Context& ctx);
 Report RunSetsShow(Context& ctx);
 Report RunSetsCreate(Context& ctx);
+Report RunSetsComment(Context& ctx);
 Report RunSetsAdd(Context& ctx);
 Report RunSetsRemove(Context& ctx);
 Report RunSetsActivate(Context& ctx);

@@ -1,4 +1,4 @@
-// sets, sets show/create/add/remove/activate: the sets of units and the active one.
+// sets, sets show/create/comment/add/remove/activate: the sets of units and the active one.
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
@@ -120,6 +120,21 @@ Report RunSetsCreate(Context& ctx) {
     if (data["created"]) out.out << "created set " << Quote(data["set"].get<std::string>()) << '\n';
   };
   config.Finish(report, report.data["created"], "a set " + Quote(ctx.operands[0]) + " exists already");
+  return report;
+}
+
+Report RunSetsComment(Context& ctx) {
+  const std::wstring name = SetName(ctx.operands[0]);
+  const std::wstring comment = XmlText(ctx.operands[1], "the comment");
+  Configuration config(ctx.dataDir, Access::Change);
+  Report report(Json{{"set", ctx.operands[0]}, {"comment", ctx.operands[1]}});
+  dev::SetDetails set;
+  const bool found = config.edit().GetSet(name, set);
+  report.data["changed"] = found && config.Commit(set.comment == comment || config.edit().SetSetComment(name, comment));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["changed"]) out.out << "changed the comment of set " << Quote(data["set"].get<std::string>()) << '\n';
+  };
+  config.Finish(report, report.data["changed"], NoSet(ctx.operands[0]));
   return report;
 }
 

@@ -114,6 +114,18 @@ Report RunPorts(Context& ctx) {
   return report;
 }
 
+Report RunPortsRemove(Context& ctx) {
+  const dev::PortAddress port = ParsePort(ctx.operands[0]);
+  Configuration config(ctx.dataDir, Access::Change);
+  Report report(Json{{"port", FormatPort(port)}});
+  report.data["removed"] = config.Commit(config.edit().RemovePort(port));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["removed"]) out.out << "removed " << data["port"].get<std::string>() << " and every link to it\n";
+  };
+  config.Finish(report, report.data["removed"], "there is no port " + FormatPort(port));
+  return report;
+}
+
 Report RunUnlink(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   const dev::PortAddress port = ParsePort(ctx.operands[1]);
