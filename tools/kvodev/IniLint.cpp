@@ -102,6 +102,9 @@ void IniLinter::Lint(const std::string& file, std::string_view bytes) {
     const std::size_t close = trimmed.rfind(']');
     if (trimmed.starts_with('[') && close != std::string_view::npos)
       Header(line.number, TrimIniSpace(trimmed.substr(1, close - 1)));
+    else if (trimmed.starts_with('['))
+      Warn(line.number, std::string(trimmed) + " has no closing ']': it starts no section, and the lines after it " +
+                            (reading_ ? "belong to [" + section_ + "]" : "are not read"));
     else if (reading_ && !trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#')
       KeyLine(line.number, trimmed);
   }
