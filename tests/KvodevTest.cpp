@@ -417,7 +417,7 @@ TEST_F(Kvodev, CapabilityTableAndIniDescriptions) {
 TEST_F(Kvodev, IniLintWarnsWhereTheReaderDiffersFromTheWriter) {
   Write("a.ini", Lines({"[A]", "ID=70000", "ID=6", "useShading=yes", "Tag=a ; note", "useSplitting=1 #on", "useWhitebalance=2",
                         "useAccumulation=1.5", "Position=a;b", "[a]", "ID=5", "[B]", "ID=x2", "[C]", "ID=-1", "[D]", "ID=\"4464\"",
-                        "[E", "ID=8"}));
+                        "[E", "ID=8", "[F]", "Tag=f"}));
   Write("clean.ini", "\xEF\xBB\xBF; comment\r\n[A]\r\nID=1201\r\nuseShading=1\r\nTag=x\r\n");
   Write("utf16.ini", std::string("\xFF\xFE[\0A\0]\0\r\0\n\0I\0D\0=\0y\0", 20));
   Write("nobom.ini", std::string("[\0A\0]\0\n\0I\0D\0=\0001\0", 16));
@@ -435,14 +435,18 @@ TEST_F(Kvodev, IniLintWarnsWhereTheReaderDiffersFromTheWriter) {
        "%D/a.ini:15: ID=-1: reads as 65535, no device; the section is left out\n"
        "%D/a.ini:17: device 4464 is described already by [A] at %D/a.ini:2; the descriptions merge\n"
        "%D/a.ini:18: [E has no closing ']': it starts no section, and the lines after it belong to [D]\n"
-       "%D/a.ini:19: ID appears again in [D] (first at line 17): the first wins\n"},
+       "%D/a.ini:19: ID appears again in [D] (first at line 17): the first wins\n"
+       "%D/a.ini:20: [F] has no ID: the library reads nothing in it\n"},
       {{"ini", "--lint", "%D/clean.ini"}, 0, ""},
       {{"ini", "--lint", "%D/utf16.ini", "%D/nobom.ini"}, 1,
        "%D/utf16.ini:2: ID=y: not a number; it reads as device 0\n%D/nobom.ini:1: looks like UTF-16 without a byte-order mark "
        "(many zero bytes): the library finds nothing in it\n"},
-      {{"ini", "--lint", "--json", "%D/clean.ini", kCameras}, 1,  // a device in two files
-       R"({"warnings":[{"file":")" + kCameras + R"(","line":6,"text":"device 1201 is described already by [A] at )"
+      {{"ini", "--lint", "--json", "%D/clean.ini", kCameras}, 0,  // a device in two files is meant to merge
+       R"({"warnings":[],"notes":[{"file":")" + kCameras + R"(","line":6,"text":"device 1201 is described already by [A] at )"
        R"(%D/clean.ini:3; the descriptions merge"}]})" "\n"},
+      {{"ini", "--lint", kCameras, KVO_EXAMPLES "/positions.ini"}, 0,  // the shipped examples
+       KVO_EXAMPLES "/positions.ini:4: note: device 1201 is described already by [Colour camera 1201] at " + kCameras +
+           ":6; the descriptions merge\n"},
       {{"ini", "--lint", "%D/clean.ini", "%D/none.ini"}, 2, "", "kvodev: INI file cannot be read: \"%D/none.ini\"\n"},
       {{"ini", "%D/a.ini"}, 2, "", "kvodev: FILE operands need --lint: usage: kvodev ini --lint FILE...\n"},
   });

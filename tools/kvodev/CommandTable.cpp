@@ -203,9 +203,11 @@ const std::vector<Command>& Commands() {
        "With --lint it warns instead, as FILE:LINE: text, about what the library reads\n"
        "other than meant: words (yes, on, ...) or stray text in integer keys, numbers\n"
        "out of range, ';' or '#' after a value (no comment), repeated sections and\n"
-       "keys (the first wins), a device in two sections, UTF-16 without a byte-order\n"
-       "mark. It lints the FILEs and --ini files; exit status 1 with warnings, 2 when\n"
-       "a file cannot be read.\n\n"
+       "keys (the first wins), a device in two sections of a file, a section without\n"
+       "an ID, a header without its ']', UTF-16 without a byte-order mark. A device\n"
+       "that a later file adds to is a note (FILE:LINE: note: text), not a warning.\n"
+       "It lints the FILEs and --ini files; exit status 1 with warnings, 2 when a\n"
+       "file cannot be read.\n\n"
        "example:\n  kvodev ini --ini cameras.ini --ini positions.ini\n  kvodev ini --lint cameras.ini positions.ini\n"},
       {"help", {"[COMMAND]..."}, "", 0, false, nullptr, "this text, or a command's help",
        "Prints the help of the command that the words name (kvodev help units add),\n"

@@ -108,10 +108,18 @@ void IniLinter::Lint(const std::string& file, std::string_view bytes) {
     else if (reading_ && !trimmed.empty() && trimmed[0] != ';' && trimmed[0] != '#')
       KeyLine(line.number, trimmed);
   }
+  EndSection();
+}
+
+void IniLinter::EndSection() {
+  if (reading_ && !keys_.contains("id"))
+    Warn(sectionLine_, "[" + section_ + "] has no ID: the library reads nothing in it");
 }
 
 void IniLinter::Header(int line, std::string_view name) {
+  EndSection();
   section_ = name;
+  sectionLine_ = line;
   keys_.clear();
   const auto [first, isNew] = sections_.emplace(Lower(name), line);
   reading_ = isNew && !name.empty();
@@ -165,9 +173,11 @@ void IniLinter::IntegerValue(int line, const std::string& key, std::string_view 
 
 void IniLinter::DeviceId(int line, std::uint16_t device) {
   const auto [first, isNew] = devices_.emplace(device, Place{file_, section_, line});
+  // A later file that adds to a device is how a setup grows: only within one file is it a slip.
   if (!isNew)
     Warn(line, "device " + std::to_string(device) + " is described already by [" + first->second.section + "] at " +
-                   first->second.file + ":" + std::to_string(first->second.line) + "; the descriptions merge");
+                   first->second.file + ":" + std::to_string(first->second.line) + "; the descriptions merge",
+         first->second.file != file_);
 }
 
 }  // namespace kvodev

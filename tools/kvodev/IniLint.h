@@ -1,7 +1,8 @@
 // ini --lint: what in INI files the library reads differently from what a
 // person meant (docs/INI.md): words and stray text in integer values, numbers
 // out of range, comments after values, sections and keys that are shadowed,
-// devices described twice, UTF-16 without a byte-order mark.
+// devices described twice, sections without an ID, headers without their ']',
+// UTF-16 without a byte-order mark.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@ struct LintWarning {
   std::string file;
   int line;
   std::string text;
+  bool note = false;  // what is likely meant, such as a device a later file adds to
 };
 
 // Lints files in the order the library would load them: a device described
@@ -30,8 +32,9 @@ class IniLinter {
     std::string file, section;
     int line;
   };
-  void Warn(int line, std::string text) { warnings_.push_back({file_, line, std::move(text)}); }
+  void Warn(int line, std::string text, bool note = false) { warnings_.push_back({file_, line, std::move(text), note}); }
   void Header(int line, std::string_view name);
+  void EndSection();
   void KeyLine(int line, std::string_view text);
   void IntegerValue(int line, const std::string& key, std::string_view value);
   void DeviceId(int line, std::uint16_t device);
@@ -40,6 +43,7 @@ class IniLinter {
   std::map<std::uint16_t, Place> devices_;  // every file's, by device
   // Per file: the current section (read by the library unless shadowed).
   std::string file_, section_;
+  int sectionLine_ = 0;
   bool reading_ = false;
   std::map<std::string, int> sections_, keys_;  // lower-case names, first line
 };

@@ -32,9 +32,10 @@ std::string Unreadable(const std::vector<std::string>& files) {
 }
 
 void PrintWarnings(const Json& data, const TextOut& out) {
-  for (const Json& warning : data["warnings"])
-    out.out << warning["file"].get<std::string>() << ':' << warning["line"].get<int>() << ": "
-            << warning["text"].get<std::string>() << '\n';
+  for (const char* kind : {"warnings", "notes"})
+    for (const Json& warning : data[kind])
+      out.out << warning["file"].get<std::string>() << ':' << warning["line"].get<int>() << ": "
+              << (kind[0] == 'n' ? "note: " : "") << warning["text"].get<std::string>() << '\n';
 }
 
 }  // namespace
@@ -45,11 +46,12 @@ Report RunIniLint(Context& ctx) {
   if (files.empty()) throw InputError("ini --lint needs a FILE: usage: kvodev ini --lint FILE...");
   IniLinter linter;
   const std::vector<std::string> unreadable = LintFiles(linter, files);
-  Report report(Json{{"warnings", Json::array()}});
+  Report report(Json{{"warnings", Json::array()}, {"notes", Json::array()}});
   for (const LintWarning& warning : linter.warnings())
-    report.data["warnings"].push_back({{"file", warning.file}, {"line", warning.line}, {"text", warning.text}});
+    report.data[warning.note ? "notes" : "warnings"].push_back(
+        {{"file", warning.file}, {"line", warning.line}, {"text", warning.text}});
   report.text = PrintWarnings;
-  if (!linter.warnings().empty()) report.status = False;
+  if (!report.data["warnings"].empty()) report.status = False;
   if (!unreadable.empty()) {
     report.status = Usage;
     report.error = Unreadable(unreadable);
