@@ -416,7 +416,7 @@ TEST_F(Kvodev, CapabilityTableAndIniDescriptions) {
 
 TEST_F(Kvodev, IniLintWarnsWhereTheReaderDiffersFromTheWriter) {
   Write("a.ini", Lines({"[A]", "ID=70000", "ID=6", "useShading=yes", "Tag=a ; note", "useSplitting=1 #on", "useWhitebalance=2",
-                        "useAccumulation=1.5", "Position=a;b", "[a]", "ID=5", "[B]", "ID=x2", "[C]", "ID=-1", "[D]", "ID=\"4464\"",
+                        "useAccumulation=1.5", "Position=2, 3;4,x,,5", "[a]", "ID=5", "[B]", "ID=x2", "[C]", "ID=-1", "[D]", "ID=\"4464\"",
                         "[E", "ID=8", "[F]", "Tag=f"}));
   Write("clean.ini", "\xEF\xBB\xBF; comment\r\n[A]\r\nID=1201\r\nuseShading=1\r\nTag=x\r\n");
   Write("utf16.ini", std::string("\xFF\xFE[\0A\0]\0\r\0\n\0I\0D\0=\0y\0", 20));
@@ -430,6 +430,8 @@ TEST_F(Kvodev, IniLintWarnsWhereTheReaderDiffersFromTheWriter) {
        "%D/a.ini:6: useSplitting=1 #on: '#' starts no comment after a value; it belongs to the value\n"
        "%D/a.ini:7: useWhitebalance=2: reads as 2, neither 0 nor 1; the setting is ignored\n"
        "%D/a.ini:8: useAccumulation=1.5: reads as 1 (on), and \".5\" is ignored\n"
+       "%D/a.ini:9: Position=2, 3;4,x,,5: the entry \" 3;4\" reads as 3, and \";4\" is ignored\n"
+       "%D/a.ini:9: Position=2, 3;4,x,,5: the entry \"x\" reads as 0, no position: it is dropped\n"
        "%D/a.ini:10: section [a] appears again (first at line 1): lookups read the first, so nothing in this one is read\n"
        "%D/a.ini:13: ID=x2: not a number; it reads as device 0\n"
        "%D/a.ini:15: ID=-1: reads as 65535, no device; the section is left out\n"

@@ -5,6 +5,7 @@
 
 #include "IniText.h"
 #include "platform/profile/IniText.h"
+#include "platform/strings.h"
 
 namespace kvodev {
 namespace {
@@ -145,6 +146,28 @@ void IniLinter::KeyLine(int line, std::string_view text) {
     value = TrimIniSpace(value.substr(0, comment));
   }
   if (OneOf(key, kIntegerKeys)) IntegerValue(line, key, value);
+  if (Lower(key) == "position") PositionValue(line, key + "=" + std::string(value), Unquoted(value));
+}
+
+// The library reads each comma-separated entry as platform::Wtoi does, and
+// keeps those from 1 to INT32_MAX - 1000 (the code is 1000 more).
+void IniLinter::PositionValue(int line, const std::string& written, std::string_view value) {
+  for (std::size_t start = 0; start <= value.size();) {
+    const std::size_t comma = std::min(value.find(',', start), value.size());
+    const std::string entry(value.substr(start, comma - start));
+    start = comma + 1;
+    const std::int32_t position = platform::Wtoi(std::wstring(entry.begin(), entry.end()).c_str());
+    std::size_t end = entry.find_first_not_of(" \t\n\v\f\r");
+    if (end != std::string::npos && (entry[end] == '-' || entry[end] == '+')) ++end;
+    end = end == std::string::npos ? entry.size() : entry.find_first_not_of("0123456789", end);
+    const std::string rest = end == std::string::npos ? "" : entry.substr(end);
+    if (TrimIniSpace(entry).empty()) continue;  // "1,,2" loses nothing
+    if (position <= 0 || position > INT32_MAX - 1000)
+      Warn(line, written + ": the entry \"" + entry + "\" reads as " + std::to_string(position) + ", no position: it is dropped");
+    else if (!TrimIniSpace(rest).empty())
+      Warn(line, written + ": the entry \"" + entry + "\" reads as " + std::to_string(position) + ", and \"" + rest +
+                     "\" is ignored");
+  }
 }
 
 void IniLinter::IntegerValue(int line, const std::string& key, std::string_view value) {

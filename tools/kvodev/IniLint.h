@@ -1,7 +1,8 @@
 // ini --lint: what in INI files the library reads differently from what a
 // person meant (docs/INI.md): words and stray text in integer values, numbers
 // out of range, comments after values, sections and keys that are shadowed,
-// devices described twice, sections without an ID, headers without their ']',
+// devices described twice, sections without an ID, headers without their ']', Position
+// entries dropped or cut short,
 // UTF-16 without a byte-order mark.
 #pragma once
 
@@ -37,6 +38,7 @@ class IniLinter {
   void EndSection();
   void KeyLine(int line, std::string_view text);
   void IntegerValue(int line, const std::string& key, std::string_view value);
+  void PositionValue(int line, const std::string& written, std::string_view value);
   void DeviceId(int line, std::uint16_t device);
 
   std::vector<LintWarning> warnings_;
