@@ -52,7 +52,7 @@ bool CExtendedDeviceInfo::LoadFile(const wchar_t* iniFilePath) {
 }
 
 void CExtendedDeviceInfo::LoadSection(const wchar_t* section, const wchar_t* iniFilePath) {
-  const auto device = static_cast<dev::id>(static_cast<std::uint16_t>(iniGetInt(section, L"ID", 65535, iniFilePath)));
+  const auto device = static_cast<dev::id>(static_cast<std::uint16_t>(iniGetInt(section, kIdKey, 65535, iniFilePath)));
   if (device == dev::NoDevice) return;
 
   // A device seen for the first time is in no list yet, so the duplicate
@@ -61,14 +61,14 @@ void CExtendedDeviceInfo::LoadSection(const wchar_t* section, const wchar_t* ini
   if (!firstSight) named->second = section;  // the last section of an id names it
 
   wchar_t text[kTextSize] = {};
-  if (const int length = iniGetString(section, L"Tag", L"", text, kTextSize, iniFilePath); length > 0) {
+  if (const int length = iniGetString(section, kTagKey, L"", text, kTextSize, iniFilePath); length > 0) {
     const std::wstring_view tag(text, static_cast<std::size_t>(length));
     auto tagged = devicesByTag_.find(tag);
     if (tagged == devicesByTag_.end()) tagged = devicesByTag_.emplace(tag, std::vector<dev::id>{}).first;
     if (firstSight || !Contains(tagged->second, device)) tagged->second.push_back(device);
   }
 
-  if (iniGetString(section, L"Position", L"", text, kTextSize, iniFilePath) > 0) {
+  if (iniGetString(section, kPositionKey, L"", text, kTextSize, iniFilePath) > 0) {
     std::vector<PositionEntry>* own = nullptr;
     for (wchar_t* piece = text; piece != nullptr;) {
       wchar_t* const comma = std::wcschr(piece, L',');
@@ -91,7 +91,7 @@ void CExtendedDeviceInfo::LoadSection(const wchar_t* section, const wchar_t* ini
     if (setting == 0 || setting == 1) SetFlatProcessing(device, key.type, setting == 1);
   }
 
-  if (iniGetInt(section, L"useRTCTrigger", 0, iniFilePath) == 1) rtcTriggerDevices_.insert(device);
+  if (iniGetInt(section, kRtcTriggerKey, 0, iniFilePath) == 1) rtcTriggerDevices_.insert(device);
 }
 
 void CExtendedDeviceInfo::SetFlatProcessing(dev::id device, tro::cam::eCamProcessingType type, bool enabled) {
@@ -100,6 +100,14 @@ void CExtendedDeviceInfo::SetFlatProcessing(dev::id device, tro::cam::eCamProces
   std::uint16_t& flags = processingFlat_[device];
   flags = static_cast<std::uint16_t>((flags | 1u << slot) & ~(1u << (8 + slot)));
   if (enabled) flags = static_cast<std::uint16_t>(flags | 1u << (8 + slot));
+}
+
+std::vector<std::wstring> IniKeys() {
+  return platform::NoThrow(std::vector<std::wstring>(), [] {
+    std::vector<std::wstring> keys{kIdKey, kTagKey, kPositionKey, kRtcTriggerKey};
+    for (const ProcessingKey& key : kProcessingKeys) keys.emplace_back(key.key);
+    return keys;
+  });
 }
 
 }  // namespace dev::dynInfo

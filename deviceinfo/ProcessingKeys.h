@@ -8,6 +8,12 @@
 
 namespace dev::dynInfo {
 
+// The other keys of a section.
+inline constexpr const wchar_t* kIdKey = L"ID";
+inline constexpr const wchar_t* kTagKey = L"Tag";
+inline constexpr const wchar_t* kPositionKey = L"Position";
+inline constexpr const wchar_t* kRtcTriggerKey = L"useRTCTrigger";
+
 struct ProcessingKey {
   const wchar_t* key;
   tro::cam::eCamProcessingType type;

@@ -88,4 +88,9 @@ KVO_DEVICE_API IExtendedDeviceInfo* GetExtendedDeviceInfo();
 // the service exists.
 KVO_DEVICE_API bool IsCamAdapterEnabled(dev::id device, tro::cam::eCamProcessingType type);
 
+// The keys of an INI section that Load reads, spelt as the documentation
+// spells them ("ID", "Tag", "Position", "useRTCTrigger", "useShading", ...);
+// names compare without regard to ASCII case. For tools that check INI files.
+KVO_DEVICE_API std::vector<std::wstring> IniKeys();
+
 }  // namespace dev::dynInfo

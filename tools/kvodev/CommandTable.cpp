@@ -203,12 +203,12 @@ const std::vector<Command>& Commands() {
        "With --lint it warns instead, as FILE:LINE: text, about what the library reads\n"
        "other than meant: words (yes, on, ...) or stray text in integer keys, numbers\n"
        "out of range, ';' or '#' after a value (no comment), repeated sections and\n"
-       "keys (the first wins), a device in two sections of a file, a section without\n"
-       "an ID, a header without its ']', Position entries that are dropped or cut\n"
-       "short, UTF-16 without a byte-order mark. A device\n"
-       "that a later file adds to is a note (FILE:LINE: note: text), not a warning.\n"
-       "It lints the FILEs and --ini files; exit status 1 with warnings, 2 when a\n"
-       "file cannot be read.\n\n"
+       "keys (the first wins), keys it does not read (with a \"did you mean\"), a\n"
+       "device in two sections of a file, a section without an ID, a header without\n"
+       "its ']', Position entries that are dropped or cut short, UTF-16 without a\n"
+       "byte-order mark. A device that a later file adds to is a note (FILE:LINE:\n"
+       "note: text), not a warning. It lints the FILEs and --ini files; exit status\n"
+       "1 with warnings, 2 when a file cannot be read.\n\n"
        "example:\n  kvodev ini --ini cameras.ini --ini positions.ini\n  kvodev ini --lint cameras.ini positions.ini\n"},
       {"help", {"[COMMAND]..."}, "", 0, false, nullptr, "this text, or a command's help",
        "Prints the help of the command that the words name (kvodev help units add),\n"

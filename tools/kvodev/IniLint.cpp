@@ -1,9 +1,13 @@
 #include "IniLint.h"
 
+#include <kvodevice/IExtendedDeviceInfo.h>
+
 #include <algorithm>
 #include <array>
 
+#include "DidYouMean.h"
 #include "IniText.h"
+#include "Utf8.h"
 #include "platform/profile/IniText.h"
 #include "platform/strings.h"
 
@@ -23,6 +27,16 @@ std::string Lower(std::string_view text) {
   for (char& c : lower)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return lower;
+}
+
+// The keys the library reads, as the documentation writes them.
+const std::vector<std::string>& KnownKeys() {
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> names;
+    for (const std::wstring& key : dev::dynInfo::IniKeys()) names.push_back(EncodeUtf8(key));
+    return names;
+  }();
+  return keys;
 }
 
 bool OneOf(std::string_view word, auto& list) { return std::find(list.begin(), list.end(), Lower(word)) != list.end(); }
@@ -88,6 +102,7 @@ std::string Reading(const std::string& key, std::int32_t value) {
 }  // namespace
 
 void IniLinter::Lint(const std::string& file, std::string_view bytes) {
+  const std::size_t first = warnings_.size();
   file_ = file;
   section_.clear();
   reading_ = false;
@@ -110,6 +125,9 @@ void IniLinter::Lint(const std::string& file, std::string_view bytes) {
       KeyLine(line.number, trimmed);
   }
   EndSection();
+  // A section's missing ID is known at its end: the file's warnings go in line order.
+  std::stable_sort(warnings_.begin() + static_cast<std::ptrdiff_t>(first), warnings_.end(),
+                   [](const LintWarning& a, const LintWarning& b) { return a.line < b.line; });
 }
 
 void IniLinter::EndSection() {
@@ -139,6 +157,14 @@ void IniLinter::KeyLine(int line, std::string_view text) {
     return;
   }
   if (equals == std::string_view::npos) return;
+  std::vector<std::string> known;
+  for (const std::string& name : KnownKeys()) known.push_back(Lower(name));
+  if (!OneOf(key, known)) {
+    std::string hint = DidYouMean(Lower(key), known, "");
+    for (std::size_t i = 0; i < known.size(); ++i)  // the key as the documentation spells it
+      if (hint == "; did you mean \"" + known[i] + "\"?") hint = "; did you mean \"" + KnownKeys()[i] + "\"?";
+    return Warn(line, key + " is no key the library reads, so it is ignored" + hint);
+  }
   std::string_view value = TrimIniSpace(text.substr(equals + 1));
   if (const std::size_t comment = CommentStart(value); comment != std::string_view::npos) {
     Warn(line, key + "=" + std::string(value) + ": '" + value[comment] +

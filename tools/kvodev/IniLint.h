@@ -1,8 +1,8 @@
 // ini --lint: what in INI files the library reads differently from what a
 // person meant (docs/INI.md): words and stray text in integer values, numbers
 // out of range, comments after values, sections and keys that are shadowed,
-// devices described twice, sections without an ID, headers without their ']', Position
-// entries dropped or cut short,
+// keys the library does not read, devices described twice, sections without
+// an ID, headers without their ']', Position entries dropped or cut short,
 // UTF-16 without a byte-order mark.
 #pragma once
 
