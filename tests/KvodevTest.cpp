@@ -278,7 +278,8 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
   RunSteps({{{"check", "--dry-run"}, 0, "would load %D/kvoDevice.xml: 2 units\nfindings in %D/kvoDevice.xml:\n"
              "  line 3: U2x2 links to COM1, which does not link back (the unit side only)\n"
              "  line 5: COM1 is linked to more than one unit: U1x1, U2x2\n"
-             "  line 7: the active set \"Fluo\" is not there: no set is active\n"}});
+             "  line 7: the active set \"Fluo\" is not there: no set is active\n"},
+            {{"sets", "--json"}, 0, "{\"sets\":[],\"active\":null}\n"}});
   // An opening checks the schema when the document names it.
   Write("kvoDevice.xml", Lines({kSchemaNamed, "<UnitList>", "<Unit UnitID=\"U1x1\" setup=\"Exclude\"/>", "</UnitList></Devices>"}));
   const std::string broken = "Element 'Unit', attribute 'setup': [facet 'pattern'] The value 'Exclude' is not accepted by the pattern "

@@ -90,8 +90,13 @@ Report RunSets(Context& ctx) {
   std::wstring active;
   const bool read = ReadSets(config.edit(), sets, active);
   Report report(Json{{"sets", Json::array()}});
-  for (const dev::SetDetails& set : sets) report.data["sets"].push_back(SetJson(set, set.name == active));
-  report.data["active"] = active.empty() ? Json(nullptr) : Json(EncodeUtf8(active));
+  bool found = false;
+  for (const dev::SetDetails& set : sets) {
+    report.data["sets"].push_back(SetJson(set, set.name == active));
+    found = found || set.name == active;
+  }
+  // An active set that names no set chooses none; check names it as a finding.
+  report.data["active"] = found ? Json(EncodeUtf8(active)) : Json(nullptr);
   report.text = PrintSets;
   config.Finish(report, read, "the sets could not be read");
   return report;
