@@ -184,6 +184,7 @@ DocumentContent ReadDocumentContent(const std::wstring& path) {
     content.read = true;
     if (!document.LoadBytes(file.bytes, path)) {
       SetError(content, document.LastParseError());
+      Find(content, FindingKind::NotWellFormed, content.errorLine, content.errorKind + L": " + content.errorReason);
       return content;
     }
     content.wellFormed = true;

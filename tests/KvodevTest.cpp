@@ -232,7 +232,9 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
                                    "); nothing was changed ('kvodev check' keeps it as the backup and starts a default document)\n"},
             {{"check"}, 3, "recovered: %D/kvoDevice.xml could not be loaded\nbackup: %D/kvoDevice.xml.bak\nmessage: " +
                                parseError("\n  ") +
-                               "\na default document replaces it\nschema written: %D/kvoDevice.xsd\n"}});
+                               "\na default document replaces it\nschema written: %D/kvoDevice.xsd\n"
+                               "findings in %D/kvoDevice.xml.bak:\n  line 1: the document is not well-formed XML: "
+                               "Premature end of data in tag Devices line 1\n"}});
   EXPECT_EQ(Read("kvoDevice.xml.bak"), "<Devices>");
   // A command that changes a damaged document notes on standard error that it was replaced.
   Write("kvoDevice.xml", "<Devices>");
@@ -250,7 +252,8 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
   Write("kvoDevice.xml", "<Devices>");
   fs::create_directory(Path("kvoDevice.xml.bak"));
   const std::string backupFails = "the damaged document cannot be backed up: cannot replace %D/kvoDevice.xml.bak: Is a directory";
-  RunSteps({{{"check"}, 4, "gave up: " + backupFails + "\nschema written: %D/kvoDevice.xsd\n"},
+  RunSteps({{{"check"}, 4, "gave up: " + backupFails + "\nschema written: %D/kvoDevice.xsd\nfindings in %D/kvoDevice.xml:\n"
+                          "  line 1: the document is not well-formed XML: Premature end of data in tag Devices line 1\n"},
             {{"units", "add", "1", "1"}, 1, "", "kvodev: the configuration could not be opened: " + backupFails + " ('kvodev check' tells more)\n"}});
 }
 

@@ -51,6 +51,7 @@ enum class FindingKind : std::int32_t {
   DriverCaseTwin = 8,     // a driver file name that an earlier one has in other letter case
   NoSuchActiveSet = 9,    // an ActiveSet naming no set
   SharedPort = 10,        // a port that links more than one unit, on either side
+  NotWellFormed = 11,     // the file is no XML: the parser's first error
 };
 
 struct Finding {

@@ -25,6 +25,7 @@ const char* KindName(dev::FindingKind kind) {
     case FindingKind::DriverCaseTwin: return "driver-case-twin";
     case FindingKind::NoSuchActiveSet: return "no-such-active-set";
     case FindingKind::SharedPort: return "shared-port";
+    case FindingKind::NotWellFormed: return "not-well-formed";
   }
   return "other";
 }
