@@ -197,9 +197,12 @@ valgrind_tests() {
     local log="$root/$dir/$(basename "$t").log"
     # glibc's AVX2 string routines read whole aligned blocks past a string's
     # end, which memcheck reports although it cannot fault: use the plain ones.
+    # A race between threads says nothing about memory either: memcheck runs one
+    # thread at a time, and the attacker's loop of renames then starves the
+    # saves for many minutes.
     if GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2_Usable,-AVX2 valgrind --quiet --leak-check=full --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect \
         --error-exitcode=99 --trace-children=no \
-        "$t" --gtest_brief=1 >"$log" 2>&1; then
+        "$t" --gtest_brief=1 --gtest_filter=-HostileFiles.SymlinkRaceNeverReachesRootsFiles >"$log" 2>&1; then
       echo "clean: $(basename "$t")"
     else
       echo "NOT CLEAN: $(basename "$t") (see $log)"
