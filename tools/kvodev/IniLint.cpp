@@ -157,8 +157,11 @@ void IniLinter::KeyLine(int line, std::string_view text) {
     return;
   }
   if (equals == std::string_view::npos) return;
-  std::vector<std::string> known;
-  for (const std::string& name : KnownKeys()) known.push_back(Lower(name));
+  static const std::vector<std::string> known = [] {  // once, not for every line
+    std::vector<std::string> lower;
+    for (const std::string& name : KnownKeys()) lower.push_back(Lower(name));
+    return lower;
+  }();
   if (!OneOf(key, known)) {
     std::string hint = DidYouMean(Lower(key), known, "");
     for (std::size_t i = 0; i < known.size(); ++i)  // the key as the documentation spells it
