@@ -32,7 +32,8 @@ bool NamesUnit(Kind kind) {
 }
 
 bool NamesSet(const Change& change) {
-  return change.kind == Kind::SetSetComment || change.kind == Kind::AddSetMember ||
+  return change.kind == Kind::SetSetComment || change.kind == Kind::AddSetMember || change.kind == Kind::RenameSet ||
+         change.kind == Kind::DeleteSet ||
          (change.kind == Kind::SetActiveSet && !change.name.empty());
 }
 
@@ -84,7 +85,23 @@ bool CXMLFile::Apply(const Change& change, Applied& applied) {
     case Kind::AddSetMember: return AddSetMemberInDocument(change.name, change.unit);
     case Kind::RemoveSetMember: return RemoveSetMemberInDocument(change.name, change.unit);
     case Kind::SetActiveSet: return SetActiveSetInDocument(change.name);
-    case Kind::RepairLinks: return (applied.repaired = RepairLinksInDocument()) >= 0;
+    case Kind::RepairLinks:
+      applied.repairs = RepairLinksInDocument(true);
+      return true;
+    case Kind::RenameUnit:
+      if (!RenameUnitInDocument(change.text.value_or(L""), change.unit)) {
+        applied.lost = L"no unit is " + change.text.value_or(L"") + L" any more, or " +
+                       FormatUnitID(change.unit).str() + L" is listed";
+        return false;
+      }
+      return true;
+    case Kind::RenameSet:
+      if (!RenameSetInDocument(change.name, change.text.value_or(L""))) {
+        applied.lost = L"another writer made a set \"" + change.text.value_or(L"") + L"\"";
+        return false;
+      }
+      return true;
+    case Kind::DeleteSet: return DeleteSetInDocument(change.name);
   }
   return false;
 }

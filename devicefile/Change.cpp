@@ -28,6 +28,9 @@ const wchar_t* KindName(Kind kind) {
     case Kind::RemoveSetMember: return L"RemoveSetMember";
     case Kind::SetActiveSet: return L"SetActiveSet";
     case Kind::RepairLinks: return L"RepairLinks";
+    case Kind::RenameUnit: return L"RenameUnit";
+    case Kind::RenameSet: return L"RenameSet";
+    case Kind::DeleteSet: return L"DeleteSet";
   }
   return L"?";
 }
@@ -101,7 +104,16 @@ std::wstring Words(const Change& change, bool values) {
       add(Quoted(change.name));
       add(unit);
       break;
-    case Kind::SetActiveSet: add(Quoted(change.name)); break;
+    case Kind::SetActiveSet:
+    case Kind::DeleteSet: add(Quoted(change.name)); break;
+    case Kind::RenameUnit:
+      add(Quoted(change.text.value_or(L"")));
+      add(unit);
+      break;
+    case Kind::RenameSet:
+      add(Quoted(change.name));
+      add(Quoted(change.text.value_or(L"")));
+      break;
     case Kind::AddSets:
     case Kind::RemoveEmptyDriverFiles:
     case Kind::ClearDriverFiles:

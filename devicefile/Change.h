@@ -4,12 +4,14 @@
 // another writer's newer file.
 #pragma once
 
+#include <kvodevice/ConfigurationFile.h>
 #include <kvodevice/IDeviceEditor.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dev {
 
@@ -33,6 +35,9 @@ struct Change {
     RemoveSetMember,
     SetActiveSet,
     RepairLinks,
+    RenameUnit,  // text: the UnitID it had; unit: the one it gets
+    RenameSet,   // name: the set; text: its new name
+    DeleteSet,
   };
   Change(Kind kind, UnitKey unit = {}, PortAddress port = {}) : kind(kind), unit(unit), port(port) {}
 
@@ -50,7 +55,7 @@ struct Applied {
   // Why the change no longer applies: a unit, port or set it names is not
   // there (empty when it applied, or when what it asks for is so already).
   std::wstring lost;
-  int repaired = 0;  // RepairLinks: how many links it added or removed
+  std::vector<LinkRepair> repairs;  // RepairLinks: what it changed
 };
 
 // The change in words, its arguments included: SetUnitText U303x1 Model "Stage 2".

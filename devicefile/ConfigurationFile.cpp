@@ -31,9 +31,15 @@ OpenReport DryRunOpen() {
   return ReportOrOutOfMemory<OpenReport>([] { return CXMLFile(CXMLFile::Access::ReadOnly).openReport(); });
 }
 
-int RepairLinks(IDeviceManagerIO* io) {
+bool RepairLinks(IDeviceManagerIO* io, bool apply, std::vector<LinkRepair>& repairs) {
+  repairs.clear();
   auto* file = dynamic_cast<CXMLFile*>(io);
-  return file != nullptr ? NoThrow(-1, [file] { return file->RepairLinks(); }) : -1;
+  return file != nullptr && NoThrow(false, [&] { return file->RepairLinks(apply, repairs); });
+}
+
+int RepairLinks(IDeviceManagerIO* io) {
+  std::vector<LinkRepair> repairs;
+  return RepairLinks(io, true, repairs) ? static_cast<int>(repairs.size()) : -1;
 }
 
 std::vector<HistoryVersion> ListHistory() { return NoThrow<std::vector<HistoryVersion>>({}, CXMLFile::ListHistory); }

@@ -1,5 +1,6 @@
 // What a document file holds and what is wrong in it, for diagnosis.
 #include <kvodevice/ConfigurationContent.h>
+#include <kvodevice/Text.h>
 
 #include <algorithm>
 #include <map>
@@ -87,13 +88,29 @@ void FindUnitIdProblems(DocumentContent& content) {
   for (const UnitEntry& unit : content.units) {
     if (!unit.hasId) {
       Find(content, FindingKind::UnitWithoutId, unit.line, L"a unit without UnitID");
-    } else if (FormatUnitID(ParseUnitID(unit.id.c_str())).str() != unit.id) {
+    } else if (!ParseUnitId(unit.id)) {
+      const std::optional<UnitKey> meant = ReadUnitIdLeniently(unit.id);
       Find(content, FindingKind::MalformedUnitId, unit.line,
-           L"the unit id " + unit.id + L" names no unit (U<device>x<index>, both 0 to 65535 without leading zeros)");
+           L"the unit id " + unit.id + L" names no unit (U<device>x<index>, both 0 to 65535 without leading zeros)" +
+               (meant ? L"; rename it: kvodev units rename " + unit.id + L" " + FormatUnitId(*meant) : L""));
     } else if (!seen.insert(unit.id).second) {
       Find(content, FindingKind::DuplicateUnitId, unit.line, L"the unit id " + unit.id + L" is there twice");
     }
   }
+}
+
+// The malformed UnitID that `unit` is another spelling of; empty when none is.
+std::wstring SpeltAs(const DocumentContent& content, const std::wstring& unit) {
+  const std::optional<UnitKey> key = ReadUnitIdLeniently(unit);
+  for (const UnitEntry& entry : content.units)
+    if (key && entry.hasId && !ParseUnitId(entry.id) && ReadUnitIdLeniently(entry.id) == key) return entry.id;
+  return {};
+}
+
+// What a link or membership naming a unit that is not there says.
+std::wstring NotThere(const DocumentContent& content, const std::wstring& unit) {
+  const std::wstring spelt = SpeltAs(content, unit);
+  return spelt.empty() ? L", which is not there" : L", which the unit list writes " + spelt;
 }
 
 // One side of a link: what it names must be there and link back.
@@ -101,7 +118,7 @@ void CheckLink(DocumentContent& content, bool fromUnit, const std::wstring& from
                bool there, bool linksBack) {
   if (!there)
     Find(content, fromUnit ? FindingKind::LinkToMissingPort : FindingKind::LinkToMissingUnit, line,
-         from + (fromUnit ? L" links to the port " : L" links to the unit ") + to + L", which is not there");
+         from + (fromUnit ? L" links to the port " + to + L", which is not there" : L" links to the unit " + to + NotThere(content, to)));
   else if (!linksBack)
     Find(content, fromUnit ? FindingKind::UnitSideOnly : FindingKind::PortSideOnly, line,
          from + L" links to " + to + L", which does not link back (the " + (fromUnit ? L"unit" : L"port") +
@@ -120,7 +137,7 @@ void FindLinkProblems(DocumentContent& content) {
     for (const std::wstring& unit : set.members)
       if (!links.HasUnit(unit))
         Find(content, FindingKind::LinkToMissingUnit, set.line,
-             L"the set \"" + set.name + L"\" holds the unit " + unit + L", which is not there");
+             L"the set \"" + set.name + L"\" holds the unit " + unit + NotThere(content, unit));
   // A serial port serves one unit: two that claim it, on either side, cannot both work.
   std::map<std::wstring, std::set<std::wstring>> claims;
   for (const PortEntry& port : content.ports)

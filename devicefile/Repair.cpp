@@ -1,5 +1,9 @@
 // Repairing links, and restoring a version of the document.
+#include <kvodevice/Text.h>
+
+#include <algorithm>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "devicefile/DocumentLinks.h"
@@ -8,59 +12,122 @@
 
 namespace dev {
 
-int CXMLFile::RepairLinks() {
-  if (!isDOMReady()) return -1;
+bool CXMLFile::RepairLinks(bool apply, std::vector<LinkRepair>& repairs) {
+  if (!isDOMReady()) return false;
+  if (!apply) {
+    repairs = RepairLinksInDocument(false);
+    return true;
+  }
   Applied applied;
   Record({Change::Kind::RepairLinks}, &applied);
-  return applied.repaired;
+  repairs = std::move(applied.repairs);
+  return true;
 }
 
-int CXMLFile::RepairLinksInDocument() {
-  int repaired = 0;
+namespace {
+
+using Node = platform::xml::Node;
+
+std::wstring ItemId(const Node& link) { return link.GetAttribute(XMLNames.ItemID.str()).value_or(L""); }
+
+bool IsLink(const Node& node, const CString& name) { return node.IsElement() && node.Name() == name.str(); }
+
+// How a LinkedUnit's ItemID meets the units of the document.
+enum class Named { Unit, OtherSpelling, Nothing };
+
+}  // namespace
+
+std::vector<LinkRepair> CXMLFile::RepairLinksInDocument(bool apply) {
+  using Action = LinkRepair::Action;
   const Node devices = m_dom.DocumentElement();
   DocumentContent content;
   ReadTree(devices, content);
   const LinkMap links(content);  // the links as they were before any repair
-  const auto remove = [&](const Node& link) {
-    if (link.Parent().RemoveChild(link)) ++repaired;
-  };
-  // Each child `name` of `parent` whose ItemID `keep` refuses goes.
-  const auto sweep = [&](const Node& parent, const CString& name, const auto& keep) {
-    std::vector<Node> doomed;
-    for (Node child = parent.FirstChild(); child; child = child.NextSibling())
-      if (child.IsElement() && child.Name() == name.str() &&
-          !keep(child.GetAttribute(XMLNames.ItemID.str()).value_or(L"")))
-        doomed.push_back(child);
-    for (const Node& link : doomed) remove(link);
-  };
   std::unordered_map<std::wstring, Node> units;
-  std::set<std::pair<std::wstring, std::wstring>> added;
-  if (const Node list = devices.ChildElement(XMLNames.UnitList.str()))
-    for (Node unit = list.FirstChild(); unit; unit = unit.NextSibling())
-      if (const auto id = unit.GetAttribute(XMLNames.UnitID.str()); id && unit.Name() == XMLNames.Unit.str()) {
-        units.try_emplace(*id, unit);
-        sweep(unit, XMLNames.LinkedInterface, [&](const std::wstring& port) { return links.PortLinks(port, *id); });
+  std::set<std::pair<std::uint16_t, std::uint16_t>> spelt;  // what every UnitID means, read leniently
+  std::vector<LinkRepair> repairs;
+  std::vector<Node> doomed;
+  const auto plan = [&](Action action, const Node& at, std::wstring unit, std::wstring port, std::wstring set,
+                        std::wstring text) {
+    repairs.push_back({action, std::move(unit), std::move(port), std::move(set), at.Line(), std::move(text)});
+  };
+  const auto named = [&](const std::wstring& unit) {
+    if (units.contains(unit)) return Named::Unit;
+    const std::optional<UnitKey> key = ReadUnitIdLeniently(unit);
+    return key && spelt.contains({key->device, key->index}) ? Named::OtherSpelling : Named::Nothing;
+  };
+
+  const Node list = devices.ChildElement(XMLNames.UnitList.str());
+  for (Node unit = list ? list.FirstChild() : Node(); unit; unit = unit.NextSibling())
+    if (const auto id = unit.GetAttribute(XMLNames.UnitID.str()); id && IsLink(unit, XMLNames.Unit)) {
+      units.try_emplace(*id, unit);
+      if (const std::optional<UnitKey> key = ReadUnitIdLeniently(*id)) spelt.emplace(key->device, key->index);
+    }
+  std::set<std::pair<std::wstring, std::wstring>> added;  // (unit, port): each side is added once
+  for (Node unit = list ? list.FirstChild() : Node(); unit; unit = unit.NextSibling()) {
+    const auto id = unit.GetAttribute(XMLNames.UnitID.str());
+    // A unit with a malformed id keeps its links until it is renamed.
+    if (!id || !IsLink(unit, XMLNames.Unit) || !ParseUnitId(*id)) continue;
+    for (Node link = unit.FirstChild(); link; link = link.NextSibling()) {
+      if (!IsLink(link, XMLNames.LinkedInterface)) continue;
+      const std::wstring port = ItemId(link);
+      if (!links.HasPort(port)) {
+        plan(Action::RemoveLinkToPort, unit, *id, port, {},
+             L"remove the link of " + *id + L" to the port " + port + L", which is not there");
+        doomed.push_back(link);
+      } else if (!links.PortLinks(port, *id) && added.emplace(*id, port).second) {
+        plan(Action::AddPortSide, unit, *id, port, {},
+             L"add the port side of the link from " + *id + L" to " + port + L" (" + port + L" does not link back)");
       }
+    }
+  }
+  std::unordered_map<std::wstring, Node> ports;             // the first of each number
+  std::vector<std::pair<Node, std::wstring>> unitSides;   // where a LinkedInterface goes
   if (const Node interfaces = devices.ChildElement(XMLNames.Interfaces.str()))
     for (Node kind = interfaces.FirstChild(); kind; kind = kind.NextSibling())
       for (Node port = kind.IsElement() ? kind.FirstChild() : Node(); port; port = port.NextSibling()) {
+        if (!port.IsElement()) continue;
         const std::wstring portNo = port.GetAttribute(XMLNames.PortNo.str()).value_or(L"");
-        sweep(port, XMLNames.LinkedUnit, [&](const std::wstring& unit) { return links.HasUnit(unit); });
-        // The port side is what GetUnitPorts answers from: a unit it names gets its side.
-        for (Node link = port.FirstChild(); link && !portNo.empty(); link = link.NextSibling()) {
-          const std::wstring unit = link.GetAttribute(XMLNames.ItemID.str()).value_or(L"");
-          if (link.Name() != XMLNames.LinkedUnit.str() || !units.contains(unit) || links.UnitLinks(unit, portNo) ||
-              !added.emplace(unit, portNo).second)
-            continue;
-          const CString portText(portNo);
-          if (newNode(XMLNames.LinkedInterface, units.at(unit), &XMLNames.ItemID, &portText)) ++repaired;
+        ports.try_emplace(portNo, port);
+        for (Node link = port.FirstChild(); link; link = link.NextSibling()) {
+          if (!IsLink(link, XMLNames.LinkedUnit)) continue;
+          const std::wstring unit = ItemId(link);
+          const Named is = named(unit);
+          if (is == Named::Nothing) {
+            plan(Action::RemoveLinkToUnit, port, unit, portNo, {},
+                 L"remove the link of " + portNo + L" to the unit " + unit + L", which is not there");
+            doomed.push_back(link);
+          } else if (is == Named::Unit && !portNo.empty() && !links.UnitLinks(unit, portNo) &&
+                     added.emplace(unit, portNo).second) {
+            plan(Action::AddUnitSide, port, unit, portNo, {},
+                 L"add the unit side of the link from " + portNo + L" to " + unit + L" (" + unit +
+                     L" does not link back)");
+            unitSides.emplace_back(units.at(unit), portNo);
+          }
         }
       }
   if (const Node sets = devices.ChildElement(XMLNames.Sets.str()))
     for (Node set = sets.FirstChild(); set; set = set.NextSibling())
-      if (set.IsElement() && set.Name() == XMLNames.Set.str())
-        sweep(set, XMLNames.LinkedUnit, [&](const std::wstring& unit) { return links.HasUnit(unit); });
-  return repaired;
+      if (IsLink(set, XMLNames.Set))
+        for (Node link = set.FirstChild(); link; link = link.NextSibling())
+          if (IsLink(link, XMLNames.LinkedUnit) && named(ItemId(link)) == Named::Nothing) {
+            const std::wstring name = set.GetAttribute(XMLNames.Name.str()).value_or(L"");
+            plan(Action::RemoveSetMember, set, ItemId(link), {}, name,
+                 L"remove the unit " + ItemId(link) + L", which is not there, from the set \"" + name + L"\"");
+            doomed.push_back(link);
+          }
+  if (!apply) return repairs;
+  for (const Node& link : doomed) link.Parent().RemoveChild(link);
+  for (const LinkRepair& repair : repairs)
+    if (repair.action == Action::AddPortSide) {
+      const CString unit(repair.unit);
+      newNode(XMLNames.LinkedUnit, ports.at(repair.port), &XMLNames.ItemID, &unit);
+    }
+  for (const auto& [unit, portNo] : unitSides) {
+    const CString port(portNo);
+    newNode(XMLNames.LinkedInterface, unit, &XMLNames.ItemID, &port);
+  }
+  return repairs;
 }
 
 std::vector<HistoryVersion> CXMLFile::ListHistory() { return History(GetDataDirectory().str(), 0).List(); }

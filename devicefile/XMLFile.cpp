@@ -166,10 +166,12 @@ bool CXMLFile::OpenReadOnly() {
     case FileLoad::Loaded: {
       Remember(content.stamp, content.bytes);
       openReport_.outcome = OpenOutcome::Loaded;
-      // An ordinary opening validates against the schema file and writes it
-      // anew when that fails: say whether it would.
+      // An ordinary opening writes a missing schema first, and validates
+      // against the schema file and writes it anew when that fails: say
+      // whether it would.
       platform::xml::Document probe = platform::xml::Document::Create();
-      openReport_.schemaWritten = !probe.LoadBytes(content.bytes, m_path.str());
+      openReport_.schemaWritten = platform::StatPath(SchemaPath().str()).kind == platform::FileStamp::Kind::Missing ||
+                                  !probe.LoadBytes(content.bytes, m_path.str());
       return true;
     }
     case FileLoad::Missing:

@@ -72,13 +72,16 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   bool RemoveSetMember(const std::wstring& name, const UnitKey& unit) override;
   bool SetActiveSet(const std::wstring& name) override;
   bool RemoveDriverFile(const std::wstring& file) override;
+  bool RenameUnit(const std::wstring& from, const UnitKey& to) override;
+  bool RenameSet(const std::wstring& from, const std::wstring& to) override;
+  bool DeleteSet(const std::wstring& name) override;
   IDeviceEditor* Editor() noexcept;
 
   const OpenReport& openReport() const noexcept { return openReport_; }
   const SaveReport& saveReport() const noexcept { return saveReport_; }
 
   // See the functions of the same names in ConfigurationFile.h.
-  int RepairLinks();
+  bool RepairLinks(bool apply, std::vector<LinkRepair>& repairs);
   static std::vector<HistoryVersion> ListHistory();
   static bool Restore(const std::wstring& version, SaveReport& report);
   static std::wstring RestoreExposure(const std::wstring& version);
@@ -220,11 +223,15 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   bool SetUnitTextInDocument(const UnitKey& unit, UnitText which, const std::optional<std::wstring>& text);
   bool SetUnitSetupInDocument(const UnitKey& unit, UnitSetup setup);
   bool CreateSetInDocument(const std::wstring& name, const std::wstring& comment);
+  bool RenameUnitInDocument(const std::wstring& from, const UnitKey& to);
+  bool RenameSetInDocument(const std::wstring& from, const std::wstring& to);
+  bool DeleteSetInDocument(const std::wstring& name);
   bool SetSetCommentInDocument(const std::wstring& name, const std::wstring& comment);
   bool AddSetMemberInDocument(const std::wstring& name, const UnitKey& unit);
   bool RemoveSetMemberInDocument(const std::wstring& name, const UnitKey& unit);
   bool SetActiveSetInDocument(const std::wstring& name);
-  int RepairLinksInDocument();
+  // What repairing the links changes, made when `apply`.
+  std::vector<LinkRepair> RepairLinksInDocument(bool apply);
   // ExistsUnit inside the library: running out of memory is thrown, not answered.
   bool UnitListed(const UnitKey& key) const;
   Node FindUnit(const UnitKey& unit) const;

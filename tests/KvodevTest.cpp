@@ -278,8 +278,8 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
                                 "<Unit UnitID=\"U2x2\"><LinkedInterface ItemID=\"COM1\"/></Unit>", "</UnitList><Interfaces><Serial>",
                                 "<ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x1\"/></ComPort>", "</Serial></Interfaces><Sets>",
                                 "<ActiveSet Name=\"Fluo\"/>", "</Sets></Devices>"}));
-  RunSteps({{{"check", "--dry-run"}, 0, "would load %D/kvoDevice.xml: 2 units\nfindings in %D/kvoDevice.xml:\n"
-             "  line 3: U2x2 links to COM1, which does not link back (the unit side only)\n"
+  RunSteps({{{"check", "--dry-run"}, 0, "would load %D/kvoDevice.xml: 2 units\nschema would be written: %D/kvoDevice.xsd\n"
+             "findings in %D/kvoDevice.xml:\n  line 3: U2x2 links to COM1, which does not link back (the unit side only)\n"
              "  line 5: COM1 is linked to more than one unit: U1x1, U2x2\n"
              "  line 7: the active set \"Fluo\" is not there: no set is active\n"},
             {{"sets", "--json"}, 0, "{\"sets\":[],\"active\":null}\n"}});
@@ -291,8 +291,7 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
              "would recover: %D/kvoDevice.xml cannot be loaded\nwould keep it as: %D/kvoDevice.xml.bak\n"
              "message: parse error: 72f (1839: the document breaks the schema)\n  in line: 3 col: 0\n  " + broken +
              "a default document would replace it\nschema would be written: %D/kvoDevice.xsd\n"
-             "findings in %D/kvoDevice.xml:\n  line 3: the document breaks the schema: " + broken},
-            {{"check", "--dry-run", "--repair-links"}, 2, "", "kvodev: --repair-links writes the repair: it does not go with --dry-run\n"}});
+             "findings in %D/kvoDevice.xml:\n  line 3: the document breaks the schema: " + broken}});
   EXPECT_EQ(Files(data_.path()).size(), 1u);
   // A damaged schema beside a valid document: the dry run says what the opening does.
   Write("kvoDevice.xml", Lines({kSchemaNamed, "<UnitList><Unit UnitID=\"U1x1\"/></UnitList></Devices>"}));
@@ -307,17 +306,52 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
   EXPECT_EQ(std::tie(recovered["findings"][0]["file"], recovered["findings"][0]["line"]), std::tuple(Json("backup"), Json(4)));
 }
 
-TEST_F(Kvodev, RepairLinksSavesAndKeepsTheVersionBefore) {
-  Write("kvoDevice.xml", Lines({"<Devices><UnitList>", "<Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"COM1\"/></Unit>",
-                                "<Unit UnitID=\"U2x2\"/>", "</UnitList><Interfaces><Serial>", "<ComPort PortNo=\"COM1\"/>",
-                                "<ComPort PortNo=\"COM2\"><LinkedUnit ItemID=\"U2x2\"/></ComPort>", "</Serial></Interfaces></Devices>"}));
+TEST_F(Kvodev, RepairLinksRemovesOnlyWhatNamesNothingAndRenamesFollowTheLinks) {
+  Write("kvoDevice.xml",
+        Lines({"<Devices><UnitList>", "<Unit UnitID=\"U170x0\"><LinkedInterface ItemID=\"COM3\"/><LinkedInterface ItemID=\"COM9\"/></Unit>",
+               "<Unit UnitID=\"U0332x0\"><LinkedInterface ItemID=\"COM4\"/></Unit>", "<Unit UnitID=\"U2x2\"/>",
+               "</UnitList><Interfaces><Serial>", "<ComPort PortNo=\"COM3\"><LinkedUnit ItemID=\"U171x0\"/></ComPort>",
+               "<ComPort PortNo=\"COM4\"><LinkedUnit ItemID=\"U332x0\"/></ComPort>", "<ComPort PortNo=\"COM2\"><LinkedUnit ItemID=\"U2x2\"/></ComPort>",
+               "</Serial></Interfaces><Sets><ActiveSet Name=\"s\"/><Set Name=\"s\"><LinkedUnit ItemID=\"U170x0\"/><LinkedUnit ItemID=\"U332x0\"/>"
+               "<LinkedUnit ItemID=\"U5x5\"/></Set></Sets></Devices>"}));
+  // A typo on the port side costs the unit nothing; the malformed U0332x0 keeps its links for the rename.
+  const std::string changes =
+      "  line 2: add the port side of the link from U170x0 to COM3 (COM3 does not link back)\n"
+      "  line 2: remove the link of U170x0 to the port COM9, which is not there\n"
+      "  line 6: remove the link of COM3 to the unit U171x0, which is not there\n"
+      "  line 8: add the unit side of the link from COM2 to U2x2 (U2x2 does not link back)\n"
+      "  line 9: remove the unit U5x5, which is not there, from the set \"s\"\n";
+  EXPECT_TRUE(Like(Run({"check", "--dry-run", "--repair-links"}).out,
+                   Expand("would load %D/kvoDevice.xml: 3 units\nschema would be written: *\nwould repair 5 links:\n" + changes + "findings*")));
+  EXPECT_EQ(Files(data_.path()).size(), 1u);
+  EXPECT_EQ(RunJson({"check", "--dry-run", "--repair-links"})["repairs"][4],
+            Json::parse(R"({"action":"remove-set-member","unit":"U5x5","port":null,"set":"s","line":9,)"
+                        R"("text":"remove the unit U5x5, which is not there, from the set \"s\""})"));
   EXPECT_TRUE(Like(Run({"check", "--repair-links"}).out,
-                   Expand("loaded %D/kvoDevice.xml: 2 units\nschema written: %D/kvoDevice.xsd\n"
-                          "repaired 2 links; the document before the repair is kept as version 1 (*)\n")));
+                   Expand("loaded %D/kvoDevice.xml: 3 units\nschema written: %D/kvoDevice.xsd\n"
+                          "repaired 5 links; the document before the repair is kept as version 1 (*):\n" + changes + "findings*")));
   const std::string diff = Run({"diff", "1"}).out;
-  EXPECT_EQ(diff.substr(diff.find("\n~")), "\n~ unit U1x1 (line 2 -> 4): link to COM1 removed\n~ unit U2x2 (line 3 -> 5): link to COM2 added\n");
-  RunSteps({{{"check", "--repair-links"}, 0, "loaded %D/kvoDevice.xml: 2 units\nno links to repair\n"}});
-  EXPECT_EQ(RunJson({"history"})["versions"].size(), 1u);
+  EXPECT_EQ(diff.substr(diff.find("\n~")),
+            "\n~ unit U170x0 (line 2 -> 4): link to COM9 removed\n~ unit U2x2 (line 4 -> 10): link to COM2 added\n"
+            "~ port COM3 (line 6 -> 16): link to U170x0 added; link to U171x0 removed\n~ set \"s\" (line 9 -> 29): member U5x5 removed\n");
+  EXPECT_TRUE(Like(Run({"check", "--repair-links"}).out,
+                   "*\nno links to repair\n*U0332x0 names no unit (*); rename it: kvodev units rename U0332x0 U332x0\n"
+                   "*COM4 links to the unit U332x0, which the unit list writes U0332x0\n*"));
+  RunSteps({{{"units", "rename", "U0332x0", "U332x0"}, 0, "renamed U0332x0 to U332x0, with its links and set memberships\n"},
+            {{"units", "rename", "U0332x0", "U333x0"}, 1, "", "kvodev: no unit has the id \"U0332x0\"\n"},
+            {{"units", "rename", "U2x2", "U170x0"}, 1, "", "kvodev: U170x0 is listed already\n"},
+            {{"--json", "sets", "show", "s"}, 0, "{\"name\":\"s\",\"comment\":\"\",\"active\":true,\"members\":[\"U170x0\",\"U332x0\"]}\n"},
+            {{"link", "U2x2", "COM3"}, 1, "", "kvodev: COM3 belongs to U170x0 ('--force' moves it)\n"},
+            {{"link", "U2x2", "COM3", "--force"}, 0, "linked U2x2 and COM3 (moved from U170x0)\n"},
+            {{"sets", "rename", "s", "s"}, 1, "", "kvodev: a set \"s\" exists already\n"},
+            {{"sets", "rename", "s", "t"}, 0, "renamed set \"s\" to \"t\"\n"},
+            {{"sets", "--no-headers", "--tabs"}, 0, "*\tt\t2\t\n"},
+            {{"sets", "delete", "t"}, 0, "deleted set \"t\"\n"},
+            {{"sets", "delete", "t"}, 1, "", "kvodev: there is no set \"t\"\n"},
+            {{"--json", "sets"}, 0, "{\"sets\":[],\"active\":null}\n"}});
+  const Json after = RunJson({"check", "--dry-run"});
+  EXPECT_EQ(after["findings"], Json::array()) << after;
+  EXPECT_EQ(RunJson({"ports", "U332x0"})["ports"][0]["port"], "COM4");
 }
 
 TEST_F(Kvodev, HistoryDiffAndRestore) {
@@ -494,8 +528,8 @@ TEST_F(Kvodev, HelpForEveryCommandAndAnOutputThatCannotBeWritten) {
         << word;
   }
   for (const std::string command :
-       {"units", "units add", "units show", "units set", "units remove", "units exists", "ports", "ports remove", "link", "unlink", "sets", "sets show",
-        "sets create", "sets comment", "sets add", "sets remove", "sets activate", "drivers", "drivers add", "drivers remove", "drivers clear", "check",
+       {"units", "units add", "units show", "units set", "units rename", "units remove", "units exists", "ports", "ports remove", "link", "unlink", "sets", "sets show",
+        "sets create", "sets comment", "sets rename", "sets delete", "sets add", "sets remove", "sets activate", "drivers", "drivers add", "drivers remove", "drivers clear", "check",
         "history", "diff", "watch", "restore", "schema", "graph", "caps", "ini"}) {
     std::vector<std::string> words{"help"};
     for (std::istringstream in(command); in >> words.emplace_back();) {}

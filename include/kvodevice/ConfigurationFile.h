@@ -111,12 +111,32 @@ KVO_DEVICE_API bool Refresh(IDeviceManagerIO* io, DocumentChanges* changes);
 // be loaded (as for Refresh). Writes nothing.
 KVO_DEVICE_API bool DiscardChanges(IDeviceManagerIO* io);
 
-// Makes the links of the document in memory agree with what GetUnitPorts
-// answers, which reads the port side: a link on the port side only gets its
-// unit side; a link on the unit side only, and a link to a port or unit that
-// is not there (set memberships included), goes. A change like any other:
-// Save writes it. Returns how many links were added or removed; -1 when `io`
-// holds no document.
+// One change that repairing the links makes, or would make.
+struct LinkRepair {
+  enum class Action : std::int32_t {
+    AddUnitSide = 0,        // a port's LinkedUnit whose unit did not link back: the unit gets its side
+    AddPortSide = 1,        // a unit's LinkedInterface whose port did not link back: the port gets its side
+    RemoveLinkToPort = 2,   // a unit's LinkedInterface naming no port goes
+    RemoveLinkToUnit = 3,   // a port's LinkedUnit naming no unit goes
+    RemoveSetMember = 4,    // a set's LinkedUnit naming no unit goes
+  };
+  Action action;
+  std::wstring unit, port, set;  // as the document writes them; set: RemoveSetMember only
+  int line = 0;                  // of the unit, port or set that changes; 0: not from the file
+  std::wstring text;             // the change in one sentence
+};
+
+// Makes the links of the document in memory agree on both sides without
+// removing anything whose both ends are there: a link on one side only gets
+// its other side, from either side; only a link or set membership naming a
+// unit or port that is not there goes. A link of a unit whose UnitID is
+// malformed, and a link naming such a unit in another spelling (U332x0 for
+// U0332x0), is left alone: renaming the unit mends it. `repairs` gets the
+// changes in document order. With `apply` they are made, as a change like any
+// other (Save writes it); without, nothing changes. False when `io` holds no
+// document.
+KVO_DEVICE_API bool RepairLinks(IDeviceManagerIO* io, bool apply, std::vector<LinkRepair>& repairs);
+// The same, applied; returns how many changes it made, -1 when `io` holds no document.
 KVO_DEVICE_API int RepairLinks(IDeviceManagerIO* io);
 
 // One replaced version of the document, kept in "kvoDevice.history".

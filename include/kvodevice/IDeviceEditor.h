@@ -65,6 +65,18 @@ class IDeviceEditor {
   // AddDriverFile compares); false when none is listed.
   virtual bool RemoveDriverFile(const std::wstring& file) = 0;
 
+  // Gives the unit whose UnitID is exactly `from` (a malformed one such as
+  // "U0332x0" too) the id `to`, in its place; every link and set membership
+  // naming `from` follows, and when `from` is malformed also those naming
+  // another spelling of it (ReadUnitIdLeniently) that no unit has. False when
+  // no unit has the id `from`, or `to` is listed or is of device 65535.
+  virtual bool RenameUnit(const std::wstring& from, const UnitKey& to) = 0;
+  // Renames a set; its members, its comment and the active set follow. False
+  // when `from` is not there, or `to` is empty, text XML cannot hold, or a set.
+  virtual bool RenameSet(const std::wstring& from, const std::wstring& to) = 0;
+  // Removes the set; when it was the active set, no set is active.
+  virtual bool DeleteSet(const std::wstring& name) = 0;
+
  protected:
   ~IDeviceEditor() = default;  // owned by the configuration object
 };

@@ -29,6 +29,7 @@ struct Args {
   bool lint = false;
   bool svg = false;
   bool yes = false;
+  bool force = false;
   // Texts of units and sets; an empty value is given, and clears the text.
   std::optional<std::string> name, model, driver, serial, comment;
 };

@@ -58,18 +58,20 @@ Json Opening(Configuration& config, const std::string& dataDir, bool dryRun) {
 }
 
 struct Repair {
-  int links = -1;  // -1: not asked for, or nothing loaded
+  bool asked = false;  // asked for, and a document was loaded
+  std::vector<dev::LinkRepair> changes;
   bool saved = false;
   std::size_t kept = 0;                      // the number of the history version the repair's save made
   std::vector<dev::HistoryVersion> history;  // after the repair's save
 };
 
-// Makes the links agree and saves; the save keeps the version before it.
-Repair RepairLinks(Configuration& config) {
+// Makes the links agree and saves, or with `dryRun` only lists what that would
+// change; the save keeps the version before it.
+Repair RepairLinks(Configuration& config, bool dryRun) {
   Repair repair{};
-  const std::vector<dev::HistoryVersion> before = dev::ListHistory();
-  repair.links = dev::RepairLinks(config.io());
-  repair.saved = repair.links > 0 && config.Commit(true);
+  const std::vector<dev::HistoryVersion> before = dryRun ? std::vector<dev::HistoryVersion>{} : dev::ListHistory();
+  repair.asked = dev::RepairLinks(config.io(), !dryRun, repair.changes);
+  repair.saved = !dryRun && !repair.changes.empty() && config.Commit(true);
   if (repair.saved) {
     repair.history = dev::ListHistory();
     repair.kept = NewVersion(before, repair.history);
@@ -77,12 +79,31 @@ Repair RepairLinks(Configuration& config) {
   return repair;
 }
 
+const char* Name(dev::LinkRepair::Action action) {
+  switch (action) {
+    case dev::LinkRepair::Action::AddUnitSide: return "add-unit-side";
+    case dev::LinkRepair::Action::AddPortSide: return "add-port-side";
+    case dev::LinkRepair::Action::RemoveLinkToPort: return "remove-link-to-port";
+    case dev::LinkRepair::Action::RemoveLinkToUnit: return "remove-link-to-unit";
+    case dev::LinkRepair::Action::RemoveSetMember: return "remove-set-member";
+  }
+  return "?";
+}
+
 // Only what was saved counts as repaired.
 void AddRepair(const Repair& repair, Json& data) {
-  const bool asked = repair.links >= 0;
   const dev::HistoryVersion* kept = repair.kept != 0 ? &repair.history[repair.kept - 1] : nullptr;
-  data["linksFound"] = asked ? Json(repair.links) : Json(nullptr);
-  data["linksRepaired"] = asked ? Json(repair.saved ? repair.links : 0) : Json(nullptr);
+  Json changes = Json::array();
+  for (const dev::LinkRepair& change : repair.changes) {
+    Json item{{"action", Name(change.action)}, {"unit", EncodeUtf8(change.unit)}, {"line", change.line},
+              {"text", EncodeUtf8(change.text)}};
+    item["port"] = change.port.empty() ? Json(nullptr) : Json(EncodeUtf8(change.port));
+    item["set"] = change.action == dev::LinkRepair::Action::RemoveSetMember ? Json(EncodeUtf8(change.set)) : Json(nullptr);
+    changes.push_back(std::move(item));
+  }
+  data["linksFound"] = repair.asked ? Json(repair.changes.size()) : Json(nullptr);
+  data["linksRepaired"] = repair.asked ? Json(repair.saved ? repair.changes.size() : 0) : Json(nullptr);
+  data["repairs"] = repair.asked ? changes : Json(nullptr);
   data["historyKept"] = kept != nullptr ? Json(EncodeUtf8(kept->path)) : Json(nullptr);
   data["historyKeptLabel"] = kept != nullptr ? Json(VersionLabel(*kept, repair.kept)) : Json(nullptr);
 }
@@ -106,7 +127,7 @@ std::vector<FileFindings> Findings(const ConfigFiles& files, OpenOutcome outcome
 std::string RepairAndFind(Configuration& config, bool repairLinks, bool dryRun, Json& data) {
   const OpenOutcome outcome = config.report().outcome;
   const bool usable = outcome != OpenOutcome::GaveUp;
-  const Repair repair = repairLinks && usable ? RepairLinks(config) : Repair{};
+  const Repair repair = repairLinks && usable ? RepairLinks(config, dryRun) : Repair{};
   // A default document whose write failed is tried again by a save; one that
   // fails again is not on disk, whatever the outcome says.
   const bool written = dryRun || !usable || (config.saveFailure().empty() && config.Commit(true));
@@ -114,7 +135,7 @@ std::string RepairAndFind(Configuration& config, bool repairLinks, bool dryRun, 
   AddRepair(repair, data);
   data["findings"] = FindingsJson(Findings(config.files(), outcome, dryRun));
   if (written) return {};
-  return std::string(repair.links > 0 ? "the repaired links were not saved: " : "the default document was not written: ")
+  return std::string(repair.saved || (!dryRun && !repair.changes.empty()) ? "the repaired links were not saved: " : "the default document was not written: ")
       .append(config.saveFailure());
 }
 
@@ -152,14 +173,20 @@ void PrintOutcome(const Json& data, std::ostream& out) {
 }
 
 void PrintRepairAndBackup(const Json& data, std::ostream& out) {
+  const bool dryRun = data["dryRun"].get<bool>();
+  const std::size_t found = data["linksFound"].is_null() ? 0 : data["linksFound"].get<std::size_t>();
+  const std::size_t repaired = data["linksRepaired"].is_null() ? 0 : data["linksRepaired"].get<std::size_t>();
   if (data["linksFound"] == 0) out << "no links to repair\n";
-  const int repaired = data["linksRepaired"].is_null() ? 0 : data["linksRepaired"].get<int>();
+  if (dryRun && found > 0) out << "would repair " << found << (found == 1 ? " link:\n" : " links:\n");
   if (repaired > 0)
     out << "repaired " << repaired << (repaired == 1 ? " link; " : " links; ")
         << (data["historyKeptLabel"].is_null()
                 ? std::string("the history is off: the document before the repair was not kept")
                 : "the document before the repair is kept as " + Text(data["historyKeptLabel"]))
-        << '\n';
+        << ":\n";
+  if (dryRun || repaired > 0)
+    for (const Json& change : data["repairs"])
+      out << "  line " << change["line"].get<int>() << ": " << Text(change["text"]) << '\n';
   // A backup the opening just made needs no age.
   const Json& backup = data["backupFile"];
   const bool recovered = data["outcome"] == "recovered";
@@ -178,8 +205,6 @@ void PrintCheck(const Json& data, const TextOut& out) {
 }  // namespace
 
 Report RunCheck(Context& ctx) {
-  if (ctx.args.dryRun && ctx.args.repairLinks)
-    throw InputError("--repair-links writes the repair: it does not go with --dry-run");
   Configuration config(ctx.dataDir, ctx.args.dryRun ? Configuration::Access::ReadOnly : Configuration::Access::Change,
                        /*announce=*/false);
   Report report(Opening(config, ctx.dataDir, ctx.args.dryRun));

@@ -25,7 +25,7 @@ constexpr OptionSpec kOptions[] = {
     {OptDevice, "--device", "a device number, 0 to 65535 (repeatable)"},
     {OptAllTypes, "--all-types", "every type 0 to 31, not only the named ones"},
     {OptDryRun, "--dry-run", "tell what an opening would do and what is wrong, writing nothing"},
-    {OptRepairLinks, "--repair-links", "then make every link agree on both sides, and save"},
+    {OptRepairLinks, "--repair-links", "then make every link agree on both sides, and save (with --dry-run: list the changes)"},
     {OptName, "--name", "the unit's name"},
     {OptModel, "--model", "its model"},
     {OptDriver, "--driver", "its driver file"},
@@ -37,6 +37,7 @@ constexpr OptionSpec kOptions[] = {
     {OptLint, "--lint", "warn about what the library reads other than meant"},
     {OptSvg, "--svg", "pipe the graph through 'dot -Tsvg'"},
     {OptYes, "--yes", "restore even a file that more users could read as the document"},
+    {OptForce, "--force", "take the port from the unit that holds it"},
 };
 
 void AddOption(CLI::App& app, const OptionSpec& spec, Args& args) {
@@ -67,6 +68,7 @@ void AddOption(CLI::App& app, const OptionSpec& spec, Args& args) {
     case OptLint: app.add_flag(spec.name, args.lint, spec.help); break;
     case OptSvg: app.add_flag(spec.name, args.svg, spec.help); break;
     case OptYes: app.add_flag(spec.name, args.yes, spec.help); break;
+    case OptForce: app.add_flag(spec.name, args.force, spec.help); break;
   }
 }
 

@@ -35,6 +35,12 @@ const std::vector<Command>& Commands() {
        "A document without sets gets an empty one, saved at once, even when the unit\n"
        "is not listed. Exit status 1 when the unit is not listed.\n\n"
        "example:\n  kvodev units remove U303x0 --unlink\n"},
+      {"units rename", {"OLD", "NEW"}, "", 0, true, RunUnitsRename, "give a unit another id, with its links",
+       "Gives the unit whose id is OLD, exactly as the document writes it (a malformed\n"
+       "id such as U0332x0 too), the id NEW; its links and set memberships follow,\n"
+       "also those that write a malformed OLD the way it was meant (U332x0). Exit\n"
+       "status 1 when no unit has the id OLD or NEW is listed.\n\n"
+       "example:\n  kvodev units rename U0332x0 U332x0\n"},
       {"units exists", {"UNIT"}, "", 0, true, RunUnitsExists, "tell whether a unit is listed",
        "Tells whether the unit is listed: exit status 0 when it is, 1 when it is not.\n\n"
        "example:\n  kvodev units exists U303x0 && echo installed\n"},
@@ -47,12 +53,13 @@ const std::vector<Command>& Commands() {
        "Removes the serial port and every unit's link to it. Exit status 1 when there\n"
        "is no such port.\n\n"
        "example:\n  kvodev ports remove COM4\n"},
-      {"link", {"UNIT", "PORT"}, "", 0, true, RunLink, "link a unit and a serial port",
+      {"link", {"UNIT", "PORT"}, "[--force]", OptForce, true, RunLink, "link a unit and a serial port",
        "Links the unit and the serial port on both sides: the unit's LinkedInterface\n"
        "and the port's LinkedUnit; the port is made when it is missing. Exit status 1\n"
-       "when the unit is not listed, or the two are linked on both sides already;\n"
-       "a link on one side only gets its other side.\n\n"
-       "example:\n  kvodev link U303x0 COM3\n"},
+       "when the unit is not listed, the two are linked on both sides already, or\n"
+       "another unit links to the port (on either side); --force then unlinks it\n"
+       "and says so. A link on one side only gets its other side.\n\n"
+       "example:\n  kvodev link U303x0 COM3 --force\n"},
       {"unlink", {"UNIT", "PORT"}, "", 0, true, RunUnlink, "remove the link between a unit and a serial port",
        "Removes the link on both sides: the unit's LinkedInterface and the port's\n"
        "LinkedUnit. Exit status 1 when the two were not linked on both sides; when\n"
@@ -74,6 +81,14 @@ const std::vector<Command>& Commands() {
        "Gives the set the comment TEXT (an empty one clears it). Exit status 1 when\n"
        "there is no such set.\n\n"
        "example:\n  kvodev sets comment Brightfield 'Main stage only'\n"},
+      {"sets rename", {"OLD", "NEW"}, "", 0, true, RunSetsRename, "rename a set",
+       "Renames the set; its members and comment stay, and it stays the active set\n"
+       "when it was. Exit status 1 when there is no set OLD or a set NEW exists.\n\n"
+       "example:\n  kvodev sets rename Fluorescense Fluorescence\n"},
+      {"sets delete", {"NAME"}, "", 0, true, RunSetsDelete, "delete a set",
+       "Deletes the set; its units stay listed. When it was the active set, no set\n"
+       "is active. Exit status 1 when there is no such set.\n\n"
+       "example:\n  kvodev sets delete Brightfield\n"},
       {"sets add", {"NAME", "UNIT"}, "", 0, true, RunSetsAdd, "make a listed unit a member of a set",
        "Adds the unit to the set's members. Exit status 1 when there is no such set,\n"
        "the unit is not listed, or it is a member already.\n\n"
@@ -104,7 +119,7 @@ const std::vector<Command>& Commands() {
       {"drivers clear", {}, "", 0, true, RunDriversClear, "remove every driver file",
        "Removes the whole driver file list.\n\n"
        "example:\n  kvodev drivers clear\n"},
-      {"check", {}, "[--dry-run | --repair-links]", OptDryRun | OptRepairLinks, true, RunCheck,
+      {"check", {}, "[--dry-run] [--repair-links]", OptDryRun | OptRepairLinks, true, RunCheck,
        "open the configuration, tell what happened and what is wrong",
        "Opens the configuration as a host does and tells the outcome:\n"
        "  loaded     the document loaded                                 exit 0\n"
@@ -127,10 +142,13 @@ const std::vector<Command>& Commands() {
        "its age. Findings leave the exit status as it is.\n\n"
        "With --dry-run it tells what an opening would do and what is wrong, writing\n"
        "nothing, and ends with the status check would. With --repair-links it then\n"
-       "makes every link agree on both sides (as the ports have it), drops links to\n"
-       "units or ports that are not there, and saves; the version before the repair\n"
-       "is kept in kvoDevice.history.\n\n"
-       "example:\n  kvodev --data-dir /srv/kvoRQ check --dry-run\n"},
+       "gives a link on one side only its other side (from either side), drops\n"
+       "links and set memberships naming a unit or port that is not there, saves,\n"
+       "and lists each change with its line; the version before the repair is kept\n"
+       "in kvoDevice.history. Nothing whose both ends are there is removed, and the\n"
+       "links of a unit with a malformed id wait for \"units rename\". With both\n"
+       "options it lists the changes and writes nothing.\n\n"
+       "example:\n  kvodev --data-dir /srv/kvoRQ check --dry-run --repair-links\n"},
       {"history", {}, "", 0, true, RunHistory, "list the replaced versions of the document",
        "Lists the versions of kvoDevice.xml that saves, recoveries and restores\n"
        "replaced, kept in kvoDevice.history, oldest first: the number that names a\n"

@@ -31,6 +31,7 @@ enum Option : std::uint32_t {
   OptLint = 1u << 15,
   OptSvg = 1u << 16,
   OptYes = 1u << 17,
+  OptForce = 1u << 18,
 };
 
 struct Command {

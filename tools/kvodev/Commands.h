@@ -24,6 +24,7 @@ Report RunUnlink(Context& ctx);
 Report RunLink(Context& ctx);
 Report RunUnitsShow(Context& ctx);
 Report RunUnitsSet(Context& ctx);
+Report RunUnitsRename(Context& ctx);
 // units remove --unlink: the unit's port links on both sides first.
 Report RunUnitsRemoveUnlinking(Context& ctx, const dev::UnitKey& unit);
 
@@ -32,6 +33,8 @@ Report RunSets(Context& ctx);
 Report RunSetsShow(Context& ctx);
 Report RunSetsCreate(Context& ctx);
 Report RunSetsComment(Context& ctx);
+Report RunSetsRename(Context& ctx);
+Report RunSetsDelete(Context& ctx);
 Report RunSetsAdd(Context& ctx);
 Report RunSetsRemove(Context& ctx);
 Report RunSetsActivate(Context& ctx);

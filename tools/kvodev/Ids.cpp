@@ -1,6 +1,9 @@
 #include "Ids.h"
 
+#include <kvodevice/Text.h>
+
 #include "Errors.h"
+#include "Utf8.h"
 
 namespace kvodev {
 namespace {
@@ -27,19 +30,15 @@ std::uint32_t ParseNumber(std::string_view text, std::uint32_t maximum, const ch
 }
 
 dev::UnitKey ParseUnit(std::string_view text) {
-  std::uint64_t device, index;
-  const std::size_t x = text.find('x');
-  if (text.size() < 4 || text[0] != 'U' || x == std::string_view::npos ||
-      !ParseDecimal(text.substr(1, x - 1), 65535, device) || !ParseDecimal(text.substr(x + 1), 65535, index))
+  std::wstring wide;
+  const std::optional<dev::UnitKey> unit = DecodeUtf8(text, wide) ? dev::ParseUnitId(wide) : std::nullopt;
+  if (!unit)
     throw InputError("not a unit id (U<device>x<index>, both 0 to 65535 without leading zeros, e.g. U303x0): \"" +
                      std::string(text) + "\"");
-  return {static_cast<std::uint16_t>(device), static_cast<std::uint16_t>(index)};
+  return *unit;
 }
 
-std::string FormatUnit(const dev::UnitKey& unit) {
-  std::string text = "U";
-  return text.append(std::to_string(unit.device)).append("x").append(std::to_string(unit.index));
-}
+std::string FormatUnit(const dev::UnitKey& unit) { return EncodeUtf8(dev::FormatUnitId(unit)); }
 
 dev::PortAddress ParsePort(std::string_view text) {
   std::uint64_t magnitude;

@@ -1,4 +1,4 @@
-// sets, sets show/create/comment/add/remove/activate: the sets of units and the active one.
+// sets, sets show/create/comment/rename/delete/add/remove/activate: the sets of units and the active one.
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
@@ -140,6 +140,33 @@ Report RunSetsComment(Context& ctx) {
     if (data["changed"]) out.out << "changed the comment of set " << Quote(data["set"].get<std::string>()) << '\n';
   };
   config.Finish(report, report.data["changed"], NoSet(ctx.operands[0]));
+  return report;
+}
+
+Report RunSetsRename(Context& ctx) {
+  const std::wstring from = SetName(ctx.operands[0]), to = SetName(ctx.operands[1]);
+  Configuration config(ctx.dataDir, Access::Change);
+  Report report(Json{{"set", ctx.operands[0]}, {"to", ctx.operands[1]}});
+  dev::SetDetails set;
+  const bool found = config.edit().GetSet(from, set);
+  report.data["renamed"] = found && config.Commit(config.edit().RenameSet(from, to));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["renamed"])
+      out.out << "renamed set " << Quote(data["set"].get<std::string>()) << " to " << Quote(data["to"].get<std::string>()) << '\n';
+  };
+  config.Finish(report, report.data["renamed"], found ? "a set " + Quote(ctx.operands[1]) + " exists already" : NoSet(ctx.operands[0]));
+  return report;
+}
+
+Report RunSetsDelete(Context& ctx) {
+  const std::wstring name = SetName(ctx.operands[0]);
+  Configuration config(ctx.dataDir, Access::Change);
+  Report report(Json{{"set", ctx.operands[0]}});
+  report.data["deleted"] = config.Commit(config.edit().DeleteSet(name));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["deleted"]) out.out << "deleted set " << Quote(data["set"].get<std::string>()) << '\n';
+  };
+  config.Finish(report, report.data["deleted"], NoSet(ctx.operands[0]));
   return report;
 }
 

@@ -143,21 +143,68 @@ void PrintRemovedUnlinking(const Json& data, const TextOut& out) {
   out.out << " (" << Joined(data["unlinked"], ", ", "none") << ")\n";
 }
 
+// The other units that link to `port` on either side, in list order.
+std::vector<dev::UnitKey> Holders(Configuration& config, const dev::UnitKey& unit, const dev::PortAddress& port) {
+  std::vector<dev::UnitKey> units, holders;
+  config->GetUnitList(units, false);
+  for (const dev::UnitKey& other : units) {
+    dev::UnitDetails details;
+    std::vector<dev::PortAddress> ports;
+    if (other == unit || !config.edit().GetUnit(other, details) || !config->GetUnitPorts(other, ports)) continue;
+    ports.insert(ports.end(), details.ports.begin(), details.ports.end());
+    if (std::any_of(ports.begin(), ports.end(), [&](const dev::PortAddress& p) {
+          return p.portType == port.portType && p.portNumber == port.portNumber;
+        }))
+      holders.push_back(other);
+  }
+  return holders;
+}
+
 }  // namespace
 
 Report RunLink(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   const dev::PortAddress port = ParsePort(ctx.operands[1]);
   Configuration config(ctx.dataDir, Access::Change);
-  Report report(Json{{"unit", FormatUnit(unit)}, {"port", FormatPort(port)}});
-  report.data["linked"] = config.Commit(config.edit().LinkUnitPort(unit, port));
+  Report report(Json{{"unit", FormatUnit(unit)}, {"port", FormatPort(port)}, {"movedFrom", Json::array()}});
+  // A serial port serves one unit: taking it from another is asked for, not done by the way.
+  const std::vector<dev::UnitKey> holders = config->ExistsUnit(unit) ? Holders(config, unit, port) : std::vector<dev::UnitKey>{};
+  bool linked = holders.empty() || ctx.args.force;
+  for (const dev::UnitKey& holder : ctx.args.force ? holders : std::vector<dev::UnitKey>{}) {
+    linked = config->UnlinkUnitPort(holder, port) && linked;
+    report.data["movedFrom"].push_back(FormatUnit(holder));
+  }
+  report.data["linked"] = config.Commit(linked && config.edit().LinkUnitPort(unit, port));
   report.text = [](const Json& data, const TextOut& out) {
-    if (data["linked"])
-      out.out << "linked " << data["unit"].get<std::string>() << " and " << data["port"].get<std::string>() << '\n';
+    if (!data["linked"]) return;
+    out.out << "linked " << data["unit"].get<std::string>() << " and " << data["port"].get<std::string>();
+    if (!data["movedFrom"].empty()) out.out << " (moved from " << Joined(data["movedFrom"], ", ", "") << ")";
+    out.out << '\n';
   };
   const std::string both = FormatUnit(unit) + " and " + FormatPort(port);
-  config.Finish(report, report.data["linked"],
-                config->ExistsUnit(unit) ? both + " are linked on both sides already" : NotListed(unit));
+  std::string reason = both + " are linked on both sides already";
+  if (!config->ExistsUnit(unit)) reason = NotListed(unit);
+  else if (!holders.empty() && !ctx.args.force)
+    reason = FormatPort(port) + " belongs to " + FormatUnit(holders.front()) + " ('--force' moves it)";
+  config.Finish(report, report.data["linked"], reason);
+  return report;
+}
+
+Report RunUnitsRename(Context& ctx) {
+  // The id as the document holds it, however malformed.
+  const std::wstring from = XmlText(ctx.operands[0], "the unit id");
+  const dev::UnitKey to = ParseUnit(ctx.operands[1]);
+  Configuration config(ctx.dataDir, Access::Change);
+  Report report(Json{{"unit", ctx.operands[0]}, {"to", FormatUnit(to)}});
+  report.data["renamed"] = config.Commit(config.edit().RenameUnit(from, to));
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["renamed"])
+      out.out << "renamed " << data["unit"].get<std::string>() << " to " << data["to"].get<std::string>()
+              << ", with its links and set memberships\n";
+  };
+  config.Finish(report, report.data["renamed"],
+                config->ExistsUnit(to) ? FormatUnit(to) + " is listed already"
+                                       : "no unit has the id \"" + ctx.operands[0] + "\"");
   return report;
 }
 
