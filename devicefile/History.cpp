@@ -127,12 +127,14 @@ bool History::Keep(const platform::WriteTarget& document, Reason reason, Pending
   return kept;
 }
 
-void History::Commit(const Pending& pending) {
-  if (pending.name.empty() || !folder_.valid()) return;
+std::wstring History::Commit(const Pending& pending) {
+  if (pending.name.empty() || !folder_.valid()) return {};
   platform::FileError ignored;
   // The newest `keep_ - 1` older ones stay beside the new one.
   for (std::size_t i = 0; i + keep_ < pending.older.size() + 1; ++i) folder_.Remove(pending.older[i], ignored);
+  const std::wstring kept = platform::WidePath(folder_.PathOf(pending.name));
   folder_ = {};
+  return kept;
 }
 
 void History::Discard(const Pending& pending) {
@@ -159,6 +161,13 @@ std::vector<HistoryVersion> History::List() const {
     const std::size_t end = name.find_first_of("-.", kTimeLength);
     version.reason = platform::WidePath(name.substr(kTimeLength, end - kTimeLength));
     version.size = folder.StatEntry(name).size;
+    // "-2.xml" after the reason: the second one of that time.
+    const std::string counter = name.substr(end, name.size() - 4 - end);
+    version.id = version.time + platform::WidePath(counter);
+    platform::ParseUtcTimestamp(std::string_view(name).substr(0, kTimeLength - 1), version.timeNs);
+    version.why = version.reason == L"recovery" ? HistoryReason::Recovery
+                  : version.reason == L"restore" ? HistoryReason::Restore
+                                                 : HistoryReason::Save;
   }
   return versions;
 }
@@ -173,6 +182,33 @@ platform::FileContent History::ReadVersion(const std::wstring& path, bool& inHis
   const platform::FileStamp parent = platform::StatPath(platform::WidePath(slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash)));
   inHistory = folder.valid() && parent.SameFile(folder.Stamp()) && parent.kind == platform::FileStamp::Kind::Directory;
   return inHistory ? folder.Read(name) : platform::ReadWholeFile(path);
+}
+
+}  // namespace dev
+
+namespace dev {
+
+long FindHistoryVersion(const std::vector<HistoryVersion>& versions, const std::wstring& id) {
+  long found = -1;
+  for (std::size_t i = 0; i < versions.size() && !id.empty(); ++i) {
+    if (versions[i].id == id) return static_cast<long>(i);
+    if (versions[i].id.starts_with(id)) found = found == -1 ? static_cast<long>(i) : -2;
+  }
+  return found;
+}
+
+std::wstring ShortHistoryId(const std::vector<HistoryVersion>& versions, std::size_t index) {
+  if (index >= versions.size()) return {};
+  const std::wstring& id = versions[index].id;
+  std::size_t length = std::min<std::size_t>(15, id.size());  // YYYYMMDDTHHMMSS
+  for (std::size_t i = 0; i < versions.size(); ++i)
+    if (i != index) {
+      std::size_t same = 0;
+      while (same < id.size() && same < versions[i].id.size() && id[same] == versions[i].id[same]) ++same;
+      // One character past what the two share.
+      length = std::max(length, std::min(id.size(), same + 1));
+    }
+  return id.substr(0, length);
 }
 
 }  // namespace dev

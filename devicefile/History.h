@@ -41,8 +41,9 @@ class History {
   // unless it is the same as the newest already kept. False, with `error`,
   // when it could not be kept; the caller decides whether to go on.
   bool Keep(const platform::WriteTarget& document, Reason reason, Pending& pending, platform::FileError& error);
-  // The save replaced the document: drops the oldest beyond the count, never `pending`'s own.
-  void Commit(const Pending& pending);
+  // The save replaced the document: drops the oldest beyond the count, never
+  // `pending`'s own. Returns the path of the version kept; empty when none was.
+  std::wstring Commit(const Pending& pending);
   // The save failed: the history is left as it was.
   void Discard(const Pending& pending);
 

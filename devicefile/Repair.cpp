@@ -134,7 +134,7 @@ std::vector<HistoryVersion> CXMLFile::ListHistory() { return History(GetDataDire
 
 bool CXMLFile::Restore(const std::wstring& version, SaveReport& report) {
   const auto fail = [&report](const platform::FileError& error, std::wstring what) {
-    report = {true, error.code, std::move(what), {}};
+    report = {true, error.code, std::move(what), {}, {}};
     if (error) report.reason += L": " + error.Describe();
     return false;
   };
@@ -168,7 +168,7 @@ bool CXMLFile::Restore(const std::wstring& version, SaveReport& report) {
     history.Discard(kept);
     return fail(error, L"the document cannot be written");
   }
-  history.Commit(kept);
+  report.kept = history.Commit(kept);
   return true;
 }
 

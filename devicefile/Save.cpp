@@ -93,7 +93,7 @@ bool CXMLFile::WriteDocument(HeldDocument& held, platform::FileError& error, His
     history_.Discard(version);
     return false;
   }
-  history_.Commit(version);
+  saveReport_.kept = history_.Commit(version);
   held.target.old = written;
   if (unkept) saveReport_.reason = L"the replaced version was not kept in the history: " + unkept.Describe();
   Remember(written, bytes);

@@ -226,6 +226,8 @@ void CXMLFile::ReportDamage(const platform::xml::ParseError& error, const CStrin
   openReport_.line = error.line;
   openReport_.column = error.linepos;
   openReport_.parseErrorKind = platform::xml::ExplainErrorCode(error.errorCode);
+  openReport_.parseErrorText = error.reason;
+  openReport_.parseErrorText.erase(openReport_.parseErrorText.find_last_not_of(L" \n") + 1);
 }
 
 bool CXMLFile::BackUpDamagedDocument(const platform::FileContent& content, const CString& message,

@@ -352,6 +352,9 @@ TEST_F(Kvodev, RepairLinksRemovesOnlyWhatNamesNothingAndRenamesFollowTheLinks) {
   const Json after = RunJson({"check", "--dry-run"});
   EXPECT_EQ(after["findings"], Json::array()) << after;
   EXPECT_EQ(RunJson({"ports", "U332x0"})["ports"][0]["port"], "COM4");
+  RunSteps({{{"ports", "--no-headers", "--tabs"}, 0, "COM3\tSerial\tU2x2\nCOM4\tSerial\tU332x0\nCOM2\tSerial\tU2x2\n"},
+            {{"units", "--long", "--no-headers", "--tabs"}, 0,
+             "U170x0\t170\t0\t-\t-\t-\t-\nU332x0\t332\t0\t-\t-\t-\tCOM4\nU2x2\t2\t2\t-\t-\t-\tCOM2,COM3\n"}});
 }
 
 TEST_F(Kvodev, HistoryDiffAndRestore) {
@@ -373,12 +376,14 @@ TEST_F(Kvodev, HistoryDiffAndRestore) {
   }
   const Json versions = RunJson({"history"})["versions"];
   EXPECT_EQ(std::tie(versions.at(1)["units"], versions.at(4)["number"], versions.at(4)["reason"]), std::tuple(Json(6), Json(5), Json("save")));
-  // The last row: number, time, why, units, bytes, file.
+  // The last row: number, id, time, why, units, bytes, file.
   std::string history = Run({"history"}).out;
   std::replace_if(history.begin(), history.end(), [](char c) { return c >= '0' && c <= '9'; }, '9');
-  EXPECT_TRUE(Like(history, "*\n9  9999-99-99 99:99:99 UTC  save      9  *  99999999T999999.999999999Z-save.xml\n"));
-  // A restore round trip, by number; the document it replaced is the newest version.
-  EXPECT_TRUE(Like(Run({"restore", "1"}).out, Expand("restored version 1 (*, save) as %D/kvoDevice.xml: 5 units\n"
+  EXPECT_TRUE(Like(history, "*\n9  99999999T999999*  9999-99-99 99:99:99 UTC  save      9  *  99999999T999999.999999999Z-save.xml\n"));
+  // A restore round trip, by the first version's short id; the document it replaced is the newest version.
+  const std::string id = versions.at(0)["shortId"];
+  EXPECT_EQ(versions.at(0)["id"].get<std::string>().substr(0, id.size()), id);
+  EXPECT_TRUE(Like(Run({"restore", id}).out, Expand("restored version 1 (*, save) as %D/kvoDevice.xml: 5 units\n"
                                                      "the document it replaced is kept as version 6 (*, restore)\n")));
   EXPECT_EQ(Read("kvoDevice.xml"), kExample);
   const Json undone = RunJson({"diff"})["units"];

@@ -36,6 +36,7 @@ struct OpenReport {
   std::uint32_t parseError = 0;
   int line = 0, column = 0;
   std::wstring parseErrorKind;
+  std::wstring parseErrorText;  // the parser's own words for that first error, one line
   // The schema was (re)written during the opening (read-only: would be).
   bool schemaWritten = false;
   // Opened by OpenXMLFileReadOnly: the outcome is what CreateXMLFile would
@@ -77,6 +78,9 @@ struct SaveReport {
   // "SetUnitText U303x1 Model: U303x1 is no longer listed". They are gone
   // from the object; the save answers true all the same.
   std::vector<std::wstring> dropped;
+  // The path of the version the last save (or restore) kept in the history:
+  // the document it replaced; empty when it kept none.
+  std::wstring kept;
 };
 
 // What the last save, refresh or discard of `io` came to; a save that had
@@ -140,16 +144,33 @@ KVO_DEVICE_API bool RepairLinks(IDeviceManagerIO* io, bool apply, std::vector<Li
 KVO_DEVICE_API int RepairLinks(IDeviceManagerIO* io);
 
 // One replaced version of the document, kept in "kvoDevice.history".
+enum class HistoryReason : std::int32_t { Save = 0, Recovery = 1, Restore = 2 };
+
 struct HistoryVersion {
   std::wstring path;
   std::wstring time;    // UTC, "YYYYMMDDTHHMMSS.nnnnnnnnnZ": when it was replaced
   std::wstring reason;  // "save", "recovery" or "restore"
   std::uint64_t size = 0;
+  // What names the version for as long as it is kept, whatever is kept or
+  // dropped after it: its time, with "-2", "-3", ... for a second one kept in
+  // the same nanosecond. Any prefix that no other version's id starts with
+  // names it too (see FindHistoryVersion); its place in the list shifts.
+  std::wstring id;
+  std::int64_t timeNs = 0;  // the time, in nanoseconds since 1970-01-01 UTC
+  HistoryReason why = HistoryReason::Save;
 };
 
 // The versions kept for the data directory's document, oldest first. Reads
 // only the folder.
 KVO_DEVICE_API std::vector<HistoryVersion> ListHistory();
+
+// The index in `versions` of the one whose id is `id`, or the only one whose
+// id starts with it; -1 when none does, -2 when more than one does.
+KVO_DEVICE_API long FindHistoryVersion(const std::vector<HistoryVersion>& versions, const std::wstring& id);
+
+// The shortest prefix of `versions[index]`'s id, at least the whole second
+// ("20261206T132301"), that names it among `versions` alone.
+KVO_DEVICE_API std::wstring ShortHistoryId(const std::vector<HistoryVersion>& versions, std::size_t index);
 
 // Puts the document file at `version` (a version from the history, or any
 // copy) back as the data directory's document, under the writers' locks: it

@@ -30,6 +30,7 @@ struct Args {
   bool svg = false;
   bool yes = false;
   bool force = false;
+  bool longList = false;
   // Texts of units and sets; an empty value is given, and clears the text.
   std::optional<std::string> name, model, driver, serial, comment;
 };

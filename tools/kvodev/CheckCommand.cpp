@@ -69,12 +69,11 @@ struct Repair {
 // change; the save keeps the version before it.
 Repair RepairLinks(Configuration& config, bool dryRun) {
   Repair repair{};
-  const std::vector<dev::HistoryVersion> before = dryRun ? std::vector<dev::HistoryVersion>{} : dev::ListHistory();
   repair.asked = dev::RepairLinks(config.io(), !dryRun, repair.changes);
   repair.saved = !dryRun && !repair.changes.empty() && config.Commit(true);
   if (repair.saved) {
     repair.history = dev::ListHistory();
-    repair.kept = NewVersion(before, repair.history);
+    repair.kept = NumberOf(dev::GetLastSaveReport(config.io()).kept, repair.history);
   }
   return repair;
 }

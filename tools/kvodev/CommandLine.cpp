@@ -38,6 +38,7 @@ constexpr OptionSpec kOptions[] = {
     {OptSvg, "--svg", "pipe the graph through 'dot -Tsvg'"},
     {OptYes, "--yes", "restore even a file that more users could read as the document"},
     {OptForce, "--force", "take the port from the unit that holds it"},
+    {OptLong, "--long", "with each unit's setup, name, model and ports"},
 };
 
 void AddOption(CLI::App& app, const OptionSpec& spec, Args& args) {
@@ -69,6 +70,7 @@ void AddOption(CLI::App& app, const OptionSpec& spec, Args& args) {
     case OptSvg: app.add_flag(spec.name, args.svg, spec.help); break;
     case OptYes: app.add_flag(spec.name, args.yes, spec.help); break;
     case OptForce: app.add_flag(spec.name, args.force, spec.help); break;
+    case OptLong: app.add_flag(spec.name, args.longList, spec.help); break;
   }
 }
 

@@ -7,9 +7,10 @@ namespace kvodev {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
-      {"units", {}, "[--skip-excluded]", OptSkipExcluded, true, RunUnits, "list the installed units",
-       "Lists every unit of the document in document order. A unit whose id is\n"
-       "malformed shows as U65535x0, the invalid key.\n\n"
+      {"units", {}, "[--skip-excluded] [--long]", OptSkipExcluded | OptLong, true, RunUnits, "list the installed units",
+       "Lists every unit of the document in document order; --long adds its setup,\n"
+       "name, model and ports (\"-\" for what it has none of). A unit whose id is\n"
+       "malformed shows as U65535x0, the invalid key (units rename mends it).\n\n"
        "Exit status 1 when the unit list is damaged (the units before the damage are listed).\n\n"
        "example:\n  kvodev --data-dir /srv/kvoRQ units --skip-excluded\n"},
       {"units add", {"UNIT|DEVICE", "[INDEX]"}, "", 0, true, RunUnitsAdd, "add a unit: U303x0, or 303 0",
@@ -44,11 +45,12 @@ const std::vector<Command>& Commands() {
       {"units exists", {"UNIT"}, "", 0, true, RunUnitsExists, "tell whether a unit is listed",
        "Tells whether the unit is listed: exit status 0 when it is, 1 when it is not.\n\n"
        "example:\n  kvodev units exists U303x0 && echo installed\n"},
-      {"ports", {"UNIT"}, "", 0, true, RunPorts, "list the ports linked to a unit",
-       "Lists every port that links the unit, in document order (a port linking it\n"
-       "twice shows twice). Exit status 1 when the unit is not listed, or when a\n"
-       "port without a name ends the list.\n\n"
-       "example:\n  kvodev ports U303x0\n"},
+      {"ports", {"[UNIT]"}, "", 0, true, RunPorts, "list the ports, or those linked to a unit",
+       "Without UNIT, lists every port of the document with the units it links, in\n"
+       "document order. With UNIT, lists every port that links the unit, in document\n"
+       "order (a port linking it twice shows twice); exit status 1 when the unit is\n"
+       "not listed, or when a port without a name ends the list.\n\n"
+       "example:\n  kvodev ports\n  kvodev ports U303x0\n"},
       {"ports remove", {"PORT"}, "", 0, true, RunPortsRemove, "remove a serial port with every link to it",
        "Removes the serial port and every unit's link to it. Exit status 1 when there\n"
        "is no such port.\n\n"
@@ -152,8 +154,9 @@ const std::vector<Command>& Commands() {
       {"history", {}, "", 0, true, RunHistory, "list the replaced versions of the document",
        "Lists the versions of kvoDevice.xml that saves, recoveries and restores\n"
        "replaced, kept in kvoDevice.history, oldest first: the number that names a\n"
-       "version for diff and restore (numbers shift as versions come and go; the\n"
-       "file name does not), when it was replaced (UTC), why (save, recovery,\n"
+       "version for diff and restore (numbers shift as versions come and go), its\n"
+       "id (the time it was replaced, shortened to what tells it apart; the id and\n"
+       "the file name do not shift), when it was replaced (UTC), why (save, recovery,\n"
        "restore), how many units it holds (\"damaged\" when it is not XML, \"not\n"
        "valid\" when the schema refuses it, so that restore would too) and its size.\n"
        "The newest $KVO_HISTORY versions are kept (default 20; 0 keeps none).\n\n"
@@ -181,8 +184,8 @@ const std::vector<Command>& Commands() {
        "be read or is not XML.\n\n"
        "example:\n  kvodev --data-dir /srv/kvoRQ diff 3\n"},
       {"restore", {"VERSION"}, "[--yes]", OptYes, true, RunRestore, "put a version of the document back",
-       "Puts VERSION back as kvoDevice.xml: a number or a file name from 'kvodev\n"
-       "history', the path of any document file (./3 for a file named 3), or a file\n"
+       "Puts VERSION back as kvoDevice.xml: a number, an id (or a prefix of it that\n"
+       "no other version's id has) or a file name from 'kvodev history', the path of any document file (./3 for a file named 3), or a file\n"
        "of the data directory (kvoDevice.xml.bak). It must be readable and valid.\n"
        "The library writes it under the writers' lock and first keeps the document\n"
        "it replaces in the history (why: restore), so a restore is undone by another.\n"

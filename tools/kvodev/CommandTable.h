@@ -32,6 +32,7 @@ enum Option : std::uint32_t {
   OptSvg = 1u << 16,
   OptYes = 1u << 17,
   OptForce = 1u << 18,
+  OptLong = 1u << 19,
 };
 
 struct Command {

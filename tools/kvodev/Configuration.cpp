@@ -28,23 +28,15 @@ std::string FirstLines(const std::string& text, int count) {
 }  // namespace
 
 std::string ParseMessage(const dev::OpenReport& report) {
-  // The report carries the message a replaced document names:
-  // "Failed to load XML file:\n<the parse error>Default document created instead."
-  constexpr std::string_view kStart = "Failed to load XML file:", kEnd = "Default document created instead.";
-  const std::string reason = EncodeUtf8(report.reason);
-  const std::size_t start = reason.find(kStart);
-  const std::size_t from = start == std::string::npos ? 0 : start + kStart.size();
-  std::string message = reason.substr(from, reason.find(kEnd, from) - from);
-  const std::size_t first = message.find_first_not_of(" \n\r\t");
-  if (first == std::string::npos) return {};
-  message.erase(message.find_last_not_of(" \n\r\t") + 1);
-  message.erase(0, first);
-  // "parse error: 49" keeps the number the document carries; the words go beside it.
-  constexpr std::string_view kCode = "parse error: ";
-  if (message.starts_with(kCode) && !report.parseErrorKind.empty())
-    message.insert(std::min(message.find('\n'), message.size()),
-                   " (" + std::to_string(report.parseError) + ": " + EncodeUtf8(report.parseErrorKind) + ")");
-  return message;
+  if (report.outcome != dev::OpenOutcome::Recovered) return {};
+  // "parse error: 72f" keeps the number the recovered document carries; the words go beside it.
+  char code[16];
+  std::snprintf(code, sizeof code, "%x", static_cast<unsigned>(report.parseError));
+  std::string message = "parse error: " + std::string(code);
+  if (!report.parseErrorKind.empty())
+    message += " (" + std::to_string(report.parseError) + ": " + EncodeUtf8(report.parseErrorKind) + ")";
+  return message + "\nin line: " + std::to_string(report.line) + " col: " + std::to_string(report.column) + "\n" +
+         EncodeUtf8(report.parseErrorText);
 }
 
 std::string ExplainedCode(std::uint32_t code, const std::wstring& kind) {

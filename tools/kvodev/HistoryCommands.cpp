@@ -13,9 +13,12 @@ namespace kvodev {
 namespace {
 
 // A version as history lists it, with what it holds as read now.
-Json VersionJson(const dev::HistoryVersion& version, std::size_t number) {
+Json VersionJson(const std::vector<dev::HistoryVersion>& versions, std::size_t index) {
+  const dev::HistoryVersion& version = versions[index];
   const dev::DocumentContent content = dev::ReadDocumentContent(version.path);
-  return {{"number", number},
+  return {{"number", index + 1},
+          {"id", EncodeUtf8(version.id)},
+          {"shortId", EncodeUtf8(dev::ShortHistoryId(versions, index))},
           {"file", FileName(version)},
           {"path", EncodeUtf8(version.path)},
           {"replaced", IsoStamp(version.time)},
@@ -38,13 +41,14 @@ std::string UnitsCell(const Json& version) {
 void PrintHistory(const Json& data, const TextOut& out) {
   if (data["versions"].empty()) return out.Notice(EmptyHistoryNote(data["history"].get<std::string>()));
   Table table({{"#", Table::Align::Right},
+               {"ID"},
                {"REPLACED"},
                {"WHY"},
                {"UNITS", Table::Align::Right},
                {"BYTES", Table::Align::Right},
                {"FILE"}});
   for (const Json& version : data["versions"])
-    table.AddRow({std::to_string(version["number"].get<std::size_t>()), ReadableIso(version["replaced"]),
+    table.AddRow({std::to_string(version["number"].get<std::size_t>()), version["shortId"], ReadableIso(version["replaced"]),
                   version["reason"], UnitsCell(version), std::to_string(version["bytes"].get<std::uint64_t>()),
                   version["file"]});
   table.Print(out.out, out.style);
@@ -66,14 +70,13 @@ void PrintRestored(const Json& data, const TextOut& out) {
 Report RunHistory(Context& ctx) {
   const std::vector<dev::HistoryVersion> versions = dev::ListHistory();
   Report report(Json{{"history", ConfigFiles(ctx.dataDir).history.string()}, {"versions", Json::array()}});
-  for (std::size_t i = 0; i < versions.size(); ++i) report.data["versions"].push_back(VersionJson(versions[i], i + 1));
+  for (std::size_t i = 0; i < versions.size(); ++i) report.data["versions"].push_back(VersionJson(versions, i));
   report.text = PrintHistory;
   return report;
 }
 
 Report RunRestore(Context& ctx) {
-  const std::vector<dev::HistoryVersion> before = dev::ListHistory();
-  const ChosenDocument chosen = ChooseDocument(ctx.operands[0], before, ctx.dataDir);
+  const ChosenDocument chosen = ChooseDocument(ctx.operands[0], dev::ListHistory(), ctx.dataDir);
   const ChosenDocument document = CurrentDocument(ctx.dataDir);
   dev::SaveReport saved;
   const std::wstring exposure = chosen.number == 0 ? dev::RestoreExposure(chosen.widePath) : std::wstring();
@@ -82,7 +85,7 @@ Report RunRestore(Context& ctx) {
   }
   const bool restored = saved.reason.empty() && dev::RestoreXMLFile(chosen.widePath, &saved);
   const std::vector<dev::HistoryVersion> after = dev::ListHistory();
-  const std::size_t kept = restored ? NewVersion(before, after) : 0;
+  const std::size_t kept = restored ? NumberOf(saved.kept, after) : 0;
   std::string reason = EncodeUtf8(saved.reason);
   reason.erase(reason.find_last_not_of(" \n") + 1);  // one line, also on standard error
   Report report(Json{{"restored", restored},

@@ -1,9 +1,10 @@
-// units, units add/remove/exists, ports, unlink.
+// units, units add/remove/exists, ports, ports remove, unlink.
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
 #include "Ids.h"
 #include "Table.h"
+#include "Utf8.h"
 
 namespace kvodev {
 namespace {
@@ -22,14 +23,40 @@ Report RunUnits(Context& ctx) {
   const bool complete = config->GetUnitList(units, ctx.args.skipExcluded);
   Report report;
   report.data["units"] = Json::array();
-  for (const dev::UnitKey& unit : units)
-    report.data["units"].push_back({{"unit", FormatUnit(unit)}, {"device", unit.device}, {"index", unit.index}});
+  for (const dev::UnitKey& unit : units) {
+    Json entry{{"unit", FormatUnit(unit)}, {"device", unit.device}, {"index", unit.index}};
+    dev::UnitDetails details;
+    if (ctx.args.longList && config.edit().GetUnit(unit, details)) {
+      const auto text = [&details](dev::UnitText which) {
+        const auto i = static_cast<std::size_t>(which);
+        return details.has[i] ? Json(EncodeUtf8(details.text[i])) : Json(nullptr);
+      };
+      entry["name"] = text(dev::UnitText::UnitName);
+      entry["model"] = text(dev::UnitText::Model);
+      entry["setup"] = details.setup == dev::UnitSetup::Include   ? Json("include")
+                       : details.setup == dev::UnitSetup::Exclude ? Json("exclude")
+                                                                  : Json(nullptr);
+      entry["ports"] = Json::array();
+      for (const dev::PortAddress& port : details.ports) entry["ports"].push_back(FormatPort(port));
+    }
+    report.data["units"].push_back(std::move(entry));
+  }
   report.data["complete"] = complete;
   report.text = [](const Json& data, const TextOut& out) {
     if (data["units"].empty()) return out.Notice("no units");
-    Table table({{"UNIT"}, {"DEVICE", Table::Align::Right}, {"INDEX", Table::Align::Right}});
-    for (const Json& unit : data["units"])
-      table.AddRow({unit["unit"], std::to_string(unit["device"].get<int>()), std::to_string(unit["index"].get<int>())});
+    const bool long_ = data["units"][0].contains("ports");
+    std::vector<Table::Column> columns{{"UNIT"}, {"DEVICE", Table::Align::Right}, {"INDEX", Table::Align::Right}};
+    if (long_) columns.insert(columns.end(), {{"SETUP"}, {"NAME"}, {"MODEL"}, {"PORTS"}});
+    Table table(columns);
+    const auto cell = [](const Json& value) { return value.is_null() ? std::string("-") : value.get<std::string>(); };
+    for (const Json& unit : data["units"]) {
+      std::vector<std::string> row{unit["unit"], std::to_string(unit["device"].get<int>()), std::to_string(unit["index"].get<int>())};
+      if (long_)
+        row.insert(row.end(), {unit.contains("setup") ? cell(unit["setup"]) : "-", unit.contains("name") ? cell(unit["name"]) : "-",
+                               unit.contains("model") ? cell(unit["model"]) : "-",
+                               unit.contains("ports") ? Joined(unit["ports"], ",", "-") : "-"});
+      table.AddRow(row);
+    }
     table.Print(out.out, out.style);
   };
   config.Finish(report, complete, "the unit list is damaged: only the units before the damage are listed");
@@ -86,7 +113,35 @@ Report RunUnitsExists(Context& ctx) {
   return report;
 }
 
+namespace {
+
+// Every port of the document with the units it links, as the library reads the file.
+Report AllPorts(Configuration& config) {
+  const dev::DocumentContent content = dev::ReadDocumentContent(config.files().document.wstring());
+  Report report(Json{{"ports", Json::array()}});
+  for (const dev::PortEntry& port : content.ports) {
+    Json units = Json::array();
+    for (const std::wstring& unit : port.units) units.push_back(EncodeUtf8(unit));
+    report.data["ports"].push_back({{"port", EncodeUtf8(port.portNo)}, {"interface", EncodeUtf8(port.interfaceName)},
+                                    {"units", units}, {"line", port.line}});
+  }
+  report.text = [](const Json& data, const TextOut& out) {
+    if (data["ports"].empty()) return out.Notice("no ports");
+    Table table({{"PORT"}, {"INTERFACE"}, {"UNITS"}});
+    for (const Json& port : data["ports"]) table.AddRow({port["port"], port["interface"], Joined(port["units"], ", ", "-")});
+    table.Print(out.out, out.style);
+  };
+  config.Finish(report, content.wellFormed, "the document could not be read");
+  return report;
+}
+
+}  // namespace
+
 Report RunPorts(Context& ctx) {
+  if (ctx.operands.empty()) {
+    Configuration config(ctx.dataDir, Access::ReadOnly);
+    return config.loaded() ? AllPorts(config) : config.Unloadable();
+  }
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::ReadOnly);
   if (!config.loaded()) return config.Unloadable();

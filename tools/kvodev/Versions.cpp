@@ -54,6 +54,11 @@ ChosenDocument ChooseDocument(const std::string& operand, const std::vector<dev:
     if (FileName(versions[i]) == operand) return FromHistory(versions, i + 1);
   std::wstring wide;
   if (!DecodeUtf8(operand, wide)) throw InputError("the file name is not UTF-8: \"" + operand + "\"");
+  if (operand.size() > 8 && operand[8] == 'T' && operand.find('/') == std::string::npos) {
+    const long index = dev::FindHistoryVersion(versions, wide);
+    if (index == -2) throw InputError("more than one version's id starts with " + operand + " (kvodev history lists them)");
+    if (index >= 0) return FromHistory(versions, static_cast<std::size_t>(index) + 1);
+  }
   std::error_code code;
   fs::path path = operand;
   // The files a person repairing a configuration names most are those of the data directory.
@@ -78,10 +83,9 @@ ChosenDocument CurrentDocument(const std::string& dataDir) {
   return {path, wide, 0, path.string()};
 }
 
-std::size_t NewVersion(const std::vector<dev::HistoryVersion>& before, const std::vector<dev::HistoryVersion>& after) {
-  for (std::size_t i = after.size(); i-- > 0;)
-    if (std::none_of(before.begin(), before.end(), [&](const auto& old) { return old.path == after[i].path; }))
-      return i + 1;
+std::size_t NumberOf(const std::wstring& path, const std::vector<dev::HistoryVersion>& versions) {
+  for (std::size_t i = 0; i < versions.size() && !path.empty(); ++i)
+    if (versions[i].path == path) return i + 1;
   return 0;
 }
 

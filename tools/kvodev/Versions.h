@@ -26,7 +26,9 @@ std::string FileName(const dev::HistoryVersion& version);
 // "version 3 (2026-12-06 13:02:33 UTC, save)"
 std::string VersionLabel(const dev::HistoryVersion& version, std::size_t number);
 
-// A number from 1 to the list's size, a file name of the list, the path of an
+// A number from 1 to the list's size (numbers shift as versions come and go),
+// a version's id or a prefix of it that only it has (through the 'T' at least:
+// "20261206T1302"), a file name of the list, the path of an
 // existing file (a version when it is one), or the name of a file in the data
 // directory such as kvoDevice.xml.bak. Throws InputError otherwise.
 ChosenDocument ChooseDocument(const std::string& operand, const std::vector<dev::HistoryVersion>& versions,
@@ -37,9 +39,9 @@ ChosenDocument NewestVersion(const std::vector<dev::HistoryVersion>& versions, c
 
 ChosenDocument CurrentDocument(const std::string& dataDir);
 
-// The number of the newest version in `after` that `before` did not list:
-// the one a save or a restore just kept; 0 when there is none.
-std::size_t NewVersion(const std::vector<dev::HistoryVersion>& before, const std::vector<dev::HistoryVersion>& after);
+// The number of the version at `path` (as a save report names it) in
+// `versions`; 0 when it is not there or `path` is empty.
+std::size_t NumberOf(const std::wstring& path, const std::vector<dev::HistoryVersion>& versions);
 
 // "the history FOLDER keeps no versions", with why when the environment
 // switched it off.
