@@ -9,6 +9,7 @@
 #include <climits>
 #include <string>
 
+#include "devicefile/FileNames.h"
 #include "platform/Boundary.h"
 #include "platform/files.h"
 #include "platform/strings.h"
@@ -27,13 +28,13 @@ constexpr std::uint32_t kFileEvents = IN_CLOSE_WRITE;
 class ConfigurationWatch final : public IConfigurationWatch {
  public:
   explicit ConfigurationWatch(const std::wstring& dataDirectory)
-      : document_(dataDirectory + L"/kvoDevice.xml"), last_(platform::StatPath(document_)) {
+      : document_(dataDirectory + L"/" + kDocumentName), last_(platform::StatPath(document_)) {
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0) {
       error_ = errno;
       return;
     }
-    if (!Add(platform::NativePath(dataDirectory), "kvoDevice.xml")) return;
+    if (!Add(platform::NativePath(dataDirectory), platform::NativePath(kDocumentName))) return;
     // A linked document is replaced where its final target is.
     char target[PATH_MAX];
     if (::realpath(platform::NativePath(document_).c_str(), target) != nullptr) {

@@ -1,5 +1,6 @@
 // What a document file holds and what is wrong in it, for diagnosis.
 #include <kvodevice/ConfigurationContent.h>
+#include <kvodevice/ConfigurationFile.h>
 #include <kvodevice/Text.h>
 
 #include <algorithm>
@@ -210,7 +211,7 @@ DocumentContent ReadDocumentContent(const std::wstring& path) {
     // Validated against the schema the library writes, whatever schema the
     // document names (an opening validates only a document that names one).
     platform::xml::Document validated = platform::xml::Document::Create();
-    validated.SetSchemaText(L"", CXMLDeviceSchema(L"kvoDevice.xsd").Serialized());
+    validated.SetSchemaText(L"", SchemaText());
     content.valid = validated.LoadBytes(file.bytes, path);
     if (!content.valid) {
       SetError(content, validated.LastParseError());

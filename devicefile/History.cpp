@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "devicefile/FileNames.h"
 #include "platform/clock.h"
 #include "platform/strings.h"
 
@@ -13,7 +14,6 @@ namespace dev {
 namespace {
 
 constexpr std::size_t kDefaultKeep = 20;
-constexpr const char* kFolder = "kvoDevice.history";
 // "YYYYMMDDTHHMMSS.nnnnnnnnnZ-"
 constexpr std::size_t kTimeLength = 27;
 
@@ -59,6 +59,7 @@ std::size_t History::KeepFromEnvironment() {
 platform::Directory History::OpenFolder(bool create, platform::FileError& error) const {
   const platform::Directory data = platform::Directory::Open(dataDirectory_, error);
   if (!data.valid()) return {};
+  const std::string kFolder = platform::NativePath(kHistoryName);
   platform::Directory folder = data.Subdirectory(kFolder, create, error);
   if (!folder.valid()) {
     if (error.code == ELOOP || error.code == ENOTDIR)

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "devicefile/DocumentLinks.h"
+#include "devicefile/FileNames.h"
 #include "devicefile/XMLFile.h"
 #include "names/XMLNames.h"
 
@@ -176,7 +177,7 @@ std::wstring CXMLFile::RestoreExposure(const std::wstring& version) {
   const platform::FileStamp source = platform::StatPath(version);
   platform::WriteTarget target;
   platform::FileError error;
-  if (source.kind != platform::FileStamp::Kind::File || !platform::ResolveTarget((GetDataDirectory() + L"/kvoDevice.xml").str(), true, target, error) ||
+  if (source.kind != platform::FileStamp::Kind::File || !platform::ResolveTarget((GetDataDirectory() + L"/" + kDocumentName).str(), true, target, error) ||
       target.old.kind != platform::FileStamp::Kind::File)
     return {};
   // Who may read the document and could not read the source.

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "devicefile/FileNames.h"
 #include "names/XMLNames.h"
 #include "platform/strings.h"
 #include "schema/XMLDeviceSchema.h"
@@ -14,7 +15,6 @@ namespace {
 
 using platform::com::_com_error;
 
-constexpr const wchar_t* kFileTitle = L"kvoDevice";
 constexpr const wchar_t* kSchemaInstanceNamespace = L"http://www.w3.org/2001/XMLSchema-instance";
 
 // A load that failed because the schema could not be read or used: the
@@ -38,7 +38,7 @@ CXMLFile::CXMLFile(Access access) : CXMLFile(access, GetDataDirectory()) {}
 // The data directory is fixed here, absolute: a later chdir of the host, or
 // another ssnSetDataDir, never moves this object's file.
 CXMLFile::CXMLFile(Access access, const CString& dataDirectory)
-    : CXMLDOMDocument(dataDirectory + L"/" + kFileTitle + L".xml"),
+    : CXMLDOMDocument(dataDirectory + L"/" + kDocumentName),
       access_(access),
       dataDirectory_(dataDirectory),
       history_(dataDirectory.str(), History::KeepFromEnvironment()) {
@@ -74,17 +74,17 @@ CString CXMLFile::GetDataDirectory() {
 
 CString CXMLFile::DocumentPath() const { return m_path; }
 
-CString CXMLFile::SchemaPath() const { return dataDirectory_ + L"/" + kFileTitle + L".xsd"; }
+CString CXMLFile::SchemaPath() const { return dataDirectory_ + L"/" + kSchemaName; }
 
 bool CXMLFile::HoldDocument(HeldDocument& held) const { return HoldDocument(dataDirectory_, held); }
 
 bool CXMLFile::HoldDocument(const CString& dataDirectory, HeldDocument& held) {
   held.dataDirectory = platform::Directory::Open(dataDirectory.str(), held.error);
   if (!held.dataDirectory.valid() ||
-      !platform::ResolveTarget((dataDirectory + L"/" + kFileTitle + L".xml").str(), true, held.target, held.error))
+      !platform::ResolveTarget((dataDirectory + L"/" + kDocumentName).str(), true, held.target, held.error))
     return false;
   const std::chrono::milliseconds timeout = platform::LockTimeoutFromEnvironment();
-  held.lock.emplace(held.dataDirectory, platform::LockNameFor(platform::NativePath(kFileTitle + std::wstring(L".xml"))),
+  held.lock.emplace(held.dataDirectory, platform::NativePath(kLockName),
                     held.target.old, timeout);
   if (!held.lock->held()) {
     held.error = held.lock->error();
@@ -110,8 +110,7 @@ bool CXMLFile::Open() {
   if (!locked && held.error.code == EAGAIN) return GiveUp(held.error, L"the configuration cannot be locked");
   if (locked) {
     platform::RemoveAbandonedTemporaries(held.target.directory, held.target.name);
-    for (const std::wstring& name : {std::wstring(kFileTitle) + L".xml.bak", std::wstring(kFileTitle) + L".xsd",
-                                     std::wstring(kFileTitle) + L".lock"})
+    for (const std::wstring& name : {std::wstring(kBackupName), std::wstring(kSchemaName), std::wstring(kLockName)})
       platform::RemoveAbandonedTemporaries(held.dataDirectory, platform::NativePath(name));
   }
 
@@ -159,7 +158,7 @@ bool CXMLFile::OpenReadOnly() {
   openReport_.readOnly = true;
   // The schema this library writes, from memory: a missing or damaged schema
   // file changes nothing, as an ordinary opening would write it anew.
-  m_dom.SetSchemaText(kFileTitle + std::wstring(L".xsd"), SchemaText());
+  m_dom.SetSchemaText(kSchemaName, SchemaText());
   platform::FileContent content;
   platform::FileError error;
   switch (LoadDocumentFile(m_dom, content, error, false)) {
@@ -274,7 +273,14 @@ bool CXMLFile::CreateDefaultDocument(CString* message) {
   return true;
 }
 
-std::string CXMLFile::SchemaText() { return CXMLDeviceSchema(kFileTitle + CString(L".xsd")).Serialized(); }
+std::string SchemaText() { return CXMLDeviceSchema(kSchemaName).Serialized(); }
+
+DataDirectoryFiles FilesOf(const std::wstring& dataDirectory) {
+  const std::wstring dir = dataDirectory + L"/";
+  return {dir + kDocumentName, dir + kSchemaName, dir + kBackupName, dir + kHistoryName, dir + kLockName};
+}
+
+std::size_t HistoryKeep() { return History::KeepFromEnvironment(); }
 
 bool CXMLFile::WriteSchema(platform::FileError* error) {
   CXMLDeviceSchema schema(SchemaPath());

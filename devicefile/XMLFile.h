@@ -128,8 +128,6 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   static CString ParseErrorMessage(const platform::xml::Document& dom);
   // The opening found the document damaged: the report gets the error and the message.
   void ReportDamage(const platform::xml::ParseError& error, const CString& message);
-  // The schema this library writes, as text, for validating without the file.
-  static std::string SchemaText();
   // The host's data directory as it is now, made absolute.
   static CString GetDataDirectory();
   // This object's files, in the data directory it was made for.

@@ -143,6 +143,24 @@ KVO_DEVICE_API bool RepairLinks(IDeviceManagerIO* io, bool apply, std::vector<Li
 // The same, applied; returns how many changes it made, -1 when `io` holds no document.
 KVO_DEVICE_API int RepairLinks(IDeviceManagerIO* io);
 
+// The files of a data directory (a path as ssnSetDataDir takes it), named
+// here once for the library and its tools.
+struct DataDirectoryFiles {
+  std::wstring document;  // kvoDevice.xml
+  std::wstring schema;    // kvoDevice.xsd, which the library writes
+  std::wstring backup;    // kvoDevice.xml.bak: a damaged document, set aside by a recovery
+  std::wstring history;   // kvoDevice.history: the folder of replaced versions
+  std::wstring lock;      // kvoDevice.lock: the writers' lock
+};
+KVO_DEVICE_API DataDirectoryFiles FilesOf(const std::wstring& dataDirectory);
+
+// The schema the library writes as kvoDevice.xsd, byte for byte. Writes nothing.
+KVO_DEVICE_API std::string SchemaText();
+
+// How many versions a save keeps in the history: KVO_HISTORY when it is a
+// decimal number, else 20; 0 means the history is off.
+KVO_DEVICE_API std::size_t HistoryKeep();
+
 // One replaced version of the document, kept in "kvoDevice.history".
 enum class HistoryReason : std::int32_t { Save = 0, Recovery = 1, Restore = 2 };
 

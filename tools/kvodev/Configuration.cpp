@@ -27,6 +27,16 @@ std::string FirstLines(const std::string& text, int count) {
 
 }  // namespace
 
+ConfigFiles::ConfigFiles(const fs::path& dir) {
+  // The names are ASCII; the directory stays as the bytes it was given.
+  const dev::DataDirectoryFiles names = dev::FilesOf(L".");
+  const auto in = [&dir](const std::wstring& path) { return dir / fs::path(EncodeUtf8(path)).filename(); };
+  document = in(names.document);
+  schema = in(names.schema);
+  backup = in(names.backup);
+  history = in(names.history);
+}
+
 std::string ParseMessage(const dev::OpenReport& report) {
   if (report.outcome != dev::OpenOutcome::Recovered) return {};
   // "parse error: 72f" keeps the number the recovered document carries; the words go beside it.

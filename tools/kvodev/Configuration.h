@@ -16,12 +16,9 @@ namespace kvodev {
 namespace fs = std::filesystem;
 
 // The files the library keeps in a data directory.
+// The files of the data directory `dir`, as the library names them.
 struct ConfigFiles {
-  explicit ConfigFiles(const fs::path& dir)
-      : document(dir / "kvoDevice.xml"),
-        schema(dir / "kvoDevice.xsd"),
-        backup(dir / "kvoDevice.xml.bak"),
-        history(dir / "kvoDevice.history") {}
+  explicit ConfigFiles(const fs::path& dir);
   fs::path document, schema, backup, history;
 };
 

@@ -5,7 +5,6 @@
 #include "Commands.h"
 #include "Configuration.h"
 #include "Errors.h"
-#include "platform/ScratchDirectory.h"
 #include "platform/files.h"
 #include "platform/strings.h"
 #include "Utf8.h"
@@ -13,25 +12,8 @@
 namespace kvodev {
 namespace {
 
-// The library writes the schema only into a data directory that has none, so
-// the schema comes from a first start in a scratch directory. The data
-// directory the library was given is restored afterwards.
-std::optional<std::string> GenerateSchema(const Args& args) {
-  const platform::ScratchDirectory scratch("kvodev");
-  std::wstring scratchPath;
-  if (!DecodeUtf8(scratch.path().string(), scratchPath)) return std::nullopt;  // never "" (the default directory)
-  ssnSetDataDir(scratchPath.c_str());
-  dev::CreateXMLFile()->Release();
-  const std::wstring dataDir = args.dataDir ? Wide(*args.dataDir, "the data directory") : std::wstring();
-  ssnSetDataDir(dataDir.empty() ? nullptr : dataDir.c_str());
-  platform::FileContent schema = platform::ReadWholeFile(platform::WidePath(ConfigFiles(scratch.path()).schema.native()));
-  return schema.readable ? std::optional(std::move(schema.bytes)) : std::nullopt;
-}
-
-Report PrintSchema(const Args& args) {
-  const std::optional<std::string> schema = GenerateSchema(args);
-  if (!schema) return Report::Failure(False, "the library wrote no schema");
-  Report report(Json{{"schema", *schema}});
+Report PrintSchema() {
+  Report report(Json{{"schema", dev::SchemaText()}});
   report.text = [](const Json& data, const TextOut& out) { out.out << data["schema"].get<std::string>(); };
   return report;
 }
@@ -51,7 +33,7 @@ std::string RemoveSchema(const fs::path& schema) {
 }  // namespace
 
 Report RunSchema(Context& ctx) {
-  if (ctx.args.print) return PrintSchema(ctx.args);
+  if (ctx.args.print) return PrintSchema();
   ctx.dataDir = UseDataDir(ctx.args);
   const fs::path target = ConfigFiles(ctx.dataDir).schema;
   if (const std::string error = RemoveSchema(target); !error.empty()) return Report::Failure(False, error);

@@ -90,9 +90,8 @@ std::size_t NumberOf(const std::wstring& path, const std::vector<dev::HistoryVer
 }
 
 std::string EmptyHistoryNote(const fs::path& folder) {
-  const char* keep = std::getenv("KVO_HISTORY");
   return "the history " + folder.string() + " keeps no versions" +
-         (keep != nullptr && std::string(keep) == "0" ? " (KVO_HISTORY=0 switches it off)" : "");
+         (dev::HistoryKeep() == 0 ? " (KVO_HISTORY=0 switches it off)" : "");
 }
 
 }  // namespace kvodev
