@@ -102,10 +102,10 @@ void CExtendedDeviceInfo::SetFlatProcessing(dev::id device, tro::cam::eCamProces
   if (enabled) flags = static_cast<std::uint16_t>(flags | 1u << (8 + slot));
 }
 
-std::vector<std::wstring> IniKeys() {
-  return platform::NoThrow(std::vector<std::wstring>(), [] {
-    std::vector<std::wstring> keys{kIdKey, kTagKey, kPositionKey, kRtcTriggerKey};
-    for (const ProcessingKey& key : kProcessingKeys) keys.emplace_back(key.key);
+std::vector<IniKey> IniKeys() {
+  return platform::NoThrow(std::vector<IniKey>(), [] {
+    std::vector<IniKey> keys{{kIdKey, true}, {kTagKey, false}, {kPositionKey, false}, {kRtcTriggerKey, true}};
+    for (const ProcessingKey& key : kProcessingKeys) keys.push_back({key.key, true});
     return keys;
   });
 }

@@ -460,7 +460,8 @@ TEST_F(Kvodev, CapabilityTableAndIniDescriptions) {
 TEST_F(Kvodev, IniLintWarnsWhereTheReaderDiffersFromTheWriter) {
   Write("a.ini", Lines({"[A]", "ID=70000", "ID=6", "useShading=yes", "Tag=a ; note", "useSplitting=1 #on", "useWhitebalance=2",
                         "useAccumulation=1.5", "Position=2, 3;4,x,,5", "[a]", "ID=5", "[B]", "ID=x2", "[C]", "ID=-1", "[D]", "ID=\"4464\"",
-                        "[E", "ID=8", "[F]", "Tag=f", "Postion=2", "colour=red"}));
+                        "[E", "ID=8", "[F]", "Tag=f", "Postion=2", "colour=red", "[G]", "useRTCTrigger=on", "ID=303",
+                        "[H]", "ID=304", "useRTCTrigger=0", "[I]", "ID=5", "useRTCTrigger=0"}));
   Write("clean.ini", "\xEF\xBB\xBF; comment\r\n[A]\r\nID=1201\r\nuseShading=1\r\nTag=x\r\n");
   Write("utf16.ini", std::string("\xFF\xFE[\0A\0]\0\r\0\n\0I\0D\0=\0y\0", 20));
   Write("nobom.ini", std::string("[\0A\0]\0\n\0I\0D\0=\0001\0", 16));
@@ -483,7 +484,10 @@ TEST_F(Kvodev, IniLintWarnsWhereTheReaderDiffersFromTheWriter) {
        "%D/a.ini:19: ID appears again in [D] (first at line 17): the first wins\n"
        "%D/a.ini:20: [F] has no ID: the library reads nothing in it\n"
        "%D/a.ini:22: Postion is no key the library reads, so it is ignored; did you mean \"Position\"?\n"
-       "%D/a.ini:23: colour is no key the library reads, so it is ignored\n"},
+       "%D/a.ini:23: colour is no key the library reads, so it is ignored\n"
+       "%D/a.ini:25: useRTCTrigger=on: a word in an integer key reads as 0 (off); write 1 or 0; device 303 uses the trigger "
+       "all the same: the built-in list names it\n"
+       "%D/a.ini:29: useRTCTrigger=0: device 304 uses the trigger all the same: the built-in list names it\n"},
       {{"ini", "--lint", "%D/clean.ini"}, 0, ""},
       {{"ini", "--lint", "%D/utf16.ini", "%D/nobom.ini"}, 1,
        "%D/utf16.ini:2: ID=y: not a number; it reads as device 0\n%D/nobom.ini:1: looks like UTF-16 without a byte-order mark "

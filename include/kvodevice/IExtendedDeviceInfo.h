@@ -88,9 +88,15 @@ KVO_DEVICE_API IExtendedDeviceInfo* GetExtendedDeviceInfo();
 // the service exists.
 KVO_DEVICE_API bool IsCamAdapterEnabled(dev::id device, tro::cam::eCamProcessingType type);
 
-// The keys of an INI section that Load reads, spelt as the documentation
-// spells them ("ID", "Tag", "Position", "useRTCTrigger", "useShading", ...);
-// names compare without regard to ASCII case. For tools that check INI files.
-KVO_DEVICE_API std::vector<std::wstring> IniKeys();
+// A key of an INI section that Load reads, spelt as the documentation spells
+// it ("ID", "Tag", "Position", "useRTCTrigger", "useShading", ...); names
+// compare without regard to ASCII case. `integer`: read as
+// GetPrivateProfileIntW reads (ID and the switches), else as text.
+struct IniKey {
+  std::wstring name;
+  bool integer = false;
+};
+// Every key Load reads, in the order above. For tools that check INI files.
+KVO_DEVICE_API std::vector<IniKey> IniKeys();
 
 }  // namespace dev::dynInfo

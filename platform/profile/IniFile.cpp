@@ -56,12 +56,6 @@ bool EqualsFolded(std::string_view text, std::string_view folded) {
          std::equal(text.begin(), text.end(), folded.begin(), [](char a, char b) { return FoldAscii(a) == b; });
 }
 
-std::string_view StripQuotes(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-    return value.substr(1, value.size() - 2);
-  return value;
-}
-
 // Number of wchar_t units the UTF-8 text decodes to.
 std::size_t WideLength(std::string_view utf8) {
   return static_cast<std::size_t>(
@@ -79,6 +73,13 @@ std::size_t CopyWide(std::string_view utf8, wchar_t* out, std::size_t limit) {
 }
 
 }  // namespace
+
+std::string_view StripQuotes(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
 
 IniFile IniFile::Parse(std::string_view bytes) {
   IniFile file;
@@ -206,9 +207,9 @@ std::uint32_t IniFile::CopySectionNames(wchar_t* buffer, std::uint32_t size) con
   return static_cast<std::uint32_t>(out - buffer);
 }
 
-std::int32_t ProfileInt(std::string_view value, std::int32_t fallback) {
-  value = StripQuotes(value);
-  if (value.empty()) return fallback;
+ProfileIntReading ReadProfileInt(std::string_view value) {
+  ProfileIntReading read;
+  read.text = value = StripQuotes(value);
   std::size_t pos = 0;
   while (pos < value.size() && IsIniSpace(static_cast<unsigned char>(value[pos]))) ++pos;
   bool negative = false;
@@ -219,7 +220,7 @@ std::int32_t ProfileInt(std::string_view value, std::int32_t fallback) {
     base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
     if (base != 10) pos += 2;
   }
-  std::uint32_t result = 0;  // wraps modulo 2^32 by design
+  std::uint64_t magnitude = 0;  // wide enough to see an overflow; the answer wraps modulo 2^32 by design
   for (; pos < value.size(); ++pos) {
     const char c = value[pos];
     const unsigned digit = (c >= '0' && c <= '9')   ? static_cast<unsigned>(c - '0')
@@ -227,9 +228,21 @@ std::int32_t ProfileInt(std::string_view value, std::int32_t fallback) {
                            : (c >= 'A' && c <= 'Z') ? static_cast<unsigned>(c - 'A' + 10)
                                                     : 36;
     if (digit >= base) break;
-    result = result * base + digit;
+    read.digits = true;
+    magnitude = magnitude * base + digit;
+    if (magnitude > 0xFFFFFFFFu) read.exact = false;
+    magnitude &= 0xFFFFFFFFFFu;
   }
-  return static_cast<std::int32_t>(negative ? 0u - result : result);
+  if (negative && magnitude != 0) read.exact = false;
+  const auto wrapped = static_cast<std::uint32_t>(magnitude);
+  read.value = static_cast<std::int32_t>(negative ? 0u - wrapped : wrapped);
+  read.rest = value.substr(pos);
+  return read;
+}
+
+std::int32_t ProfileInt(std::string_view value, std::int32_t fallback) {
+  const ProfileIntReading read = ReadProfileInt(value);
+  return read.text.empty() ? fallback : read.value;
 }
 
 std::uint32_t CopyProfileString(std::string_view value, wchar_t* buffer, std::uint32_t size) {

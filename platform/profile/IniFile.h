@@ -87,11 +87,25 @@ class IniFile {
   NameIndex largeSectionKeys_;
 };
 
+// One pair of matching quotes around a value of two or more characters dropped,
+// as both readings below do.
+std::string_view StripQuotes(std::string_view value);
+
 // GetPrivateProfileIntW's reading of a value: quotes dropped as for strings;
 // an empty result gives `fallback`; else blanks, one sign, a lower-case 0x/0o/0b
 // prefix and the digits of that base, ignoring what follows; no digits give 0;
 // the value wraps modulo 2^32.
 std::int32_t ProfileInt(std::string_view value, std::int32_t fallback);
+
+// That reading in full, for tools that explain it.
+struct ProfileIntReading {
+  std::string_view text;   // the value without its quotes; empty: the fallback is answered
+  std::int32_t value = 0;  // the answer otherwise
+  bool digits = false;     // a digit was read
+  bool exact = true;       // the number written is the answer (no wrap, no minus)
+  std::string_view rest;   // what follows the digits, ignored
+};
+ProfileIntReading ReadProfileInt(std::string_view value);
 
 // GetPrivateProfileStringW's copy of a value: one pair of matching quotes
 // around a value of two or more characters dropped, then at most size - 1

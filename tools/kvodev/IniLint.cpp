@@ -8,6 +8,7 @@
 #include "DidYouMean.h"
 #include "IniText.h"
 #include "Utf8.h"
+#include "platform/profile/IniFile.h"
 #include "platform/profile/IniText.h"
 #include "platform/strings.h"
 
@@ -16,10 +17,6 @@ namespace {
 
 using platform::profile::TrimIniSpace;
 
-// The integer keys the library reads; every other key is text.
-constexpr std::array<std::string_view, 9> kIntegerKeys = {
-    "id",           "useshading",      "usecustomgrayscale", "useautoexposure", "usewhitebalance",
-    "useblackbalance", "useaccumulation", "usesplitting",       "usertctrigger"};
 constexpr std::array<std::string_view, 6> kWords = {"yes", "true", "on", "no", "false", "off"};
 
 std::string Lower(std::string_view text) {
@@ -29,63 +26,24 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
-// The keys the library reads, as the documentation writes them.
-const std::vector<std::string>& KnownKeys() {
-  static const std::vector<std::string> keys = [] {
-    std::vector<std::string> names;
-    for (const std::wstring& key : dev::dynInfo::IniKeys()) names.push_back(EncodeUtf8(key));
-    return names;
-  }();
-  return keys;
-}
-
-bool OneOf(std::string_view word, auto& list) { return std::find(list.begin(), list.end(), Lower(word)) != list.end(); }
-
-// One pair of matching quotes around a value of two or more characters is dropped.
-std::string_view Unquoted(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-    return value.substr(1, value.size() - 2);
-  return value;
-}
-
-// An integer as the profile rules read it: sign, prefix, digits of the base
-// as far as they go, the result taken modulo 2^32.
-struct Integer {
-  bool digits = false;
-  std::int32_t value = 0;
-  bool exact = true;  // the written number fits 32 bits unsigned
-  std::string_view rest;
+// The keys the library reads, as the documentation writes them, and those of them it reads as integers.
+struct KnownKeys {
+  std::vector<std::string> names, lower, integers;  // integers: lower case
+  static const KnownKeys& Get() {
+    static const KnownKeys keys = [] {
+      KnownKeys known;
+      for (const dev::dynInfo::IniKey& key : dev::dynInfo::IniKeys()) {
+        known.names.push_back(EncodeUtf8(key.name));
+        known.lower.push_back(Lower(known.names.back()));
+        if (key.integer) known.integers.push_back(known.lower.back());
+      }
+      return known;
+    }();
+    return keys;
+  }
 };
 
-Integer ReadInteger(std::string_view text) {
-  text = TrimIniSpace(text);
-  bool negative = false;
-  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-    negative = text[0] == '-';
-    text.remove_prefix(1);
-  }
-  unsigned base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'o' || text[1] == 'b')) {
-    base = text[1] == 'x' ? 16 : text[1] == 'o' ? 8 : 2;
-    text.remove_prefix(2);
-  }
-  Integer result;
-  std::uint64_t magnitude = 0;
-  for (; !text.empty(); text.remove_prefix(1)) {
-    const char c = Lower(text.substr(0, 1))[0];
-    const unsigned digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
-    if (digit >= base) break;
-    result.digits = true;
-    magnitude = magnitude * base + digit;
-    if (magnitude > 0xFFFFFFFFu) result.exact = false;
-    magnitude &= 0xFFFFFFFFFFu;  // wide enough to see an overflow, never wraps
-  }
-  const auto wrapped = static_cast<std::uint32_t>(negative ? 0u - magnitude : magnitude);
-  result.value = static_cast<std::int32_t>(wrapped);
-  if (negative && magnitude != 0) result.exact = false;
-  result.rest = text;
-  return result;
-}
+bool OneOf(std::string_view word, auto& list) { return std::find(list.begin(), list.end(), Lower(word)) != list.end(); }
 
 // Where a ';' or '#' after white space (or at the start) begins what a person meant as a comment.
 std::size_t CommentStart(std::string_view value) {
@@ -133,6 +91,18 @@ void IniLinter::Lint(const std::string& file, std::string_view bytes) {
 void IniLinter::EndSection() {
   if (reading_ && !keys_.contains("id"))
     Warn(sectionLine_, "[" + section_ + "] has no ID: the library reads nothing in it");
+  // The service without INI files answers from the built-in list alone.
+  bool listed = false;
+  dev::dynInfo::IExtendedDeviceInfo* table = trigger_ && device_ ? dev::dynInfo::GetExtendedDeviceInfo() : nullptr;
+  if (table != nullptr && table->GetRTCTrigger(static_cast<dev::id>(*device_), listed) && listed) {
+    const std::string overruled = "device " + std::to_string(*device_) + " uses the trigger all the same: the built-in list names it";
+    if (trigger_->warning < warnings_.size() && warnings_[trigger_->warning].line == trigger_->line)
+      warnings_[trigger_->warning].text += "; " + overruled;
+    else
+      Warn(trigger_->line, trigger_->written + ": " + overruled);
+  }
+  device_.reset();
+  trigger_.reset();
 }
 
 void IniLinter::Header(int line, std::string_view name) {
@@ -157,15 +127,11 @@ void IniLinter::KeyLine(int line, std::string_view text) {
     return;
   }
   if (equals == std::string_view::npos) return;
-  static const std::vector<std::string> known = [] {  // once, not for every line
-    std::vector<std::string> lower;
-    for (const std::string& name : KnownKeys()) lower.push_back(Lower(name));
-    return lower;
-  }();
-  if (!OneOf(key, known)) {
-    std::string hint = DidYouMean(Lower(key), known, "");
-    for (std::size_t i = 0; i < known.size(); ++i)  // the key as the documentation spells it
-      if (hint == "; did you mean \"" + known[i] + "\"?") hint = "; did you mean \"" + KnownKeys()[i] + "\"?";
+  const KnownKeys& known = KnownKeys::Get();
+  if (!OneOf(key, known.lower)) {
+    std::string hint = DidYouMean(Lower(key), known.lower, "");
+    for (std::size_t i = 0; i < known.lower.size(); ++i)  // the key as the documentation spells it
+      if (hint == "; did you mean \"" + known.lower[i] + "\"?") hint = "; did you mean \"" + known.names[i] + "\"?";
     return Warn(line, key + " is no key the library reads, so it is ignored" + hint);
   }
   std::string_view value = TrimIniSpace(text.substr(equals + 1));
@@ -174,8 +140,8 @@ void IniLinter::KeyLine(int line, std::string_view text) {
                    "' starts no comment after a value; it belongs to the value");
     value = TrimIniSpace(value.substr(0, comment));
   }
-  if (OneOf(key, kIntegerKeys)) IntegerValue(line, key, value);
-  if (Lower(key) == "position") PositionValue(line, key + "=" + std::string(value), Unquoted(value));
+  if (OneOf(key, known.integers)) IntegerValue(line, key, value);
+  if (Lower(key) == "position") PositionValue(line, key + "=" + std::string(value), platform::profile::StripQuotes(value));
 }
 
 // The library reads each comma-separated entry as platform::Wtoi does, and
@@ -201,16 +167,18 @@ void IniLinter::PositionValue(int line, const std::string& written, std::string_
 
 void IniLinter::IntegerValue(int line, const std::string& key, std::string_view value) {
   const std::string lower = Lower(key), written = key + "=" + std::string(value);
-  const std::string_view number = Unquoted(value);
+  const platform::profile::ProfileIntReading read = platform::profile::ReadProfileInt(value);
+  if (lower == "usertctrigger" && read.value != 1) trigger_ = Trigger{line, written, warnings_.size()};
+  const std::string_view number = read.text;
   if (number.empty()) {
     if (lower == "id") Warn(line, written + ": an empty ID leaves the section out");
     return;
   }
-  const Integer read = ReadInteger(number);
   const std::string reads = "reads as " + Reading(lower, read.value);
   if (OneOf(TrimIniSpace(number), kWords)) return Warn(line, written + ": a word in an integer key " + reads + "; write 1 or 0");
   if (!read.digits) return Warn(line, written + ": not a number; it " + reads);
-  if (!read.rest.empty()) return Warn(line, written + ": " + reads + ", and \"" + std::string(read.rest) + "\" is ignored");
+  if (const std::string_view rest = TrimIniSpace(read.rest); !rest.empty())
+    return Warn(line, written + ": " + reads + ", and \"" + std::string(rest) + "\" is ignored");
   if (lower != "id") {
     if (read.value != 0 && read.value != 1)
       Warn(line, written + ": " + reads + ", neither 0 nor 1; " +
@@ -224,6 +192,7 @@ void IniLinter::IntegerValue(int line, const std::string& key, std::string_view 
 }
 
 void IniLinter::DeviceId(int line, std::uint16_t device) {
+  device_ = device;
   const auto [first, isNew] = devices_.emplace(device, Place{file_, section_, line});
   // A later file that adds to a device is how a setup grows: only within one file is it a slip.
   if (!isNew)

@@ -3,11 +3,13 @@
 // out of range, comments after values, sections and keys that are shadowed,
 // keys the library does not read, devices described twice, sections without
 // an ID, headers without their ']', Position entries dropped or cut short,
-// UTF-16 without a byte-order mark.
+// UTF-16 without a byte-order mark, a useRTCTrigger that the built-in list
+// of trigger devices overrules.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +50,15 @@ class IniLinter {
   int sectionLine_ = 0;
   bool reading_ = false;
   std::map<std::string, int> sections_, keys_;  // lower-case names, first line
+  // The section's device, and its useRTCTrigger when that is not 1: the
+  // built-in list of trigger devices may decide instead.
+  std::optional<std::uint16_t> device_;
+  struct Trigger {
+    int line = 0;
+    std::string written;
+    std::size_t warning = 0;  // the index of the warning of its line, or the count of warnings: none
+  };
+  std::optional<Trigger> trigger_;
 };
 
 }  // namespace kvodev
