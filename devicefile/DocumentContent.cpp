@@ -8,6 +8,7 @@
 #include <set>
 
 #include "devicefile/DocumentLinks.h"
+#include "devicefile/TagScan.h"
 #include "devicefile/UnitId.h"
 #include "names/XMLNames.h"
 #include "platform/Boundary.h"
@@ -203,6 +204,14 @@ DocumentContent ReadDocumentContent(const std::wstring& path) {
     if (!document.LoadBytes(file.bytes, path)) {
       SetError(content, document.LastParseError());
       Find(content, FindingKind::NotWellFormed, content.errorLine, content.errorKind + L": " + content.errorReason);
+      for (const UnclosedElement& element : ScanUnclosedElements(file.bytes))
+        Find(content, FindingKind::UnclosedElement, element.line,
+             L"the element " + element.name + L" is not closed" +
+                 (element.closedBy.empty() ? L" before the file ends"
+                                           : L": </" + element.closedBy + L"> at line " +
+                                                 std::to_wstring(element.closedByLine) + L" closes the element around it"));
+      std::stable_sort(content.findings.begin(), content.findings.end(),
+                       [](const Finding& a, const Finding& b) { return a.line < b.line; });
       return content;
     }
     content.wellFormed = true;

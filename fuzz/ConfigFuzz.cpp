@@ -3,10 +3,12 @@
 // bytes, or its parsed content when it was well-formed), and the document
 // loads cleanly: the input itself, or the new default document. Anything else
 // is a finding.
+#include <kvodevice/ConfigurationContent.h>
 #include <kvodevice/Host.h>
 #include <kvodevice/IDeviceManagerIO.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -62,6 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs::remove(backup);
   Write(document, data, size);
   Write(input, data, size);
+
+  // What a repair tool reads of the same bytes: findings in line order, whatever the bytes.
+  const dev::DocumentContent content = dev::ReadDocumentContent(input.wstring());
+  Require(std::is_sorted(content.findings.begin(), content.findings.end(),
+                         [](const dev::Finding& a, const dev::Finding& b) { return a.line < b.line; }),
+          "the findings are in line order");
 
   dev::IDeviceManagerIO* io = dev::CreateXMLFile();
   std::vector<dev::UnitKey> units;

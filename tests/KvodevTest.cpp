@@ -234,7 +234,7 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
                                parseError("\n  ") +
                                "\na default document replaces it\nschema written: %D/kvoDevice.xsd\n"
                                "findings in %D/kvoDevice.xml.bak:\n  line 1: the document is not well-formed XML: "
-                               "Premature end of data in tag Devices line 1\n"}});
+                               "Premature end of data in tag Devices line 1\n  line 1: the element Devices is not closed before the file ends\n"}});
   EXPECT_EQ(Read("kvoDevice.xml.bak"), "<Devices>");
   // A command that changes a damaged document notes on standard error that it was replaced.
   Write("kvoDevice.xml", "<Devices>");
@@ -253,7 +253,8 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
   fs::create_directory(Path("kvoDevice.xml.bak"));
   const std::string backupFails = "the damaged document cannot be backed up: cannot replace %D/kvoDevice.xml.bak: Is a directory";
   RunSteps({{{"check"}, 4, "gave up: " + backupFails + "\nschema written: %D/kvoDevice.xsd\nfindings in %D/kvoDevice.xml:\n"
-                          "  line 1: the document is not well-formed XML: Premature end of data in tag Devices line 1\n"},
+                          "  line 1: the document is not well-formed XML: Premature end of data in tag Devices line 1\n"
+                          "  line 1: the element Devices is not closed before the file ends\n"},
             {{"units", "add", "1", "1"}, 1, "", "kvodev: the configuration could not be opened: " + backupFails + " ('kvodev check' tells more)\n"}});
 }
 
@@ -283,6 +284,12 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
              "  line 5: COM1 is linked to more than one unit: U1x1, U2x2\n"
              "  line 7: the active set \"Fluo\" is not there: no set is active\n"},
             {{"sets", "--json"}, 0, "{\"sets\":[],\"active\":null}\n"}});
+  // A missing end tag: the parser's first error, and where the element opens that is not closed.
+  Write("kvoDevice.xml", Lines({"<Devices><UnitList><!-- <a> -->", "<Unit UnitID=\"U1x1\"><Model t=\">\">M", "<UnitName>N</UnitName></Unit>",
+                                "</UnitList></Devices>"}));
+  EXPECT_TRUE(Like(Run({"check", "--dry-run"}).out,
+                   "*kvoDevice.xml:\n  line 2: the element Model is not closed: </Unit> at line 3 closes the element "
+                   "around it\n  line 3: the document is not well-formed XML: Opening and ending tag mismatch: Model line 2 and Unit\n"));
   // An opening checks the schema when the document names it.
   Write("kvoDevice.xml", Lines({kSchemaNamed, "<UnitList>", "<Unit UnitID=\"U1x1\" setup=\"Exclude\"/>", "</UnitList></Devices>"}));
   const std::string broken = "Element 'Unit', attribute 'setup': [facet 'pattern'] The value 'Exclude' is not accepted by the pattern "

@@ -52,6 +52,7 @@ enum class FindingKind : std::int32_t {
   NoSuchActiveSet = 9,    // an ActiveSet naming no set
   SharedPort = 10,        // a port that links more than one unit, on either side
   NotWellFormed = 11,     // the file is no XML: the parser's first error
+  UnclosedElement = 12,   // the file is no XML: an element a line scan finds open
 };
 
 struct Finding {

@@ -26,6 +26,7 @@ const char* KindName(dev::FindingKind kind) {
     case FindingKind::NoSuchActiveSet: return "no-such-active-set";
     case FindingKind::SharedPort: return "shared-port";
     case FindingKind::NotWellFormed: return "not-well-formed";
+    case FindingKind::UnclosedElement: return "unclosed-element";
   }
   return "other";
 }
