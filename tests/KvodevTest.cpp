@@ -396,6 +396,7 @@ TEST_F(Kvodev, HistoryDiffAndRestore) {
   const Json undone = RunJson({"diff"})["units"];
   EXPECT_EQ(std::tie(undone["removed"][0]["unit"], undone["added"][0]["unit"], undone["added"][1]["unit"]),
             std::tuple(Json("U9x9"), Json("U303x1"), Json("U170x0")));
+  EXPECT_EQ(undone["added"][0]["setup"], Json(nullptr));  // as units show gives a setup that is not there
   // Files by name or path; edits of values, comments and the active set; a file that breaks the schema is not restored.
   std::string other = kExample;
   for (const auto& [from, to] : {std::pair{"Motorised stage 303", "Stage 303"}, {"\"Brightfield\"/>", "\"Fluorescence\"/>"},

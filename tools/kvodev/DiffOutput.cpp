@@ -16,25 +16,28 @@ Json Names(const std::vector<std::wstring>& names) {
   return list;
 }
 
+// A text the document does not have is null, as units show gives it.
+Json Present(const std::wstring& text) { return text.empty() ? Json(nullptr) : Json(EncodeUtf8(text)); }
+
 Json Value(const std::optional<dev::ValueChange>& change) {
-  return change ? Json{{"from", EncodeUtf8(change->from)}, {"to", EncodeUtf8(change->to)}} : Json(nullptr);
+  return change ? Json{{"from", Present(change->from)}, {"to", Present(change->to)}} : Json(nullptr);
 }
 
 Json UnitJson(const dev::UnitEntry& u) {
   return {{"unit", u.hasId ? Json(EncodeUtf8(u.id)) : Json(nullptr)},
           {"line", u.line},
-          {"setup", EncodeUtf8(u.setup)},
-          {"driver", EncodeUtf8(u.driver)},
-          {"model", EncodeUtf8(u.model)},
-          {"name", EncodeUtf8(u.name)},
-          {"serialNo", EncodeUtf8(u.serialNo)},
+          {"setup", Present(u.setup)},
+          {"driver", Present(u.driver)},
+          {"model", Present(u.model)},
+          {"name", Present(u.name)},
+          {"serialNo", Present(u.serialNo)},
           {"ports", Names(u.ports)}};
 }
 
 Json UnitChangeJson(const dev::UnitChange& c) {
   Json values = Json::array();
   for (const dev::ValueChange& v : c.values)
-    values.push_back({{"field", EncodeUtf8(v.field)}, {"from", EncodeUtf8(v.from)}, {"to", EncodeUtf8(v.to)}});
+    values.push_back({{"field", EncodeUtf8(v.field)}, {"from", Present(v.from)}, {"to", Present(v.to)}});
   return {{"unit", c.b.hasId ? Json(EncodeUtf8(c.b.id)) : Json(nullptr)},
           {"lineA", c.a.line},
           {"lineB", c.b.line},
@@ -64,7 +67,7 @@ Json DriverJson(const dev::DriverEntry& d) { return {{"file", EncodeUtf8(d.file)
 Json SetJson(const dev::SetEntry& s) {
   return {{"set", EncodeUtf8(s.name)},
           {"line", s.line},
-          {"comment", EncodeUtf8(s.comment)},
+          {"comment", Present(s.comment)},
           {"members", Names(s.members)}};
 }
 
@@ -100,8 +103,7 @@ Json DocumentJson(const ChosenDocument& document) {
 // The text.
 
 std::string Quoted(const Json& value) {
-  const std::string text = Text(value);
-  return text.empty() ? "(none)" : std::string(1, '"').append(text).append(1, '"');
+  return value.is_null() ? "(none)" : std::string(1, '"').append(Text(value)).append(1, '"');
 }
 
 std::string FieldName(const std::string& field) { return field == "serialNo" ? "serial number" : field; }
@@ -139,7 +141,7 @@ std::string DescribeUnit(const Json& unit) {
   std::string text;
   const auto add = [&text](const std::string& part) { text.append(text.empty() ? ": " : ", ").append(part); };
   for (const char* field : {"setup", "driver", "model", "name", "serialNo"})
-    if (!Text(unit[field]).empty()) add(FieldName(field) + " " + Quoted(unit[field]));
+    if (!unit[field].is_null()) add(FieldName(field) + " " + Quoted(unit[field]));
   if (!unit["ports"].empty()) add("linked to " + Joined(unit["ports"], ", "));
   return text;
 }
