@@ -1,9 +1,11 @@
 // The operations of the configuration service and its editor, on real files.
 #include <gtest/gtest.h>
 #include <kvodevice/ConfigurationContent.h>
+#include <kvodevice/ConfigurationFile.h>
 #include <kvodevice/IDeviceEditor.h>
 
 #include <functional>
+#include <tuple>
 
 #include "tests/support/ConfigDir.h"
 #include "tests/support/XmlListing.h"
@@ -172,6 +174,12 @@ TEST_F(Operations, EditsAreSavedValidAndMerged) {
       {"remove its port", [&] { return edit.RemovePort(com4); }, true},
       {"remove it again", [&] { return edit.RemovePort(com4); }, false},
       {"remove a port that is not serial", [&] { return edit.RemovePort({dev::PortOther, 3}); }, false},
+      {"rename the set", [&] { return edit.RenameSet(L"day 'one'", L"day one"); }, true},
+      {"rename a set onto itself", [&] { return edit.RenameSet(L"day one", L"day one"); }, false},
+      {"rename a unit", [&] { return edit.RenameUnit(L"U2x0", {3, 0}); }, true},
+      {"rename onto a listed unit", [&] { return edit.RenameUnit(L"U3x0", {1, 0}); }, false},
+      {"rename to device 65535", [&] { return edit.RenameUnit(L"U3x0", {65535, 1}); }, false},
+      {"delete a set that is not there", [&] { return edit.DeleteSet(L"day 'one'"); }, false},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.what);
@@ -179,9 +187,16 @@ TEST_F(Operations, EditsAreSavedValidAndMerged) {
     ASSERT_TRUE(io_->Save());
     EXPECT_TRUE(dev::ReadDocumentContent(dir_.DocumentPath().wstring()).valid);
   }
-  ASSERT_TRUE(edit.SetSetComment(L"day 'one'", L"changed"));
-  EXPECT_TRUE(dev::GetDeviceEditor(dir_.Open().get())->CreateSet(L"night", L""));  // saved first, on release
+  ASSERT_TRUE(edit.SetSetComment(L"day one", L"changed"));
+  ASSERT_TRUE(edit.SetActiveSet(L"day one"));
+  ASSERT_TRUE(edit.RenameSet(L"day one", L"day 1"));
+  {  // saved first, on release: the rename then meets the member and the new set
+    const testsupport::ConfigPtr other = dir_.Open();
+    EXPECT_TRUE(dev::GetDeviceEditor(other.get())->CreateSet(L"night", L""));
+    EXPECT_TRUE(dev::GetDeviceEditor(other.get())->AddSetMember(L"day one", {1, 0}));
+  }
   ASSERT_TRUE(io_->Save());
+  EXPECT_TRUE(dev::GetLastSaveReport(io_.get()).dropped.empty());
 
   dev::UnitDetails unit;
   ASSERT_TRUE(edit.GetUnit({1, 0}, unit));
@@ -189,13 +204,16 @@ TEST_F(Operations, EditsAreSavedValidAndMerged) {
   EXPECT_EQ(unit.text[1], L"M 1");
   EXPECT_EQ(unit.text[3], L"7");
   EXPECT_EQ(unit.ports.size(), 1u);
-  ASSERT_TRUE(edit.GetUnit({2, 0}, unit));
+  ASSERT_TRUE(edit.GetUnit({3, 0}, unit));
   EXPECT_TRUE(unit.ports.empty()) << "removing the port removes the unit's link to it";
   const dev::DocumentContent content = dev::ReadDocumentContent(dir_.DocumentPath().wstring());
   EXPECT_TRUE(content.valid);
   ASSERT_EQ(content.sets.size(), 2u);
-  EXPECT_EQ(content.sets[0].comment, L"changed");
+  EXPECT_EQ(std::tie(content.sets[0].name, content.sets[0].comment, content.sets[0].members, content.activeSet),
+            std::tuple(L"day 1", L"changed", std::vector<std::wstring>{L"U1x0"}, L"day 1"));
   EXPECT_EQ(content.sets[1].name, L"night");
+  ASSERT_TRUE(edit.DeleteSet(L"day 1"));
+  EXPECT_EQ(Tree().find("day 1"), std::string::npos);
 }
 
 }  // namespace
