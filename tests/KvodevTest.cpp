@@ -533,33 +533,44 @@ TEST_F(Kvodev, GraphDrawsLinksAndMembershipsWithQuotedNames) {
 
 TEST_F(Kvodev, HelpForEveryCommandAndAnOutputThatCannotBeWritten) {
   EXPECT_EQ(Run({"help"}).out, Run({"--help"}).out);
-  // Every command the help lists, the manual page and the shell completion know too.
+  // Every command and subcommand the help lists has its usage and an example, by help and by --help alike,
+  // and the manual page and the shell completion know it too.
   const std::string manual = ReadFile(KVODEV_SOURCES "/kvodev.1"), completion = ReadFile(KVODEV_SOURCES "/kvodev.bash-completion");
-  std::istringstream listed(Run({"help"}).out.substr(Run({"help"}).out.find("\nCommands:\n") + 11));
-  for (std::string line; std::getline(listed, line) && line.starts_with("  ");) {
-    const std::string word = line.substr(2, line.find(' ', 2) - 2);
-    EXPECT_TRUE(word == "help" || manual.find(".B " + word + "\n") != std::string::npos ||
-                manual.find(".BI \"" + word + " ") != std::string::npos || manual.find(".BR " + word + " ") != std::string::npos)
-        << word;
-    EXPECT_TRUE(completion.find(" " + word + " ") != std::string::npos || completion.find(" " + word + "\"") != std::string::npos)
-        << word;
+  const auto listed = [this](std::vector<std::string> words) {
+    words.insert(words.begin(), "help");
+    const std::string help = Run(words).out;
+    std::vector<std::string> commands;
+    std::istringstream lines(help.substr(std::min(help.size(), help.find("\nCommands:\n") + 11)));
+    for (std::string line; help.find("\nCommands:\n") != std::string::npos && std::getline(lines, line) && line.starts_with("  ");)
+      commands.push_back(line.substr(2, line.find(' ', 2) - 2));
+    return commands;
+  };
+  std::size_t checked = 0;
+  for (const std::string& word : listed({})) {
+    if (word == "help") continue;
+    std::vector<std::vector<std::string>> commands{{word}};
+    for (const std::string& sub : listed({word})) commands.push_back({word, sub});
+    for (std::vector<std::string> words : commands) {
+      const std::string command = words.size() == 1 ? word : word + " " + words[1];
+      EXPECT_TRUE(manual.find(".B " + command + "\n") != std::string::npos || manual.find(".BI \"" + command + " ") != std::string::npos ||
+                  manual.find(".BR " + command + " ") != std::string::npos || manual.find("\"" + command + " \\fI") != std::string::npos ||
+                  manual.find("\\fP" + command + " ") != std::string::npos || manual.find("\"" + command + "\"") != std::string::npos)
+          << command;
+      // A subcommand is offered after its command's word.
+      EXPECT_TRUE(Like(words.size() == 1 ? completion : completion.substr(completion.find("  " + word + ")")),
+                       (words.size() == 1 ? "* " : "*candidates=*[\" ]") + words.back() + "[ \"]*"))
+          << command;
+      words.insert(words.begin(), "help");
+      const Result help = Run(words);
+      EXPECT_EQ(help.status, 0) << command;
+      EXPECT_TRUE(Like(help.out, "*\nusage: kvodev " + command + "*\nexample:\n  kvodev *")) << help.out;
+      words.erase(words.begin());
+      words.push_back("--help");
+      EXPECT_EQ(Run(words).out, help.out) << command;
+      ++checked;
+    }
   }
-  for (const std::string command :
-       {"units", "units add", "units show", "units set", "units rename", "units remove", "units exists", "ports", "ports remove", "link", "unlink", "sets", "sets show",
-        "sets create", "sets comment", "sets rename", "sets delete", "sets add", "sets remove", "sets activate", "drivers", "drivers add", "drivers remove", "drivers clear", "check",
-        "history", "diff", "watch", "restore", "schema", "graph", "caps", "ini"}) {
-    std::vector<std::string> words{"help"};
-    for (std::istringstream in(command); in >> words.emplace_back();) {}
-    words.pop_back();
-
-    // Its own usage and an example, the same by --help.
-    const Result help = Run(words);
-    EXPECT_EQ(help.status, 0) << command;
-    EXPECT_TRUE(Like(help.out, "*\nusage: kvodev " + command + "*\nexample:\n  kvodev *")) << help.out;
-    words.erase(words.begin());
-    words.push_back("--help");
-    EXPECT_EQ(Run(words).out, help.out) << command;
-  }
+  EXPECT_GT(checked, 30u);
   RunSteps({{{"--version"}, 0, "kvodev 0.1.0\n"}, {{"--version", "--json"}, 0, "{\"version\":\"0.1.0\"}\n"}});
   // A result that cannot be written is no success.
   const int status = std::system((Quoted(KVODEV) + " --data-dir " + Quoted(Dir()) + " caps >/dev/full 2>/dev/null").c_str());
