@@ -2,6 +2,7 @@
 // configuration object makes its own operations again on the document as it
 // is on disk when it saves, so the last release no longer wins.
 #include <gtest/gtest.h>
+#include <kvodevice/ConfigurationContent.h>
 #include <kvodevice/ConfigurationFile.h>
 #include <kvodevice/Host.h>
 #include <kvodevice/IDeviceEditor.h>
@@ -17,7 +18,6 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/xml/Dom.h"
 #include "tests/support/ConfigDir.h"
 #include "tests/support/XmlListing.h"
 
@@ -35,14 +35,12 @@ const std::string kSharedPrefix = "U" + std::to_string(kShared) + "x";
 // Unit ids and driver file names of the saved document, which must validate;
 // the shared units are left out.
 std::optional<Names> NamesOnDisk(const fs::path& path) {
-  platform::xml::Document document = platform::xml::Document::Create();
-  if (!document.Load(path.wstring())) return std::nullopt;
+  const dev::DocumentContent content = dev::ReadDocumentContent(path.wstring());
+  if (!content.valid) return std::nullopt;
   Names names;
-  for (const auto& unit : document.DocumentElement().SelectNodes(L"UnitList/Unit"))
-    if (const std::string id = testsupport::Narrow(*unit.GetAttribute(L"UnitID")); !id.starts_with(kSharedPrefix))
-      names.insert(id);
-  for (const auto& file : document.DocumentElement().SelectNodes(L"DriverList/File"))
-    names.insert(testsupport::Narrow(file.Text()));
+  for (const auto& unit : content.units)
+    if (const std::string id = testsupport::Narrow(unit.id); !id.starts_with(kSharedPrefix)) names.insert(id);
+  for (const auto& driver : content.drivers) names.insert(testsupport::Narrow(driver.file));
   return names;
 }
 
@@ -150,7 +148,7 @@ TEST(Concurrency, ProcessesKilledAtRandomLoseNoChanges) {
   // A killed process may have died in its last session's save: that session
   // may or may not be on disk, so the model stands with and without it.
   std::vector<Names> models{{}};
-  int completed = 0, kills = 0, dropped = 0;
+  int completed = 0, kills = 0;
   for (int p = 0; p < kProcesses; ++p) {
     int status = 0;
     ::waitpid(pids[p], &status, 0);
@@ -170,7 +168,6 @@ TEST(Concurrency, ProcessesKilledAtRandomLoseNoChanges) {
       EXPECT_EQ(confirmed[0], 'D') << "a save failed";
       EXPECT_EQ(confirmed.find_first_not_of("t", 1), std::string::npos)
           << "a save dropped a change of its own, or wrote other than it said";
-      dropped += confirmed.size() > 1 ? 1 : 0;
       own = pending;
       ++completed;
     }
@@ -193,45 +190,12 @@ TEST(Concurrency, ProcessesKilledAtRandomLoseNoChanges) {
                                   std::back_inserter(difference));
     lost = std::min(lost, difference.size());
   }
-  RecordProperty("sessions_completed", completed);
-  RecordProperty("kills", kills);
-  RecordProperty("lost_changes", static_cast<int>(lost));
-  RecordProperty("dropped_models", dropped);
-  EXPECT_EQ(lost, 0u);
+  EXPECT_EQ(lost, 0u) << completed << " sessions completed";
   EXPECT_GT(kills, 0);
 
   dir.Open().reset();  // the next open removes what killed saves left
   EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
-  for (const auto& entry : fs::directory_iterator(dir.Path(".")))
-    EXPECT_FALSE(entry.path().filename().string().starts_with(".kvoDevice.xml.tmp-")) << entry.path();
-}
-
-// An object held open while another writer changes the document keeps that
-// writer's change when released, whether it changed something or only read;
-// the other writer is kvodev or a second object in this process.
-TEST(Concurrency, ReleaseKeepsChangesMadeWhileTheObjectWasOpen) {
-  const struct {
-    bool kvodev, holderAdds;
-    Names expected;
-  } cases[] = {{true, true, {"U701x0", "U702x0"}},
-               {true, false, {"U702x0"}},
-               {false, true, {"U701x0", "U702x0"}},
-               {false, false, {"U702x0"}}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.kvodev ? "kvodev" : "object") + (c.holderAdds ? ", holder adds" : ", holder reads"));
-    testsupport::ConfigDir dir;
-    testsupport::ConfigPtr held = dir.Open();
-    std::vector<dev::UnitKey> units;
-    EXPECT_TRUE(c.holderAdds ? held->AddUnit({701, 0}) : held->GetUnitList(units, false));
-    if (c.kvodev) {
-      const std::string command = "'" KVODEV "' --data-dir '" + dir.Path(".").string() + "' units add 702 0 >/dev/null";
-      EXPECT_EQ(std::system(command.c_str()), 0);
-    } else {
-      EXPECT_TRUE(dir.Open()->AddUnit({702, 0}));
-    }
-    held.reset();
-    EXPECT_EQ(NamesOnDisk(dir.DocumentPath()), c.expected);
-  }
+  EXPECT_EQ(dir.Temporaries(), std::vector<std::string>{});
 }
 
 }  // namespace
@@ -265,7 +229,6 @@ TEST(Concurrency, TwoDataDirectoriesOnOneDocument) {
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
   }
-  fs::copy_file(root.path() / "data0/kvoDevice.xsd", root.path() / "shared/kvoDevice.xsd");  // to validate it
   const std::optional<Names> units = NamesOnDisk(root.path() / "shared/config.xml");
   ASSERT_TRUE(units);
   EXPECT_EQ(units->size(), 2u * kAdds) << "acknowledged units were lost";

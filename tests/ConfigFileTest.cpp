@@ -23,57 +23,7 @@ const std::string kDefaultDocument =
     "#comment Device information file for kvoRQ\n"
     "Devices xmlns:xsi=http://www.w3.org/2001/XMLSchema-instance xsi:noNamespaceSchemaLocation=kvoDevice.xsd\n";
 
-std::uint64_t Inode(const fs::path& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
-std::vector<dev::UnitKey> Units(dev::IDeviceManagerIO& io) {
-  std::vector<dev::UnitKey> units;
-  EXPECT_TRUE(io.GetUnitList(units, false));
-  return units;
-}
-
-// The next start loads the document as it is and writes nothing.
-void ExpectNextStartKeepsIt(const ConfigDir& dir) {
-  const std::string saved = dir.Read("kvoDevice.xml");
-  const std::uint64_t inode = Inode(dir.DocumentPath());
-  dir.Open().reset();
-  EXPECT_EQ(Inode(dir.DocumentPath()), inode);
-  EXPECT_EQ(dir.Read("kvoDevice.xml"), saved);
-  EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
-}
-
-TEST(ConfigFile, FirstStartThenReleasesWriteOnlyChangesAndEverythingRoundTrips) {
-  ConfigDir dir;
-  {
-    const auto io = dir.Open();
-    EXPECT_TRUE(fs::exists(dir.Path("kvoDevice.xsd")));
-    EXPECT_EQ(dir.Listing(), kDefaultDocument);
-    EXPECT_TRUE(Units(*io).empty());
-  }
-  ExpectNextStartKeepsIt(dir);
-
-  dir.WriteDocument(
-      "<UnitList><Unit UnitID=\"U3x1\" setup=\"exclude\"><Driver>d</Driver><Model>m &amp; n</Model>"
-      "<UnitName>name</UnitName><SerialNo>42</SerialNo><LinkedInterface ItemID=\"COM3\"/></Unit>"
-      "<Unit UnitID=\"U3x2\" setup=\"include\"/></UnitList>"
-      "<Interfaces><Serial><ComPort PortNo=\"COM3\"><LinkedUnit ItemID=\"U3x1\"/></ComPort></Serial></Interfaces>"
-      "<DriverList><File>a.dll</File></DriverList>"
-      "<Sets><ActiveSet Name=\"main\"/><Set Name=\"main\"><Comment>first set</Comment><LinkedUnit ItemID=\"U3x2\"/>"
-      "</Set></Sets>");
-  const std::string before = dir.Listing();
-  ExpectNextStartKeepsIt(dir);
-  const auto inode = Inode(dir.DocumentPath());
-  {
-    const auto io = dir.Open();
-    EXPECT_TRUE(io->AddUnit({3, 3}));
-    EXPECT_TRUE(io->RemoveUnit({3, 3}));
-  }
-  EXPECT_NE(Inode(dir.DocumentPath()), inode) << "a release after a change writes the file";
-  EXPECT_EQ(dir.Listing(), before);
-  ExpectNextStartKeepsIt(dir);
-}
+std::uint64_t Inode(const fs::path& path) { return testsupport::LinkStat(path).st_ino; }
 
 // Kept as the backup: a document that is not XML byte for byte, one that
 // breaks the schema as parsed with the message; the new document names it,
@@ -90,8 +40,7 @@ TEST(ConfigFile, DamagedDocumentIsBackedUpAndReplaced) {
       {ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList>"), true, "bogus"},
   };
   for (const auto& [damaged, wellFormed, names] : cases) {
-    ConfigDir dir;
-    dir.Write("kvoDevice.xml", damaged);
+    ConfigDir dir(damaged);
     dir.Write("kvoDevice.xml.bak", "an older backup");
     dir.Open().reset();
     const std::string listing = dir.Listing();
@@ -108,52 +57,6 @@ TEST(ConfigFile, DamagedDocumentIsBackedUpAndReplaced) {
               "Devices xmlns:xsi=http://www.w3.org/2001/XMLSchema-instance xsi:noNamespaceSchemaLocation=kvoDevice.xsd\n"
               "  UnitList\n    Unit UnitID=U3x1 setup=bogus\n#comment " + message + "\n");
   }
-}
-
-TEST(ConfigFile, DeletedSchemaIsWrittenAgainAndTheDocumentKept) {
-  ConfigDir dir;
-  dir.Open()->AddUnit({7, 7});
-  fs::remove(dir.Path("kvoDevice.xsd"));
-  const auto io = dir.Open();
-  EXPECT_TRUE(fs::exists(dir.Path("kvoDevice.xsd")));
-  EXPECT_EQ(Units(*io), (std::vector<dev::UnitKey>{{7, 7}}));
-  EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
-  // A damaged schema is written again after the first load fails.
-  const std::string document = dir.Read("kvoDevice.xml"), schema = dir.Read("kvoDevice.xsd");
-  dir.Write("kvoDevice.xsd", "<xs:schema");
-  {
-    const auto again = dir.Open();
-    const dev::OpenReport report = dev::GetOpenReport(again.get());
-    EXPECT_EQ(std::tie(report.outcome, report.schemaWritten), std::tuple(dev::OpenOutcome::Loaded, true));
-    EXPECT_EQ(Units(*again), (std::vector<dev::UnitKey>{{7, 7}}));
-  }
-  EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
-  EXPECT_EQ(dir.Read("kvoDevice.xsd"), schema);
-  EXPECT_EQ(dir.Read("kvoDevice.xml"), document);
-}
-
-// When the schema cannot be written, nothing is loaded: every operation
-// answers false, nothing is backed up, and the document file stays as it was.
-TEST(ConfigFile, SchemaThatCannotBeWrittenLeavesTheDocumentAlone) {
-  ConfigDir dir;
-  const std::string document = ConfigDir::Document("<UnitList><Unit UnitID=\"U1x1\"/></UnitList>");
-  dir.Write("kvoDevice.xml", document);
-  fs::create_directory(dir.Path("kvoDevice.xsd"));
-  {
-    const auto io = dir.Open();
-    std::vector<dev::UnitKey> units{{1, 2}};
-    std::set<std::wstring> files{L"x"};
-    std::vector<dev::PortAddress> ports{{2, 2}};
-    EXPECT_FALSE(io->GetUnitList(units, false) || io->GetDriverFiles(files) || io->GetUnitPorts({1, 1}, ports));
-    EXPECT_TRUE(units.empty() && files.empty());
-    EXPECT_EQ(ports.size(), 1u);
-    for (const bool answer : {io->ExistsUnit({1, 1}), io->AddUnit({2, 2}), io->RemoveUnit({1, 1}),
-                              io->UnlinkUnitPort({1, 1}, {dev::PortSerial, 1}), io->AddDriverFile(L"a.dll"),
-                              io->ClearDriverFiles(), dev::GetDeviceEditor(io.get())->CreateSet(L"s", L""), io->Save()})
-      EXPECT_FALSE(answer);
-  }
-  EXPECT_EQ(dir.Read("kvoDevice.xml"), document);
-  EXPECT_FALSE(fs::exists(dir.Path("kvoDevice.xml.bak")));
 }
 
 // Any data directory the file system takes works; one it refuses fails cleanly.
@@ -190,9 +93,8 @@ std::size_t UnitCount(const std::wstring& path) { return dev::ReadDocumentConten
 TEST(History, KeepsTheMostRecentVersionsWithTheirReasons) {
   for (const auto& [setting, keep] : {std::pair{"0", 0}, {"3", 3}, {"3 versions", 20}}) {  // not a number: the default
     SCOPED_TRACE(setting);
-    ::setenv("KVO_HISTORY", setting, 1);
-    ConfigDir dir;
-    dir.Write("kvoDevice.xml", "<Devices");
+    const testsupport::ScopedEnv history("KVO_HISTORY", setting);
+    ConfigDir dir("<Devices");
     dir.Open().reset();
     EXPECT_EQ(Reasons(), keep == 0 ? std::vector<std::wstring>{} : std::vector<std::wstring>{L"recovery"});
     for (const dev::HistoryVersion& version : dev::ListHistory()) EXPECT_EQ(testsupport::ReadFile(version.path), "<Devices");
@@ -211,7 +113,6 @@ TEST(History, KeepsTheMostRecentVersionsWithTheirReasons) {
     EXPECT_EQ(Reasons().back(), L"restore");
     EXPECT_EQ(UnitCount(dev::ListHistory().back().path), static_cast<std::size_t>(keep + 3));
   }
-  ::unsetenv("KVO_HISTORY");
 }
 
 // A hard link where it can be, else a copy with the document's permissions;
@@ -232,16 +133,11 @@ TEST(History, KeptByLinkOrCopyAndFailuresCostTheSaveNothing) {
     const std::vector<dev::HistoryVersion> versions = dev::ListHistory();
     ASSERT_EQ(versions.size(), std::string(call) == "Mkdir" ? 0u : 1u);
     if (versions.empty()) continue;
-    struct stat kept {};
-    ::stat(fs::path(versions.front().path).c_str(), &kept);
-    EXPECT_EQ(kept.st_mode & 07777, 0600u);
-    EXPECT_EQ(kept.st_ino == before, std::string(call).empty()) << "a link where it can be, else a copy";
+    EXPECT_EQ(testsupport::Mode(versions.front().path), 0600u);
+    EXPECT_EQ(testsupport::LinkStat(versions.front().path).st_ino == before, std::string(call).empty())
+        << "a link where it can be, else a copy";
   }
 }
-
-}  // namespace
-
-namespace {
 
 // The data directory is fixed, absolute, when the object is made: the host's
 // later chdir never moves the file its changes go to.
@@ -261,9 +157,7 @@ TEST(ConfigFile, ARelativeDataDirectoryStaysWhereItWas) {
   fs::current_path(home);
   ssnSetDataDir(dataDir.c_str());
   EXPECT_FALSE(fs::exists(root.path() / "b/cfg/kvoDevice.xml"));
-  const dev::DocumentContent saved = dev::ReadDocumentContent((root.path() / "a/cfg/kvoDevice.xml").wstring());
-  ASSERT_EQ(saved.units.size(), 1u);
-  EXPECT_EQ(saved.units[0].id, L"U3x0");
+  EXPECT_EQ(testsupport::UnitIds(root.path() / "a/cfg/kvoDevice.xml"), std::vector<std::string>{"U3x0"});
 }
 
 }  // namespace

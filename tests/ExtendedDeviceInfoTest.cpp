@@ -41,17 +41,6 @@ class ExtendedDeviceInfoTest : public ::testing::Test {
   std::unique_ptr<CExtendedDeviceInfo> info_ = std::make_unique<CExtendedDeviceInfo>();
 };
 
-TEST_F(ExtendedDeviceInfoTest, EmptyStoreAnswersEmptyAndTheFixedTriggerDevices) {
-  EXPECT_TRUE(info_->GetPositions(Id(1)).empty());
-  EXPECT_EQ(info_->GetSectionName(Id(1)), L"");
-  EXPECT_EQ(Processing(303, 2), std::make_pair(false, false));
-  const std::vector<unsigned> fixed = {196, 197, 198, 199, 204, 250, 253, 254, 255, 256, 301, 302, 303, 304,
-                                       305, 306, 308, 320, 321, 322, 323, 350, 351, 352, 353, 354, 355};
-  for (unsigned device = 0; device < 400; ++device)
-    EXPECT_EQ(Rtc(device), std::find(fixed.begin(), fixed.end(), device) != fixed.end()) << device;
-  EXPECT_FALSE(Rtc(65535));
-}
-
 TEST_F(ExtendedDeviceInfoTest, SectionsAreReadByTheirKeys) {
   Load(
       "[Camera A]\nID=1201\nTag=color\nPosition=3, 5,x,0,-2,3\nuseShading=0\nuseBlackbalance=1\nuseRTCTrigger=1\n"
@@ -102,6 +91,8 @@ TEST_F(ExtendedDeviceInfoTest, RepeatedIdsAndFilesMerge) {
   EXPECT_TRUE(Rtc(77));                                       // once marked, stays marked
 }
 
+// An empty store, also after files that say nothing, answers empty, and true
+// for the RTC trigger of the fixed trigger devices only.
 TEST_F(ExtendedDeviceInfoTest, BadFilesLoadAndStoreNothingTheyDoNotSay) {
   const std::string garbage("\x00\xFF\xFE\x01\x80\x9F\xC3(\xE2\x28\xA1\x00\x00]\r\r=\xFF", 18);
   for (const std::string& bad : {std::string(), garbage, std::string("ID=5\nTag=x\n")}) Load(bad);
@@ -111,6 +102,14 @@ TEST_F(ExtendedDeviceInfoTest, BadFilesLoadAndStoreNothingTheyDoNotSay) {
   EXPECT_TRUE(info_->Load(nullptr));
   EXPECT_TRUE(info_->GetDeviceIDs().empty());
   EXPECT_TRUE(info_->GetTags().empty());
+  EXPECT_TRUE(info_->GetPositions(Id(1)).empty());
+  EXPECT_EQ(info_->GetSectionName(Id(1)), L"");
+  EXPECT_EQ(Processing(303, 2), std::make_pair(false, false));
+  const std::vector<unsigned> fixed = {196, 197, 198, 199, 204, 250, 253, 254, 255, 256, 301, 302, 303, 304,
+                                       305, 306, 308, 320, 321, 322, 323, 350, 351, 352, 353, 354, 355};
+  for (unsigned device = 0; device < 400; ++device)
+    EXPECT_EQ(Rtc(device), std::find(fixed.begin(), fixed.end(), device) != fixed.end()) << device;
+  EXPECT_FALSE(Rtc(65535));
 
   // A tag longer than the read buffer keeps its first 255 characters.
   Load("[Long]\nID=13\nTag=" + std::string(100000, 'x') + "\nuseShading=1\n");

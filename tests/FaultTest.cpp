@@ -127,12 +127,7 @@ const Case kCases[] = {
        }
        return true;
      },
-     true,
-     [](ConfigDir&) {
-       dev::IDeviceManagerIO* io = dev::CreateXMLFile();
-       io->AddUnit({5, 0});
-       io->Release();
-     }},
+     true, [](ConfigDir& dir) { dir.Open()->AddUnit({5, 0}); }},
     {"queries",
      [](auto* io) {
        io->GetUnitList(units, true), io->ExistsUnit({1, 0}), io->GetUnitPorts({1, 0}, ports), io->GetDriverFiles(files);
@@ -181,11 +176,7 @@ const Case kCases[] = {
      },
      true},
     {"merge with another writer's save", [](auto* io) { return io->AddUnit({3, 0}); }, false,
-     [](ConfigDir&) {
-       dev::IDeviceManagerIO* other = dev::CreateXMLFile();
-       other->AddUnit({4, 0});
-       other->Release();
-     }},
+     [](ConfigDir& dir) { dir.Open()->AddUnit({4, 0}); }},
 };
 
 void PrintTo(const Case& test, std::ostream* out) { *out << test.name; }
@@ -202,7 +193,7 @@ struct Files {
 Files Read(const ConfigDir& dir) {
   const fs::path history = dir.Path("kvoDevice.history");
   return {dir.Read("kvoDevice.xml"), dir.Read("kvoDevice.xml.bak"), dir.Read("kvoDevice.xsd"),
-          fs::exists(history) ? static_cast<std::size_t>(std::distance(fs::directory_iterator(history), {})) : 0,
+          fs::exists(history) ? static_cast<std::size_t>(testsupport::EntryCount(history)) : 0,
           std::nullopt};
 }
 
@@ -217,8 +208,7 @@ struct Fault {
 // after it, so that whatever `run` left in the object is written; `reached`
 // tells whether the failing call was made.
 Files RunOnce(const Case& test, Fault fault, bool& reached) {
-  ConfigDir dir;
-  dir.WriteDocument(kBody);
+  ConfigDir dir(ConfigDir::Document(kBody));
   Close(dev::CreateXMLFile());  // the library's own form, and a schema
   documentPath = dir.DocumentPath().wstring();
   dev::IDeviceManagerIO* io = test.opensItself ? nullptr : dev::CreateXMLFile();
@@ -247,8 +237,7 @@ Files RunOnce(const Case& test, Fault fault, bool& reached) {
     EXPECT_TRUE(io->AddUnit({7, 0}) && io->Save()) << "the object is left unusable";
     io->Release();
   }
-  for (const auto& entry : fs::directory_iterator(dir.Path(".")))
-    EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << "a temporary file was left";
+  EXPECT_EQ(dir.Temporaries(), std::vector<std::string>{}) << "a temporary file was left";
   const std::optional<std::string> savedByRun = result.saved;
   result = Read(dir);
   result.saved = savedByRun;

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -29,6 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::ConfigDir;
+using testsupport::LinkStat;
+using testsupport::Mode;
 
 constexpr uid_t kOther = 65534;
 const std::string kValid = ConfigDir::Document("<UnitList><Unit UnitID=\"U1x0\"/></UnitList>");
@@ -45,17 +48,10 @@ std::string AllBytes(const fs::path& dir) {
   return all;
 }
 
-struct stat LinkStat(const fs::path& path) {
-  struct stat st {};
-  ::lstat(path.c_str(), &st);
-  return st;
-}
-
-void SetEnv(const char* name, const char* value) {
-  if (value != nullptr)
-    ::setenv(name, value, 1);
-  else
-    ::unsetenv(name);
+// What a dry run and a read-only opening say.
+std::string ReadOnlyReasons() {
+  const std::string dryRun = Narrow(dev::DryRunOpen().reason);
+  return dryRun + Narrow(dev::GetOpenReport(testsupport::ConfigPtr(dev::OpenXMLFileReadOnly()).get()).reason);
 }
 
 // Run as root in a data directory another user owns, with one of the
@@ -63,19 +59,13 @@ void SetEnv(const char* name, const char* value) {
 // changes nothing outside the data directory, and shows no secret.
 TEST(HostileFiles, PlantedPaths) {
   if (::geteuid() != 0) GTEST_SKIP() << "planting another user's files needs root";
-  SetEnv("KVO_LOCK_TIMEOUT", "1");
+  const testsupport::ScopedEnv timeout("KVO_LOCK_TIMEOUT", "1");
   const testsupport::TempDir outside;
   const fs::path others = outside.path() / "others", rootOnly = outside.path() / "root-only";
   outside.Write("others", "<Devices>another user's file</Devices>");
   outside.Write("root-only", "<Devices><Unit>" + kSecret + "</Unit></Devices>");
   ASSERT_EQ(::chown(others.c_str(), kOther, kOther), 0);
   ::chmod(rootOnly.c_str(), 0600);
-  const auto sparse = [&](const fs::path& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, 2ll << 30), 0);
-    ::close(fd);
-  };
   const struct {
     const char* plant;
     std::function<void(const fs::path&)> make;
@@ -85,7 +75,7 @@ TEST(HostileFiles, PlantedPaths) {
       {"a link to a directory", [&](const fs::path& p) { fs::create_directory_symlink(outside.path(), p); }},
       {"a FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }},
       {"a link to /dev/zero", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
-      {"a 2 GiB sparse file", sparse},
+      {"a 2 GiB sparse file", [](const fs::path& p) { std::ofstream(p).close(), fs::resize_file(p, 2ull << 30); }},
   };
   for (const char* name : {"kvoDevice.xml", "kvoDevice.xsd", "kvoDevice.xml.bak", "kvoDevice.lock", "kvoDevice.history"})
     for (const auto& plant : plants) {
@@ -105,17 +95,12 @@ TEST(HostileFiles, PlantedPaths) {
       std::string reports;
       {
         const testsupport::ConfigPtr io = dir.Open();
-        const dev::OpenReport opened = dev::GetOpenReport(io.get());
-        reports += Narrow(opened.reason);
+        reports += Narrow(dev::GetOpenReport(io.get()).reason);
         io->AddUnit({2, 0});
-        const bool saved = io->Save();
-        EXPECT_TRUE(!documentPlanted || !saved) << "written through a planted document";
+        EXPECT_FALSE(io->Save() && documentPlanted) << "written through a planted document";
         reports += Narrow(dev::GetLastSaveReport(io.get()).reason);
       }
-      reports += Narrow(dev::DryRunOpen().reason);
-      dev::IDeviceManagerIO* reader = dev::OpenXMLFileReadOnly();
-      reports += Narrow(dev::GetOpenReport(reader).reason);
-      reader->Release();
+      reports += ReadOnlyReasons();
       for (const dev::HistoryVersion& version : dev::ListHistory()) {
         dev::SaveReport restored;
         dev::RestoreXMLFile(version.path, &restored);
@@ -129,7 +114,7 @@ TEST(HostileFiles, PlantedPaths) {
       EXPECT_EQ(testsupport::ReadFile(others), "<Devices>another user's file</Devices>");
       EXPECT_EQ(LinkStat(others).st_uid, kOther);
       EXPECT_NE(testsupport::ReadFile(rootOnly).find(kSecret), std::string::npos);
-      EXPECT_EQ(LinkStat(rootOnly).st_mode & 07777, 0600u);
+      EXPECT_EQ(Mode(rootOnly), 0600u);
       for (const auto& entry : fs::directory_iterator(outside.path()))
         EXPECT_TRUE(entry.path() == others || entry.path() == rootOnly) << "written outside: " << entry.path();
       if (!documentPlanted) {
@@ -145,7 +130,6 @@ TEST(HostileFiles, PlantedPaths) {
   dev::dynInfo::IExtendedDeviceInfo* info = dev::dynInfo::GetExtendedDeviceInfo();
   ASSERT_NE(info, nullptr);
   for (const char* ini : {"cameras.ini", "zero.ini"}) info->Load((outside.path() / ini).wstring().c_str());
-  SetEnv("KVO_LOCK_TIMEOUT", nullptr);
 }
 
 // Another user swaps the directory of its link's target with a link to a
@@ -186,19 +170,18 @@ TEST(HostileFiles, SymlinkRaceNeverReachesRootsFiles) {
   const fs::path victim = protectedDir.path() / "kvoDevice.xml";
   EXPECT_EQ(testsupport::ReadFile(victim), "root's file");
   EXPECT_EQ(LinkStat(victim).st_uid, 0u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(protectedDir.path()), fs::directory_iterator()), 1);
+  EXPECT_EQ(testsupport::EntryCount(protectedDir.path()), 1);
 }
 
 // Only writers can take the lock: a reader that holds what it can holds
 // nothing a writer waits for; a writer that keeps it makes the others fail
 // with the reason once the wait is over.
 TEST(HostileFiles, Lock) {
-  ConfigDir dir;
-  dir.Write("kvoDevice.xml", kValid);
+  ConfigDir dir(kValid);
   dir.Open().reset();
-  SetEnv("KVO_LOCK_TIMEOUT", "0.5");
+  const testsupport::ScopedEnv timeout("KVO_LOCK_TIMEOUT", "0.5");
   const fs::path lock = dir.Path("kvoDevice.lock");
-  EXPECT_EQ(LinkStat(lock).st_mode & 07777, 0600u) << "a 0644 document gets a 0600 lock";
+  EXPECT_EQ(Mode(lock), 0600u) << "a 0644 document gets a 0600 lock";
 
   // An old lock file readable by all, held by a reader through every kind of lock.
   ::chmod(lock.c_str(), 0644);
@@ -214,7 +197,7 @@ TEST(HostileFiles, Lock) {
     EXPECT_TRUE(io->Save()) << Narrow(dev::GetLastSaveReport(io.get()).reason);
   }
   ::close(reader);
-  EXPECT_EQ(LinkStat(lock).st_mode & 07777, 0600u);
+  EXPECT_EQ(Mode(lock), 0600u);
 
   // A writer that keeps the lock: each open description locks on its own.
   const int writer = ::open(lock.c_str(), O_RDWR);
@@ -230,11 +213,8 @@ TEST(HostileFiles, Lock) {
   }
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
   // A read-only opening takes no lock.
-  dev::IDeviceManagerIO* readOnly = dev::OpenXMLFileReadOnly();
-  EXPECT_EQ(dev::GetOpenReport(readOnly).outcome, dev::OpenOutcome::Loaded);
-  readOnly->Release();
+  EXPECT_EQ(dev::GetOpenReport(testsupport::ConfigPtr(dev::OpenXMLFileReadOnly()).get()).outcome, dev::OpenOutcome::Loaded);
   ::close(writer);
-  SetEnv("KVO_LOCK_TIMEOUT", nullptr);
 }
 
 // A schema, or the document, that names other files and URLs: none of them
@@ -247,9 +227,7 @@ TEST(HostileFiles, PlantedSchemaReadsNothing) {
                                   "\"/></xs:schema>");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
   socklen_t length = sizeof address;
   ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(::listen(listener, 16), 0);
@@ -288,10 +266,7 @@ TEST(HostileFiles, PlantedSchemaReadsNothing) {
     ::testing::internal::CaptureStderr();
     const testsupport::ConfigPtr io = dir.Open();
     const dev::OpenReport opened = dev::GetOpenReport(io.get());
-    std::string reports = Narrow(opened.reason) + Narrow(dev::DryRunOpen().reason);
-    dev::IDeviceManagerIO* reader = dev::OpenXMLFileReadOnly();
-    reports += Narrow(dev::GetOpenReport(reader).reason);
-    reader->Release();
+    std::string reports = Narrow(opened.reason) + ReadOnlyReasons();
     reports += ::testing::internal::GetCapturedStderr();
 
     char events[4096];
@@ -320,8 +295,7 @@ std::vector<std::wstring> VersionNames() {
 // order of keeping whatever the clock says; the folder and its entries are
 // never used through links; a restore never loses the document it replaces.
 TEST(HostileFiles, HistoryNeverLoses) {
-  ConfigDir dir;
-  dir.Write("kvoDevice.xml", kValid);
+  ConfigDir dir(kValid);
   for (std::uint16_t unit = 2; unit < 5; ++unit) dir.Open()->AddUnit({unit, 0});
   for (const int error : {ENOSPC, EPERM, EROFS}) {
     SCOPED_TRACE(error);
@@ -340,7 +314,7 @@ TEST(HostileFiles, HistoryNeverLoses) {
   EXPECT_EQ(VersionNames().size(), kept);
 
   // Twenty versions named by a clock that was ahead: the new one is the newest, the oldest goes.
-  SetEnv("KVO_HISTORY", "5");
+  const testsupport::ScopedEnv history("KVO_HISTORY", "5");
   for (int i = 0; i < 5; ++i)
     dir.Write("kvoDevice.history/20991231T2359" + std::to_string(10 + i) + ".000000000Z-save.xml", kValid);
   const std::string replaced = dir.Read("kvoDevice.xml");
@@ -370,15 +344,14 @@ TEST(HostileFiles, HistoryNeverLoses) {
     EXPECT_TRUE(io->Save());
     EXPECT_NE(dev::GetLastSaveReport(io.get()).reason.find(L"not kept in the history"), std::wstring::npos);
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("moved")), fs::directory_iterator()), 6);
+  EXPECT_EQ(testsupport::EntryCount(dir.Path("moved")), 6);
 
   // History off: a restore would lose the current document, so it is refused.
-  SetEnv("KVO_HISTORY", "0");
+  history.Set("0");
   const std::string current = dir.Read("kvoDevice.xml");
   EXPECT_FALSE(dev::RestoreXMLFile(dir.Path("moved").wstring() + L"/" + fs::path(versions.back().path).filename().wstring(), &report));
   EXPECT_NE(report.reason.find(L"history is off"), std::wstring::npos);
   EXPECT_EQ(dir.Read("kvoDevice.xml"), current);
-  SetEnv("KVO_HISTORY", nullptr);
 }
 
 }  // namespace

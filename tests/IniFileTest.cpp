@@ -90,32 +90,27 @@ TEST(ProfileCache, LookupsReportWhatTheyFound) {
   for (const std::wstring& no : {dir.Wide(""), file + L"x"}) EXPECT_FALSE(osExistsFile(no.c_str())) << no;
 }
 
-TEST(ProfileCache, FileIsParsedOnceWhileItsSizeAndTimeStay) {
+// A file is parsed once while its size and time stay; lookups alternate
+// between files without mixing them up, and notice an edit once the file has
+// not been looked at for a second.
+TEST(ProfileCache, FileIsParsedOnceWhileItsSizeAndTimeStayAndEditsAreSeenLater) {
   testsupport::TempDir dir;
-  const std::wstring file = dir.Write("a.ini", "[S]\nID=1\n");
-  const auto path = dir.path() / "a.ini";
+  const std::wstring a = dir.Write("a.ini", "[S]\nID=1\n"), b = dir.Write("b.ini", "[S]\nID=2\n");
   struct stat st {};
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  ASSERT_EQ(::stat((dir.path() / "a.ini").c_str(), &st), 0);
   const struct timespec before[2] = {st.st_mtim, st.st_mtim};
   wchar_t names[64];
-  EXPECT_EQ(GetPrivateProfileSectionNamesW(names, 64, file.c_str()), 2u);
-  EXPECT_EQ(iniGetInt(L"S", L"ID", 0, file.c_str()), 1);
+  for (const auto& [file, id] : {std::pair{a, 1}, {b, 2}, {a, 1}, {b, 2}}) {
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(names, 64, file.c_str()), 2u);
+    EXPECT_EQ(iniGetInt(L"S", L"ID", 0, file.c_str()), id);
+  }
 
   // Same size and the old modification time: the cached parse is still used,
   // which proves that lookups do not read the file again.
-  dir.Write("a.ini", "[S]\nID=2\n");
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), before, 0), 0);
-  EXPECT_EQ(GetPrivateProfileSectionNamesW(names, 64, file.c_str()), 2u);
-  EXPECT_EQ(iniGetInt(L"S", L"ID", 0, file.c_str()), 1);
-}
-
-// Lookups alternate between files without mixing them up, and notice an edit
-// once the file has not been looked at for a second.
-TEST(ProfileCache, LookupsKeepFilesApartAndSeeEditsLater) {
-  testsupport::TempDir dir;
-  const std::wstring a = dir.Write("a.ini", "[S]\nID=1\n"), b = dir.Write("b.ini", "[S]\nID=2\n");
-  const std::pair<std::wstring, int> reads[] = {{a, 1}, {b, 2}, {a, 1}, {b, 2}};
-  for (const auto& [file, id] : reads) EXPECT_EQ(iniGetInt(L"S", L"ID", 0, file.c_str()), id);
+  dir.Write("a.ini", "[S]\nID=3\n");
+  ASSERT_EQ(::utimensat(AT_FDCWD, (dir.path() / "a.ini").c_str(), before, 0), 0);
+  EXPECT_EQ(GetPrivateProfileSectionNamesW(names, 64, a.c_str()), 2u);
+  EXPECT_EQ(iniGetInt(L"S", L"ID", 0, a.c_str()), 1);
   dir.Write("a.ini", "[S]\nID=33\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_EQ(iniGetInt(L"S", L"ID", 0, a.c_str()), 33);

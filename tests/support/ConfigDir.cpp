@@ -1,7 +1,7 @@
 #include "tests/support/ConfigDir.h"
 
+#include <kvodevice/ConfigurationContent.h>
 #include <kvodevice/Host.h>
-
 
 #include "tests/support/XmlListing.h"
 
@@ -21,6 +21,21 @@ std::string ConfigDir::Document(const std::string& body) {
 }
 
 std::string ConfigDir::Read(const std::string& name) const { return ReadFile(Path(name)); }
+
+std::vector<std::string> UnitIds(const std::filesystem::path& document) {
+  const dev::DocumentContent content = dev::ReadDocumentContent(document.wstring());
+  if (!content.valid) return {"<invalid>"};
+  std::vector<std::string> ids;
+  for (const auto& unit : content.units) ids.push_back(Narrow(unit.id));
+  return ids;
+}
+
+std::vector<std::string> ConfigDir::Temporaries() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+    if (entry.path().filename().string().find(".tmp-") != std::string::npos) names.push_back(entry.path().filename());
+  return names;
+}
 
 std::string ConfigDir::Listing(const std::string& name) const {
   platform::xml::Document document = platform::xml::Document::Create();

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/support/TempDir.h"
 
@@ -21,6 +22,8 @@ class ConfigDir {
  public:
   // Makes the directory the host's data directory until destruction.
   ConfigDir();
+  // The same, with `document` as the bytes of its document.
+  explicit ConfigDir(const std::string& document) : ConfigDir() { Write("kvoDevice.xml", document); }
   ~ConfigDir();
 
   ConfigPtr Open() const;
@@ -33,9 +36,14 @@ class ConfigDir {
   std::string Read(const std::string& name) const;
   // The saved document as a listing (see XmlListing.h), read without validation.
   std::string Listing(const std::string& name = "kvoDevice.xml") const;
+  // The names of the temporary files that saves left.
+  std::vector<std::string> Temporaries() const;
 
  private:
   TempDir dir_;
 };
+
+// The unit ids of a document, in order; {"<invalid>"} when it does not load and validate.
+std::vector<std::string> UnitIds(const std::filesystem::path& document);
 
 }  // namespace testsupport

@@ -13,8 +13,7 @@ namespace testsupport {
 
 class FaultyFileSystem : public platform::FileSystem {
  public:
-  // Fails call number `failAt` (1 for the first) with `error`; counts from
-  // construction, or from Start after Stop.
+  // Fails call number `failAt` (1 for the first) with `error`, counted from construction.
   FaultyFileSystem(int failAt, int error) : failAt_(failAt), error_(error), real_(platform::SetFileSystem(this)) {}
   // Fails every `call` ("Open", "Read", ...) on a path ending in `pathEnd`,
   // or only the first `times` of them.
@@ -30,13 +29,7 @@ class FaultyFileSystem : public platform::FileSystem {
 
   // The n-th call came: the scenario made more calls than `failAt`.
   bool failed() const { return calls_ >= failAt_; }
-  // The name of the last call that failed ("Write", "Rename", ...), or empty.
-  const std::string& failedCall() const { return failedCall_; }
   void Stop() { armed_ = false; }
-  void Start() {
-    armed_ = true;
-    calls_ = 0;
-  }
 
   int Open(const char* p, int f, mode_t m) override {
     if (Fail("Open", p)) return -1;
@@ -54,9 +47,7 @@ class FaultyFileSystem : public platform::FileSystem {
   int Lstat(const char* p, struct stat* s) override { return Fail("Lstat", p) ? -1 : real_->Lstat(p, s); }
   int Fstat(int fd, struct stat* s) override { return Fail("Fstat", PathOf(fd)) ? -1 : real_->Fstat(fd, s); }
   ssize_t Read(int fd, void* b, size_t n) override { return Fail("Read", PathOf(fd)) ? -1 : real_->Read(fd, b, n); }
-  ssize_t Write(int fd, const void* b, size_t n) override {
-    return Fail("Write", PathOf(fd)) ? -1 : real_->Write(fd, b, n);
-  }
+  ssize_t Write(int fd, const void* b, size_t n) override { return Fail("Write", PathOf(fd)) ? -1 : real_->Write(fd, b, n); }
   int Fsync(int fd) override { return Fail("Fsync", PathOf(fd)) ? -1 : real_->Fsync(fd); }
   int Rename(const char* a, const char* b) override { return Fail("Rename", b) ? -1 : real_->Rename(a, b); }
   int Unlink(const char* p) override { return Fail("Unlink", p) ? -1 : real_->Unlink(p); }
@@ -65,9 +56,7 @@ class FaultyFileSystem : public platform::FileSystem {
   int Flock(int fd, int op) override { return Fail("Flock", PathOf(fd)) ? -1 : real_->Flock(fd, op); }
   int Fchown(int fd, uid_t u, gid_t g) override { return Fail("Fchown", PathOf(fd)) ? -1 : real_->Fchown(fd, u, g); }
   int Fchmod(int fd, mode_t m) override { return Fail("Fchmod", PathOf(fd)) ? -1 : real_->Fchmod(fd, m); }
-  ssize_t Readlink(const char* p, char* b, size_t n) override {
-    return Fail("Readlink", p) ? -1 : real_->Readlink(p, b, n);
-  }
+  ssize_t Readlink(const char* p, char* b, size_t n) override { return Fail("Readlink", p) ? -1 : real_->Readlink(p, b, n); }
   int ListDirectory(const char* p, std::vector<std::string>& names) override {
     return Fail("ListDirectory", p) ? -1 : real_->ListDirectory(p, names);
   }
@@ -79,9 +68,7 @@ class FaultyFileSystem : public platform::FileSystem {
     if (fd >= 0) paths_[fd] = path;
     return fd;
   }
-  int Fstatat(int d, const char* n, struct stat* s, int f) override {
-    return Fail("Lstat", Join(d, n)) ? -1 : real_->Fstatat(d, n, s, f);
-  }
+  int Fstatat(int d, const char* n, struct stat* s, int f) override { return Fail("Lstat", Join(d, n)) ? -1 : real_->Fstatat(d, n, s, f); }
   ssize_t Readlinkat(int d, const char* n, char* b, size_t size) override {
     return Fail("Readlink", Join(d, n)) ? -1 : real_->Readlinkat(d, n, b, size);
   }
@@ -112,7 +99,6 @@ class FaultyFileSystem : public platform::FileSystem {
         call_.empty() ? ++calls_ == failAt_ : call_ == call && path.ends_with(pathEnd_) && times_ != 0;
     if (!fail) return false;
     if (times_ > 0) --times_;
-    failedCall_ = call;
     errno = error_;
     return true;
   }
@@ -125,7 +111,6 @@ class FaultyFileSystem : public platform::FileSystem {
   std::map<int, std::string> paths_;
   int calls_ = 0;
   bool armed_ = true;
-  std::string failedCall_;
 };
 
 }  // namespace testsupport

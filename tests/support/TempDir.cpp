@@ -18,4 +18,14 @@ std::string ReadFile(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+struct stat LinkStat(const std::filesystem::path& path) {
+  struct stat st {};
+  ::lstat(path.c_str(), &st);
+  return st;
+}
+
+long EntryCount(const std::filesystem::path& dir) {
+  return std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator());
+}
+
 }  // namespace testsupport
