@@ -317,7 +317,7 @@ TEST_F(Kvodev, RepairLinksRemovesOnlyWhatNamesNothingAndRenamesFollowTheLinks) {
   Write("kvoDevice.xml",
         Lines({"<Devices><UnitList>", "<Unit UnitID=\"U170x0\"><LinkedInterface ItemID=\"COM3\"/><LinkedInterface ItemID=\"COM9\"/></Unit>",
                "<Unit UnitID=\"U0332x0\"><LinkedInterface ItemID=\"COM4\"/></Unit>", "<Unit UnitID=\"U2x2\"/>",
-               "</UnitList><Interfaces><Serial>", "<ComPort PortNo=\"COM3\"><LinkedUnit ItemID=\"U171x0\"/></ComPort>",
+               "</UnitList><Interfaces><Serial>", "<ComPort PortNo=\"COM3\"><!-- U170x0 --><LinkedUnit ItemID=\"U171x0\"/></ComPort>",
                "<ComPort PortNo=\"COM4\"><LinkedUnit ItemID=\"U332x0\"/></ComPort>", "<ComPort PortNo=\"COM2\"><LinkedUnit ItemID=\"U2x2\"/></ComPort>",
                "</Serial></Interfaces><Sets><ActiveSet Name=\"s\"/><Set Name=\"s\"><LinkedUnit ItemID=\"U170x0\"/><LinkedUnit ItemID=\"U332x0\"/>"
                "<LinkedUnit ItemID=\"U5x5\"/></Set></Sets></Devices>"}));
@@ -340,7 +340,7 @@ TEST_F(Kvodev, RepairLinksRemovesOnlyWhatNamesNothingAndRenamesFollowTheLinks) {
   const std::string diff = Run({"diff", "1"}).out;
   EXPECT_EQ(diff.substr(diff.find("\n~")),
             "\n~ unit U170x0 (line 2 -> 4): link to COM9 removed\n~ unit U2x2 (line 4 -> 10): link to COM2 added\n"
-            "~ port COM3 (line 6 -> 16): link to U170x0 added; link to U171x0 removed\n~ set \"s\" (line 9 -> 29): member U5x5 removed\n");
+            "~ port COM3 (line 6 -> 16): link to U170x0 added; link to U171x0 removed\n~ set \"s\" (line 9 -> 30): member U5x5 removed\n");
   EXPECT_TRUE(Like(Run({"check", "--repair-links"}).out,
                    "*\nno links to repair\n*U0332x0 names no unit (*); rename it: kvodev units rename U0332x0 U332x0\n"
                    "*COM4 links to the unit U332x0, which the unit list writes U0332x0\n*"));
