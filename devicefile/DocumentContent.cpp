@@ -29,15 +29,6 @@ std::wstring ChildText(const Node& parent, const CString& name) {
   return child ? child.Text() : std::wstring();
 }
 
-// The elements named `name` among the children of `parent`, in order.
-std::vector<Node> Children(const Node& parent, const CString& name) {
-  std::vector<Node> children;
-  if (!parent) return children;
-  for (Node child = parent.FirstChild(); child; child = child.NextSibling())
-    if (child.IsElement() && child.Name() == name.str()) children.push_back(child);
-  return children;
-}
-
 std::vector<std::wstring> ItemIds(const Node& parent, const CString& name) {
   std::vector<std::wstring> ids;
   for (const Node& link : Children(parent, name)) ids.push_back(Attribute(link, XMLNames.ItemID));
@@ -45,6 +36,15 @@ std::vector<std::wstring> ItemIds(const Node& parent, const CString& name) {
 }
 
 }  // namespace
+
+bool IsNamed(const Node& node, const CString& name) { return node.IsElement() && node.Name() == name.str(); }
+
+std::vector<Node> Children(const Node& parent, const CString& name) {
+  std::vector<Node> children;
+  for (Node child = parent ? parent.FirstChild() : Node(); child; child = child.NextSibling())
+    if (IsNamed(child, name)) children.push_back(child);
+  return children;
+}
 
 void ReadTree(const Node& devices, DocumentContent& content) {
   for (const Node& unit : Children(devices.ChildElement(XMLNames.UnitList.str()), XMLNames.Unit)) {

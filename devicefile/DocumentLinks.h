@@ -2,15 +2,22 @@
 // that have one side only or name nothing.
 #pragma once
 
+#include <kvodevice/CString.h>
 #include <kvodevice/ConfigurationContent.h>
 
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/xml/Dom.h"
 
 namespace dev {
+
+// Whether `node` is an element named `name`.
+bool IsNamed(const platform::xml::Node& node, const CString& name);
+// The elements named `name` among the children of `parent`, in order; none for a null parent.
+std::vector<platform::xml::Node> Children(const platform::xml::Node& parent, const CString& name);
 
 // Reads units, ports, driver files and sets below the document element.
 void ReadTree(const platform::xml::Node& devices, DocumentContent& content);

@@ -1,6 +1,7 @@
 // Editing beyond the host interface: links, a unit's details, sets, driver files.
 #include <algorithm>
 
+#include "devicefile/DocumentLinks.h"
 #include "devicefile/PortName.h"
 #include "devicefile/UnitId.h"
 #include "devicefile/XMLFile.h"
@@ -14,7 +15,6 @@ using platform::xml::IsXmlText;
 // The Unit children in the order the schema gives them, by UnitText.
 const CString* const kUnitTexts[] = {&XMLNames.Driver, &XMLNames.Model, &XMLNames.UnitName, &XMLNames.SerialNo};
 
-bool IsNamed(const CXMLFile::Node& node, const CString& name) { return node.IsElement() && node.Name() == name.str(); }
 
 // The first child element `name` of `parent` whose `attribute` is `value`.
 CXMLFile::Node ChildWith(const CXMLFile::Node& parent, const CString& name, const CString& attribute,
@@ -232,6 +232,17 @@ bool CXMLFile::SetSetCommentInDocument(const std::wstring& name, const std::wstr
   return true;
 }
 
+bool CXMLFile::RenameSet(const std::wstring& from, const std::wstring& to) {
+  return platform::NoThrow(false, [&] {
+    if (to.empty() || !IsXmlText(to)) return false;
+    return Record(ChangeOfSet(Change::Kind::RenameSet, from, &to));
+  });
+}
+
+bool CXMLFile::DeleteSet(const std::wstring& name) {
+  return platform::NoThrow(false, [&] { return Record(ChangeOfSet(Change::Kind::DeleteSet, name)); });
+}
+
 bool CXMLFile::AddSetMember(const std::wstring& name, const UnitKey& unit) {
   return platform::NoThrow(false, [&] {
     Change change = ChangeOfSet(Change::Kind::AddSetMember, name);
@@ -265,10 +276,14 @@ bool CXMLFile::SetActiveSet(const std::wstring& name) {
   return platform::NoThrow(false, [&] { return Record(ChangeOfSet(Change::Kind::SetActiveSet, name)); });
 }
 
+CXMLFile::Node CXMLFile::ActiveSetNode() const {
+  return m_dom.DocumentElement().ChildElement(XMLNames.Sets.str()).ChildElement(XMLNames.ActiveSet.str());
+}
+
 bool CXMLFile::SetActiveSetInDocument(const std::wstring& name) {
   if (!name.empty() && !FindSet(name)) return false;
   EnsureSetsNode();
-  const Node active = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str()).ChildElement(XMLNames.ActiveSet.str());
+  const Node active = ActiveSetNode();
   if (!active) return false;
   active.SetAttribute(XMLNames.Name.str(), name);
   return true;

@@ -1,8 +1,9 @@
-// Renaming a unit or a set, and deleting a set: what names them follows.
+// Renaming a unit or a set, and deleting a set, in the document: what names them follows.
 #include <kvodevice/Text.h>
 
 #include <set>
 
+#include "devicefile/DocumentLinks.h"
 #include "devicefile/UnitId.h"
 #include "devicefile/XMLFile.h"
 #include "names/XMLNames.h"
@@ -12,29 +13,19 @@ namespace {
 
 using Node = platform::xml::Node;
 
-bool IsNamed(const Node& node, const CString& name) { return node.IsElement() && node.Name() == name.str(); }
-
-// Calls `visit` with every element `name` below `parent`.
-template <typename Visit>
-void EachChild(const Node& parent, const CString& name, const Visit& visit) {
-  for (Node child = parent ? parent.FirstChild() : Node(); child; child = child.NextSibling())
-    if (IsNamed(child, name)) visit(child);
-}
-
 // Gives every LinkedUnit of `parent` that `follows` the id `to`, keeping one
 // where two would then name the same unit.
 template <typename Follows>
 void RenameLinks(const Node& parent, const std::wstring& to, const Follows& follows) {
   bool named = false;
   std::vector<Node> twins;
-  EachChild(parent, XMLNames.LinkedUnit, [&](const Node& link) {
+  for (const Node& link : Children(parent, XMLNames.LinkedUnit)) {
     const std::wstring id = link.GetAttribute(XMLNames.ItemID.str()).value_or(L"");
-    if (id == to || follows(id)) {
-      if (named) twins.push_back(link);
-      else if (id != to) link.SetAttribute(XMLNames.ItemID.str(), to);
-      named = true;
-    }
-  });
+    if (id != to && !follows(id)) continue;
+    if (named) twins.push_back(link);
+    else if (id != to) link.SetAttribute(XMLNames.ItemID.str(), to);
+    named = true;
+  }
   for (const Node& twin : twins) parent.RemoveChild(twin);
 }
 
@@ -54,12 +45,11 @@ bool CXMLFile::RenameUnitInDocument(const std::wstring& from, const UnitKey& to)
   const Node list = root.ChildElement(XMLNames.UnitList.str());
   Node unit;
   std::set<std::wstring> ids;
-  EachChild(list, XMLNames.Unit, [&](const Node& node) {
-    const std::optional<std::wstring> id = node.GetAttribute(XMLNames.UnitID.str());
-    if (!id) return;
-    if (*id == from && !unit) unit = node;
-    ids.insert(*id);
-  });
+  for (const Node& node : Children(list, XMLNames.Unit))
+    if (const std::optional<std::wstring> id = node.GetAttribute(XMLNames.UnitID.str())) {
+      if (*id == from && !unit) unit = node;
+      ids.insert(*id);
+    }
   const std::wstring name = FormatUnitId(to);
   if (!unit || ids.contains(name)) return false;
   // A malformed id is often written elsewhere in the form it was meant in.
@@ -74,41 +64,23 @@ bool CXMLFile::RenameUnitInDocument(const std::wstring& from, const UnitKey& to)
     for (Node kind = interfaces.FirstChild(); kind; kind = kind.NextSibling())
       for (Node port = kind.IsElement() ? kind.FirstChild() : Node(); port; port = port.NextSibling())
         if (port.IsElement()) RenameLinks(port, name, follows);
-  EachChild(root.ChildElement(XMLNames.Sets.str()), XMLNames.Set, [&](const Node& set) { RenameLinks(set, name, follows); });
+  for (const Node& set : Children(root.ChildElement(XMLNames.Sets.str()), XMLNames.Set)) RenameLinks(set, name, follows);
   return true;
-}
-
-bool CXMLFile::RenameSet(const std::wstring& from, const std::wstring& to) {
-  return platform::NoThrow(false, [&] {
-    if (to.empty() || !platform::xml::IsXmlText(to)) return false;
-    Change change{Change::Kind::RenameSet};
-    change.name = from;
-    change.text = to;
-    return Record(std::move(change));
-  });
 }
 
 bool CXMLFile::RenameSetInDocument(const std::wstring& from, const std::wstring& to) {
   const Node set = FindSet(from);
   if (!set || FindSet(to)) return false;
   set.SetAttribute(XMLNames.Name.str(), to);
-  const Node active = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str()).ChildElement(XMLNames.ActiveSet.str());
+  const Node active = ActiveSetNode();
   if (active && active.GetAttribute(XMLNames.Name.str()) == from) active.SetAttribute(XMLNames.Name.str(), to);
   return true;
-}
-
-bool CXMLFile::DeleteSet(const std::wstring& name) {
-  return platform::NoThrow(false, [&] {
-    Change change{Change::Kind::DeleteSet};
-    change.name = name;
-    return Record(std::move(change));
-  });
 }
 
 bool CXMLFile::DeleteSetInDocument(const std::wstring& name) {
   const Node set = FindSet(name);
   if (!set || !set.Parent().RemoveChild(set)) return false;
-  const Node active = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str()).ChildElement(XMLNames.ActiveSet.str());
+  const Node active = ActiveSetNode();
   if (active && active.GetAttribute(XMLNames.Name.str()) == name) active.SetAttribute(XMLNames.Name.str(), L"");
   return true;
 }

@@ -31,8 +31,6 @@ using Node = platform::xml::Node;
 
 std::wstring ItemId(const Node& link) { return link.GetAttribute(XMLNames.ItemID.str()).value_or(L""); }
 
-bool IsLink(const Node& node, const CString& name) { return node.IsElement() && node.Name() == name.str(); }
-
 // How a LinkedUnit's ItemID meets the units of the document.
 enum class Named { Unit, OtherSpelling, Nothing };
 
@@ -60,7 +58,7 @@ std::vector<LinkRepair> CXMLFile::RepairLinksInDocument(bool apply) {
 
   const Node list = devices.ChildElement(XMLNames.UnitList.str());
   for (Node unit = list ? list.FirstChild() : Node(); unit; unit = unit.NextSibling())
-    if (const auto id = unit.GetAttribute(XMLNames.UnitID.str()); id && IsLink(unit, XMLNames.Unit)) {
+    if (const auto id = unit.GetAttribute(XMLNames.UnitID.str()); id && IsNamed(unit, XMLNames.Unit)) {
       units.try_emplace(*id, unit);
       if (const std::optional<UnitKey> key = ReadUnitIdLeniently(*id)) spelt.emplace(key->device, key->index);
     }
@@ -68,9 +66,9 @@ std::vector<LinkRepair> CXMLFile::RepairLinksInDocument(bool apply) {
   for (Node unit = list ? list.FirstChild() : Node(); unit; unit = unit.NextSibling()) {
     const auto id = unit.GetAttribute(XMLNames.UnitID.str());
     // A unit with a malformed id keeps its links until it is renamed.
-    if (!id || !IsLink(unit, XMLNames.Unit) || !ParseUnitId(*id)) continue;
+    if (!id || !IsNamed(unit, XMLNames.Unit) || !ParseUnitId(*id)) continue;
     for (Node link = unit.FirstChild(); link; link = link.NextSibling()) {
-      if (!IsLink(link, XMLNames.LinkedInterface)) continue;
+      if (!IsNamed(link, XMLNames.LinkedInterface)) continue;
       const std::wstring port = ItemId(link);
       if (!links.HasPort(port)) {
         plan(Action::RemoveLinkToPort, unit, *id, port, {},
@@ -91,7 +89,7 @@ std::vector<LinkRepair> CXMLFile::RepairLinksInDocument(bool apply) {
         const std::wstring portNo = port.GetAttribute(XMLNames.PortNo.str()).value_or(L"");
         ports.try_emplace(portNo, port);
         for (Node link = port.FirstChild(); link; link = link.NextSibling()) {
-          if (!IsLink(link, XMLNames.LinkedUnit)) continue;
+          if (!IsNamed(link, XMLNames.LinkedUnit)) continue;
           const std::wstring unit = ItemId(link);
           const Named is = named(unit);
           if (is == Named::Nothing) {
@@ -109,9 +107,9 @@ std::vector<LinkRepair> CXMLFile::RepairLinksInDocument(bool apply) {
       }
   if (const Node sets = devices.ChildElement(XMLNames.Sets.str()))
     for (Node set = sets.FirstChild(); set; set = set.NextSibling())
-      if (IsLink(set, XMLNames.Set))
+      if (IsNamed(set, XMLNames.Set))
         for (Node link = set.FirstChild(); link; link = link.NextSibling())
-          if (IsLink(link, XMLNames.LinkedUnit) && named(ItemId(link)) == Named::Nothing) {
+          if (IsNamed(link, XMLNames.LinkedUnit) && named(ItemId(link)) == Named::Nothing) {
             const std::wstring name = set.GetAttribute(XMLNames.Name.str()).value_or(L"");
             plan(Action::RemoveSetMember, set, ItemId(link), {}, name,
                  L"remove the unit " + ItemId(link) + L", which is not there, from the set \"" + name + L"\"");

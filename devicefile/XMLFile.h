@@ -234,6 +234,7 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   bool UnitListed(const UnitKey& key) const;
   Node FindUnit(const UnitKey& unit) const;
   Node FindSet(const std::wstring& name) const;
+  Node ActiveSetNode() const;  // null when there is no set list or no ActiveSet
   // The names of the driver files of the document.
   std::set<std::wstring> DriverFileNames() const;
 

@@ -26,6 +26,8 @@ Report RunUnits(Context& ctx) {
   for (const dev::UnitKey& unit : units) {
     Json entry{{"unit", FormatUnit(unit)}, {"device", unit.device}, {"index", unit.index}};
     dev::UnitDetails details;
+    // A unit the editor cannot read (a malformed id) has nothing to show.
+    if (ctx.args.longList) entry.update({{"setup", nullptr}, {"name", nullptr}, {"model", nullptr}, {"ports", Json::array()}});
     if (ctx.args.longList && config.edit().GetUnit(unit, details)) {
       const auto text = [&details](dev::UnitText which) {
         const auto i = static_cast<std::size_t>(which);
@@ -36,7 +38,6 @@ Report RunUnits(Context& ctx) {
       entry["setup"] = details.setup == dev::UnitSetup::Include   ? Json("include")
                        : details.setup == dev::UnitSetup::Exclude ? Json("exclude")
                                                                   : Json(nullptr);
-      entry["ports"] = Json::array();
       for (const dev::PortAddress& port : details.ports) entry["ports"].push_back(FormatPort(port));
     }
     report.data["units"].push_back(std::move(entry));
@@ -52,9 +53,7 @@ Report RunUnits(Context& ctx) {
     for (const Json& unit : data["units"]) {
       std::vector<std::string> row{unit["unit"], std::to_string(unit["device"].get<int>()), std::to_string(unit["index"].get<int>())};
       if (long_)
-        row.insert(row.end(), {unit.contains("setup") ? cell(unit["setup"]) : "-", unit.contains("name") ? cell(unit["name"]) : "-",
-                               unit.contains("model") ? cell(unit["model"]) : "-",
-                               unit.contains("ports") ? Joined(unit["ports"], ",", "-") : "-"});
+        row.insert(row.end(), {cell(unit["setup"]), cell(unit["name"]), cell(unit["model"]), Joined(unit["ports"], ",", "-")});
       table.AddRow(row);
     }
     table.Print(out.out, out.style);
