@@ -76,6 +76,11 @@ OpenReport GetOpenReport(const IDeviceManagerIO* io) {
   return ReportOrOutOfMemory<OpenReport>([file] { return file != nullptr ? file->openReport() : OpenReport{}; });
 }
 
+DocumentContent OpenedDocumentContent(const IDeviceManagerIO* io) {
+  const auto* file = dynamic_cast<const CXMLFile*>(io);
+  return file != nullptr ? file->OpenedContent() : DocumentContent{};
+}
+
 std::vector<std::wstring> PendingChanges(const IDeviceManagerIO* io) {
   const auto* file = dynamic_cast<const CXMLFile*>(io);
   return NoThrow<std::vector<std::wstring>>({}, [file] {

@@ -187,22 +187,27 @@ void SetError(DocumentContent& content, const platform::xml::ParseError& error) 
   content.errorKind = platform::xml::ExplainErrorCode(error.errorCode);
 }
 
+// Memory ran out: nothing half read is handed on as the file's content.
+DocumentContent OutOfMemory() noexcept {
+  DocumentContent content;
+  platform::NoThrow(false, [&content] {
+    content.errorReason = L"the document could not be read: out of memory";
+    return true;
+  });
+  return content;
+}
+
 }  // namespace
 
-DocumentContent ReadDocumentContent(const std::wstring& path) {
+DocumentContent ContentOf(const platform::FileContent& file, const std::wstring& path, bool validated) {
   DocumentContent content;
   try {
-    const platform::FileContent file = platform::ReadWholeFile(path);
     platform::xml::Document document = platform::xml::Document::Create();
     document.SetValidateOnParse(false);
-    if (!file.readable) {
-      document.Load(path);  // the record of why it cannot be read
+    if (!document.LoadContent(file, path)) {
       SetError(content, document.LastParseError());
-      return content;
-    }
-    content.read = true;
-    if (!document.LoadBytes(file.bytes, path)) {
-      SetError(content, document.LastParseError());
+      if (!file.readable) return content;
+      content.read = true;
       Find(content, FindingKind::NotWellFormed, content.errorLine, content.errorKind + L": " + content.errorReason);
       for (const UnclosedElement& element : ScanUnclosedElements(file.bytes))
         Find(content, FindingKind::UnclosedElement, element.line,
@@ -214,16 +219,14 @@ DocumentContent ReadDocumentContent(const std::wstring& path) {
                        [](const Finding& a, const Finding& b) { return a.line < b.line; });
       return content;
     }
-    content.wellFormed = true;
+    content.read = content.wellFormed = true;
     ReadTree(document.DocumentElement(), content);
 
     // Validated against the schema the library writes, whatever schema the
     // document names (an opening validates only a document that names one).
-    platform::xml::Document validated = platform::xml::Document::Create();
-    validated.SetSchemaText(L"", SchemaText());
-    content.valid = validated.LoadBytes(file.bytes, path);
+    content.valid = validated || document.ValidateAgainst(SchemaText());
     if (!content.valid) {
-      SetError(content, validated.LastParseError());
+      SetError(content, document.LastParseError());
       Find(content, FindingKind::NotValid, content.errorLine, content.errorKind + L": " + content.errorReason);
     }
     FindUnitIdProblems(content);
@@ -233,14 +236,17 @@ DocumentContent ReadDocumentContent(const std::wstring& path) {
     std::stable_sort(content.findings.begin(), content.findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
   } catch (...) {
-    // Memory ran out: nothing half read is handed on as the file's content.
-    content = DocumentContent{};
-    platform::NoThrow(false, [&content] {
-      content.errorReason = L"the document could not be read: out of memory";
-      return true;
-    });
+    content = OutOfMemory();
   }
   return content;
+}
+
+DocumentContent ReadDocumentContent(const std::wstring& path) {
+  try {
+    return ContentOf(platform::ReadWholeFile(path), path, false);
+  } catch (...) {
+    return OutOfMemory();
+  }
 }
 
 }  // namespace dev

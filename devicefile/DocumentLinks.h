@@ -22,6 +22,11 @@ std::vector<platform::xml::Node> Children(const platform::xml::Node& parent, con
 // Reads units, ports, driver files and sets below the document element.
 void ReadTree(const platform::xml::Node& devices, DocumentContent& content);
 
+// What `file`, read from `path`, holds and what is wrong in it (see
+// ReadDocumentContent). `validated`: the bytes are known to match the
+// schema the library writes, so they are not validated again.
+DocumentContent ContentOf(const platform::FileContent& file, const std::wstring& path, bool validated);
+
 // CompareContent inside the library: running out of memory is thrown, not answered.
 DocumentChanges Compare(const DocumentContent& a, const DocumentContent& b);
 

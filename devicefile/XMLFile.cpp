@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "devicefile/DocumentLinks.h"
 #include "devicefile/FileNames.h"
 #include "names/XMLNames.h"
 #include "platform/strings.h"
@@ -171,9 +172,12 @@ bool CXMLFile::OpenReadOnly() {
       platform::xml::Document probe = platform::xml::Document::Create();
       openReport_.schemaWritten = platform::StatPath(SchemaPath().str()).kind == platform::FileStamp::Kind::Missing ||
                                   !probe.LoadBytes(content.bytes, m_path.str());
+      openedValid_ = m_dom.ValidatedByKnownSchema();
+      opened_ = std::move(content);
       return true;
     }
     case FileLoad::Missing:
+      opened_ = std::move(content);
       openReport_.outcome = OpenOutcome::Created;
       openReport_.schemaWritten = platform::StatPath(SchemaPath().str()).kind == platform::FileStamp::Kind::Missing;
       return CreateDefaultDocument(nullptr);
@@ -183,11 +187,17 @@ bool CXMLFile::OpenReadOnly() {
       GiveUp({}, L"");
       ReportDamage(damage, message);
       openReport_.schemaWritten = true;  // a failed load writes the schema anew
+      opened_ = std::move(content);
       return false;
     }
     default:
+      opened_ = std::move(content);
       return GiveUp(error, L"the document cannot be read");
   }
+}
+
+DocumentContent CXMLFile::OpenedContent() const {
+  return openReport_.readOnly ? ContentOf(opened_, m_path.str(), openedValid_) : DocumentContent{};
 }
 
 CXMLFile::FileLoad CXMLFile::LoadDocumentFile(platform::xml::Document& dom, platform::FileContent& content,

@@ -79,6 +79,8 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
 
   const OpenReport& openReport() const noexcept { return openReport_; }
   const SaveReport& saveReport() const noexcept { return saveReport_; }
+  // See OpenedDocumentContent in ConfigurationFile.h.
+  DocumentContent OpenedContent() const;
 
   // See the functions of the same names in ConfigurationFile.h.
   bool RepairLinks(bool apply, std::vector<LinkRepair>& repairs);
@@ -254,6 +256,12 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   History history_;
   OpenReport openReport_;
   SaveReport saveReport_;
+  // A read-only opening keeps what it read, so that what the document holds
+  // is told from those bytes rather than from another read of a file that
+  // may have changed since; `openedValid`: the opening validated them against
+  // the schema the library writes, and they matched.
+  platform::FileContent opened_;
+  bool openedValid_ = false;
 
   // The changes made to the document since it was loaded or last written,
   // in order; made again on a newer file before a save.

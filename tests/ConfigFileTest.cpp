@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "platform/strings.h"
 #include "tests/support/ConfigDir.h"
@@ -57,6 +58,57 @@ TEST(ConfigFile, DamagedDocumentIsBackedUpAndReplaced) {
               "Devices xmlns:xsi=http://www.w3.org/2001/XMLSchema-instance xsi:noNamespaceSchemaLocation=kvoDevice.xsd\n"
               "  UnitList\n    Unit UnitID=U3x1 setup=bogus\n#comment " + message + "\n");
   }
+}
+
+// A dry run tells what the opening will do, field for field, and the content
+// a read-only opening read is what a reading of the file says.
+TEST(ConfigFile, DryRunAgreesWithTheOpeningAndTheReadingWithTheFile) {
+  const std::string schema = dev::SchemaText();
+  const std::string oneSided = ConfigDir::Document(
+      "<UnitList><Unit UnitID=\"U3x1\"><LinkedInterface ItemID=\"COM1\"/></Unit></UnitList>"
+      "<ComPortList><ComPort PortNo=\"COM1\"/></ComPortList>");
+  const struct {
+    const char* what;
+    std::string document, schema;  // "-": no such file
+  } cases[] = {
+      {"valid, a one-sided link", oneSided, schema},
+      {"no document", "-", schema},
+      {"no schema", oneSided, "-"},
+      {"a damaged schema", oneSided, schema.substr(0, 200)},
+      {"not XML", ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\">\n<UnitName>a\n</Unit></UnitList>"), schema},
+      {"not valid", ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList>"), schema},
+      {"no schema named", "<Devices><UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList></Devices>", schema},
+  };
+  for (const auto& [what, document, schemaFile] : cases) {
+    SCOPED_TRACE(what);
+    ConfigDir dir;
+    if (document != "-") dir.Write("kvoDevice.xml", document);
+    if (schemaFile != "-") dir.Write("kvoDevice.xsd", schemaFile);
+    const std::wstring path = dir.DocumentPath().wstring();
+    const dev::DocumentContent read = dev::ReadDocumentContent(path);
+    const dev::OpenReport dry = dev::DryRunOpen();
+    const testsupport::ConfigPtr reader(dev::OpenXMLFileReadOnly());
+    const dev::DocumentContent opened = dev::OpenedDocumentContent(reader.get());
+    const auto bytes = [&dir](const char* name) { return fs::exists(dir.Path(name)) ? dir.Read(name) : "-"; };
+    EXPECT_EQ(std::make_pair(bytes("kvoDevice.xml"), bytes("kvoDevice.xsd")), std::make_pair(document, schemaFile))
+        << "nothing is written";
+    const dev::OpenReport real = dev::GetOpenReport(dir.Open().get());
+
+    EXPECT_EQ(std::tie(dry.outcome, dry.parseError, dry.line, dry.column, dry.parseErrorKind, dry.parseErrorText,
+                       dry.schemaWritten),
+              std::tie(real.outcome, real.parseError, real.line, real.column, real.parseErrorKind,
+                       real.parseErrorText, real.schemaWritten));
+    const auto summary = [](const dev::DocumentContent& c) {
+      return std::make_tuple(c.read, c.wellFormed, c.valid, c.errorCode, c.errorLine, c.errorReason, c.units.size(),
+                             c.ports.size());
+    };
+    EXPECT_EQ(summary(opened), summary(read));
+    ASSERT_EQ(opened.findings.size(), read.findings.size());
+    for (std::size_t i = 0; i < read.findings.size(); ++i)
+      EXPECT_EQ(std::tie(opened.findings[i].kind, opened.findings[i].line, opened.findings[i].text),
+                std::tie(read.findings[i].kind, read.findings[i].line, read.findings[i].text));
+  }
+  EXPECT_FALSE(dev::OpenedDocumentContent(ConfigDir(oneSided).Open().get()).read) << "a host's object keeps no bytes";
 }
 
 // Any data directory the file system takes works; one it refuses fails cleanly.

@@ -65,6 +65,14 @@ KVO_DEVICE_API OpenReport DryRunOpen();
 // (or null): GaveUp with an empty reason. Reads nothing from disk.
 KVO_DEVICE_API OpenReport GetOpenReport(const IDeviceManagerIO* io);
 
+// What the document held as the opening of `io` read it, with its findings:
+// what ReadDocumentContent would have said of the file at that moment,
+// computed from the bytes the opening read, without reading any file again.
+// Only an object that OpenXMLFileReadOnly made keeps those bytes; for any
+// other object (and null) the content is empty, with `read` false. Changes
+// nothing. Never throws.
+KVO_DEVICE_API DocumentContent OpenedDocumentContent(const IDeviceManagerIO* io);
+
 struct SaveReport {
   // The last Save (or the save inside RemoveUnit), Refresh or DiscardChanges answered false.
   bool failed = false;

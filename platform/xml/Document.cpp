@@ -158,12 +158,16 @@ struct SchemaText {
   std::string text;
 };
 
+bool IsKnown(const std::string& schemaPath, const std::optional<SchemaText>& known) {
+  return known && (known->fileName.empty() || schemaPath.substr(schemaPath.rfind('/') + 1) == known->fileName);
+}
+
 std::optional<ParseError> Validate(xmlDocPtr doc, const std::string& schemaPath,
                                    const std::optional<SchemaText>& known) {
   // The schema is read through the file seam and parsed by a parser of our
   // own, so that its errors stay in that parser instead of going to the console.
   FileContent schemaFile;
-  if (known && (known->fileName.empty() || schemaPath.substr(schemaPath.rfind('/') + 1) == known->fileName)) {
+  if (IsKnown(schemaPath, known)) {
     schemaFile.bytes = known->text;
   } else {
     // Links followed as a save follows them: a link another user planted
@@ -238,6 +242,7 @@ void StripBlankStructureText(xmlNodePtr root) {
 struct Document::State {
   std::shared_ptr<DocumentData> data;
   bool validateOnParse = true;
+  bool validatedByKnownSchema = false;
   std::optional<SchemaText> knownSchema;
   ParseError parseError;
 
@@ -268,7 +273,11 @@ bool Document::Load(std::wstring_view path) {
   // Read through the file seam, then parsed from memory: a file that cannot
   // be read is told apart from one that is damaged, and libxml2 never
   // reports an I/O error on the console.
-  const FileContent file = ReadWholeFile(path);
+  return LoadContent(ReadWholeFile(path), path);
+}
+
+bool Document::LoadContent(const FileContent& file, std::wstring_view path) {
+  if (!state_) throw _com_error(com::E_POINTER);
   if (!file.readable) {
     state_->parseError = Unreadable(file.error);
     state_->data = EmptyData();
@@ -288,11 +297,14 @@ bool Document::LoadBytes(std::string_view bytes, std::wstring_view path) {
   const Parser parser;
   DocPtr doc(ParseBytes(parser.get(), bytes, native));
   std::optional<ParseError> invalid;
+  state_->validatedByKnownSchema = false;
   if (doc != nullptr && state_->validateOnParse) {
-    if (const std::optional<SchemaText>& known = state_->knownSchema; known && known->fileName.empty())
-      invalid = Validate(doc.get(), native, known);
-    else if (const std::optional<std::string> schema = SchemaBeside(doc.get(), native))
+    const std::optional<SchemaText>& known = state_->knownSchema;
+    const std::optional<std::string> schema = known && known->fileName.empty() ? native : SchemaBeside(doc.get(), native);
+    if (schema) {
       invalid = Validate(doc.get(), *schema, known);
+      state_->validatedByKnownSchema = IsKnown(*schema, known);
+    }
   }
   return state_->Take(std::move(doc), parser, std::move(invalid));
 }
@@ -319,6 +331,18 @@ void Document::SetValidateOnParse(bool on) {
 void Document::SetSchemaText(std::wstring_view fileName, std::string text) {
   if (!state_) throw _com_error(com::E_POINTER);
   state_->knownSchema = SchemaText{NativePath(fileName), std::move(text)};
+}
+
+bool Document::ValidatedByKnownSchema() const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  return state_->validatedByKnownSchema;
+}
+
+bool Document::ValidateAgainst(std::string text) {
+  if (!state_) throw _com_error(com::E_POINTER);
+  std::optional<ParseError> invalid = Validate(state_->data->doc(), "", SchemaText{"", std::move(text)});
+  state_->parseError = invalid ? std::move(*invalid) : ParseError{};
+  return !invalid;
 }
 
 const ParseError& Document::LastParseError() const {

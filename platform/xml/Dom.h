@@ -132,6 +132,9 @@ class Document {
   // The same for `bytes` read from the file at `path` (the schema is looked
   // for beside it).
   bool LoadBytes(std::string_view bytes, std::wstring_view path);
+  // The same for what a read of the file at `path` gave: its bytes, or why it
+  // could not be read.
+  bool LoadContent(const FileContent& file, std::wstring_view path);
   // The same, from text. Empty text gives an empty document (and false).
   bool LoadXML(std::wstring_view text);
   bool ValidateOnParse() const;
@@ -141,6 +144,13 @@ class Document {
   // An empty `fileName`: every document is validated against `text`, also
   // one that names another schema or none.
   void SetSchemaText(std::wstring_view fileName, std::string text);
+  // Validates the loaded document against the schema `text`, as a load with
+  // SetSchemaText(L"", text) would, without parsing the document again. False
+  // when it does not match: LastParseError() says why, and the document stays.
+  bool ValidateAgainst(std::string text);
+  // The last load validated the document against the text of SetSchemaText
+  // (and LastParseError() says whether it matched).
+  bool ValidatedByKnownSchema() const;
   const ParseError& LastParseError() const;
 
   // Writes UTF-8 with an XML declaration, indented, the same bytes for the
