@@ -9,10 +9,11 @@
 #include <iostream>
 #include <string_view>
 
-#include "CommandLine.h"
-#include "Commands.h"
-#include "Errors.h"
-#include "Report.h"
+#include "commands/Registry.h"
+#include "shared/CommandLine.h"
+#include "shared/Context.h"
+#include "shared/Errors.h"
+#include "shared/Report.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
   Args args;
   Report report;
   try {
-    report = Run(ParseCommandLine(argc, argv, args), args);
+    report = Run(ParseCommandLine(argc, argv, Commands(), kOverviewFooter, args), args);
   } catch (const InputError& error) {
     report = Report::Failure(Usage, error.what());
   } catch (const std::exception& error) {
