@@ -266,6 +266,9 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
                "</Serial></Interfaces><DriverList><File>A.so</File>", "<File>a.so</File></DriverList><Sets>",
                "<Set Name=\"s\"><LinkedUnit ItemID=\"U5x5\"/></Set></Sets></Devices>"}));
   const Json json = RunJson({"check", "--dry-run"});
+  EXPECT_EQ((Json{json["outcome"], json["wouldOutcome"], json["schemaWritten"], json["schemaWouldBeWritten"]}),
+            (Json{nullptr, "loaded", false, true}))
+      << "a dry run says what would happen apart from what did";
   std::vector<std::pair<std::string, std::int64_t>> found;
   for (const Json& finding : json["findings"]) found.emplace_back(finding["kind"], finding["line"]);
   // The schema is checked always, also where the document does not name it (line 4).

@@ -37,16 +37,35 @@ Json ParseErrorJson(const dev::OpenReport& report) {
           {"column", report.column}};
 }
 
+// What a dry run says would happen goes into the "would" twin of a member,
+// and the member itself says nothing happened: null, or false.
+constexpr std::pair<const char*, const char*> kWould[] = {
+    {"outcome", "wouldOutcome"}, {"schemaWritten", "schemaWouldBeWritten"}, {"backup", "wouldBackUpAs"}};
+
+void Put(Json& data, const char* member, Json value, bool dryRun) {
+  for (const auto& [did, would] : kWould) {
+    if (std::string_view(member) != did) continue;
+    const Json nothing = value.is_boolean() ? Json(false) : Json(nullptr);
+    data[did] = dryRun ? nothing : value;
+    data[would] = dryRun ? value : nothing;
+  }
+}
+
+// What the opening did, or in a dry run would do.
+const Json& Said(const Json& data, const char* member) {
+  for (const auto& [did, would] : kWould)
+    if (std::string_view(member) == did) return data[data["dryRun"].get<bool>() ? would : did];
+  return data[member];
+}
+
 // What the opening did, or would do: the members up to "parseError".
 Json Opening(Configuration& config, const std::string& dataDir, bool dryRun) {
   const dev::OpenReport& report = config.report();
   const bool recovered = report.outcome == OpenOutcome::Recovered, gaveUp = report.outcome == OpenOutcome::GaveUp;
-  Json data{{"outcome", Name(report.outcome)},
-            {"dataDir", dataDir},
-            {"document", config.files().document.string()},
-            {"schema", config.files().schema.string()},
-            {"schemaWritten", report.schemaWritten}};  // a dry run: would be
-  data["backup"] = recovered ? Json(config.files().backup.string()) : Json(nullptr);
+  Json data{{"dataDir", dataDir}, {"document", config.files().document.string()}, {"schema", config.files().schema.string()}};
+  Put(data, "outcome", Name(report.outcome), dryRun);
+  Put(data, "schemaWritten", report.schemaWritten, dryRun);
+  Put(data, "backup", recovered ? Json(config.files().backup.string()) : Json(nullptr), dryRun);
   data["message"] = recovered ? Json(ParseMessage(report)) : Json(nullptr);
   data["reason"] = gaveUp ? Json(EncodeUtf8(report.reason)) : Json(nullptr);
   // A dry run that would recover holds no document: the opening would start
@@ -118,9 +137,12 @@ Json BackupJson(const std::optional<BackupFile>& backup) {
 
 // The document as the opening left it; after a recovery also the backup,
 // where the user's data now is.
-std::vector<FileFindings> Findings(const ConfigFiles& files, OpenOutcome outcome, bool dryRun) {
+// A dry run's findings come from the bytes its opening read.
+std::vector<FileFindings> Findings(Configuration& config, bool dryRun) {
+  const ConfigFiles& files = config.files();
+  if (dryRun) return {{"document", files.document, dev::OpenedDocumentContent(config.io()).findings}};
   std::vector<FileFindings> found{FindingsIn("document", files.document)};
-  if (!dryRun && outcome == OpenOutcome::Recovered) found.push_back(FindingsIn("backup", files.backup));
+  if (config.report().outcome == OpenOutcome::Recovered) found.push_back(FindingsIn("backup", files.backup));
   return found;
 }
 
@@ -136,7 +158,7 @@ std::string RepairAndFind(Configuration& config, bool repairLinks, bool dryRun, 
   const bool written = dryRun || !usable || (config.saveFailure().empty() && config.Commit(true));
   data["backupFile"] = BackupJson(FindBackup(config.files().backup));
   AddRepair(repair, data);
-  data["findings"] = FindingsJson(Findings(config.files(), outcome, dryRun));
+  data["findings"] = FindingsJson(Findings(config, dryRun));
   if (written) return {};
   return std::string(repair.saved || (!dryRun && !repair.changes.empty()) ? "the repaired links were not saved: " : "the default document was not written: ")
       .append(config.saveFailure());
@@ -146,7 +168,7 @@ void PrintRecovered(const Json& data, std::ostream& out) {
   std::string indented = Text(data["message"]);
   for (std::size_t at = indented.find('\n'); at != std::string::npos; at = indented.find('\n', at + 1))
     indented.insert(at + 1, "  ");
-  const std::string document = Text(data["document"]), backup = Text(data["backup"]);
+  const std::string document = Text(data["document"]), backup = Text(Said(data, "backup"));
   if (data["dryRun"].get<bool>())
     out << "would recover: " << document << " cannot be loaded\nwould keep it as: " << backup << '\n'
         << "message: " << indented << "\na default document would replace it\n";
@@ -157,7 +179,7 @@ void PrintRecovered(const Json& data, std::ostream& out) {
 
 void PrintOutcome(const Json& data, std::ostream& out) {
   const bool dryRun = data["dryRun"].get<bool>();
-  const Json& outcome = data["outcome"];
+  const Json& outcome = Said(data, "outcome");
   const std::size_t units = data["units"].get<std::size_t>();
   if (outcome == "loaded")
     out << (dryRun ? "would load " : "loaded ") << Text(data["document"]) << ": " << units
@@ -169,7 +191,7 @@ void PrintOutcome(const Json& data, std::ostream& out) {
     PrintRecovered(data, out);
   else
     out << (dryRun ? "would give up: " : "gave up: ") << Text(data["reason"]) << '\n';
-  if (data["schemaWritten"].get<bool>())
+  if (Said(data, "schemaWritten").get<bool>())
     out << (dryRun ? "schema would be written: " : "schema written: ") << Text(data["schema"]) << '\n';
   if (!data["historyUnusable"].is_null())
     out << "the history is not used, saves keep no versions: " << Text(data["historyUnusable"]) << '\n';
@@ -192,7 +214,7 @@ void PrintRepairAndBackup(const Json& data, std::ostream& out) {
       out << "  line " << change["line"].get<int>() << ": " << Text(change["text"]) << '\n';
   // A backup the opening just made needs no age.
   const Json& backup = data["backupFile"];
-  const bool recovered = data["outcome"] == "recovered";
+  const bool recovered = Said(data, "outcome") == "recovered";
   if (!backup.is_null() && (data["dryRun"].get<bool>() || !recovered))
     out << "backup: " << Text(backup["path"]) << " (written " << ReadableIso(Text(backup["written"])) << ", "
         << Duration(backup["ageSeconds"].get<std::int64_t>()) << " ago)"
@@ -247,13 +269,15 @@ const Command kCheck{"check", {}, {&kDryRun, &kRepairLinks}, true, RunCheck,
     "is read as well: the user's data is there. An older backup is named with\n"
     "its age. Findings leave the exit status as it is.\n\n"
     "With --dry-run it tells what an opening would do and what is wrong, writing\n"
-    "nothing, and ends with the status check would. With --repair-links it then\n"
-    "gives a link on one side only its other side (from either side), drops\n"
-    "links and set memberships naming a unit or port that is not there, saves,\n"
-    "and lists each change with its line; the version before the repair is kept\n"
-    "in kvoDevice.history. Nothing whose both ends are there is removed, and the\n"
-    "links of a unit with a malformed id wait for \"units rename\". With both\n"
-    "options it lists the changes and writes nothing.\n\n"
+    "nothing, and ends with the status check would; its JSON says what would\n"
+    "happen in wouldOutcome, schemaWouldBeWritten and wouldBackUpAs, while\n"
+    "outcome, schemaWritten and backup say that nothing did (null, false).\n\n"
+    "With --repair-links it then gives a link on one side only its other side\n"
+    "(from either side), drops links and set memberships naming a unit or port\n"
+    "that is not there, saves, and lists each change with its line; the version\n"
+    "before the repair is kept in kvoDevice.history. Nothing whose both ends are\n"
+    "there is removed, and the links of a unit with a malformed id wait for\n"
+    "\"units rename\". With both options it lists the changes and writes nothing.\n\n"
     "example:\n  kvodev --data-dir /srv/kvoRQ check --dry-run --repair-links\n"};
 
 }  // namespace
