@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "tests/support/TempDir.h"
@@ -567,6 +568,14 @@ TEST_F(Kvodev, HelpForEveryCommandAndAnOutputThatCannotBeWritten) {
       const Result help = Run(words);
       EXPECT_EQ(help.status, 0) << command;
       EXPECT_TRUE(Like(help.out, "*\nusage: kvodev " + command + "*\nexample:\n  kvodev *")) << help.out;
+      // And so does every option it takes.
+      std::istringstream lines(help.out);
+      for (std::string line; std::getline(lines, line);)
+        if (const std::string option = line.substr(0, line.find(' ', 2)).substr(std::min<std::size_t>(2, line.size()));
+            line.starts_with("  --")) {
+          EXPECT_TRUE(Like(completion, "*[\" ]" + option + "[ \"]*")) << command << " " << option;
+          EXPECT_NE(manual.find(std::regex_replace(option, std::regex("-"), "\\-")), std::string::npos) << command << " " << option;
+        }
       words.erase(words.begin());
       words.push_back("--help");
       EXPECT_EQ(Run(words).out, help.out) << command;

@@ -56,8 +56,9 @@ Report RunRestore(Context& ctx) {
 const Command kRestore{"restore", {"VERSION"}, {&kYes}, true, RunRestore,
     "put a version of the document back",
     "Puts VERSION back as kvoDevice.xml: a number, an id (or a prefix of it that\n"
-    "no other version's id has) or a file name from 'kvodev history', the path of any document file (./3 for a file named 3), or a file\n"
-    "of the data directory (kvoDevice.xml.bak). It must be readable and valid.\n"
+    "no other version's id has) or a file name from 'kvodev history', the path\n"
+    "of any document file (./3 for a file named 3), or a file of the data\n"
+    "directory (kvoDevice.xml.bak). It must be readable and valid.\n"
     "The library writes it under the writers' lock and first keeps the document\n"
     "it replaces in the history (why: restore), so a restore is undone by another.\n"
     "Hosts holding the configuration merge their unsaved changes into it when\n"
