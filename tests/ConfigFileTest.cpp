@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <regex>
 #include <tuple>
 
 #include "platform/strings.h"
@@ -70,6 +71,7 @@ TEST(ConfigFile, DryRunAgreesWithTheOpeningAndTheReadingWithTheFile) {
   const struct {
     const char* what;
     std::string document, schema;  // "-": no such file
+    const char* schemaName = "kvoDevice.xsd";
   } cases[] = {
       {"valid, a one-sided link", oneSided, schema},
       {"no document", "-", schema},
@@ -78,19 +80,22 @@ TEST(ConfigFile, DryRunAgreesWithTheOpeningAndTheReadingWithTheFile) {
       {"not XML", ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\">\n<UnitName>a\n</Unit></UnitList>"), schema},
       {"not valid", ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList>"), schema},
       {"no schema named", "<Devices><UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList></Devices>", schema},
+      {"another schema named", std::regex_replace(ConfigDir::Document("<UnitList><Unit UnitID=\"U3x1\" setup=\"bogus\"/></UnitList>"),
+                                                  std::regex("kvoDevice.xsd"), "any.xsd"),
+       "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\"><xs:element name=\"Devices\"/></xs:schema>", "any.xsd"},
   };
-  for (const auto& [what, document, schemaFile] : cases) {
+  for (const auto& [what, document, schemaFile, schemaName] : cases) {
     SCOPED_TRACE(what);
     ConfigDir dir;
     if (document != "-") dir.Write("kvoDevice.xml", document);
-    if (schemaFile != "-") dir.Write("kvoDevice.xsd", schemaFile);
+    if (schemaFile != "-") dir.Write(schemaName, schemaFile);
     const std::wstring path = dir.DocumentPath().wstring();
     const dev::DocumentContent read = dev::ReadDocumentContent(path);
     const dev::OpenReport dry = dev::DryRunOpen();
     const testsupport::ConfigPtr reader(dev::OpenXMLFileReadOnly());
     const dev::DocumentContent opened = dev::OpenedDocumentContent(reader.get());
     const auto bytes = [&dir](const char* name) { return fs::exists(dir.Path(name)) ? dir.Read(name) : "-"; };
-    EXPECT_EQ(std::make_pair(bytes("kvoDevice.xml"), bytes("kvoDevice.xsd")), std::make_pair(document, schemaFile))
+    EXPECT_EQ(std::make_pair(bytes("kvoDevice.xml"), bytes(schemaName)), std::make_pair(document, schemaFile))
         << "nothing is written";
     const dev::OpenReport real = dev::GetOpenReport(dir.Open().get());
 
