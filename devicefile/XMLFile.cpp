@@ -160,26 +160,23 @@ bool CXMLFile::OpenReadOnly() {
   // The schema this library writes, from memory: a missing or damaged schema
   // file changes nothing, as an ordinary opening would write it anew.
   m_dom.SetSchemaText(kSchemaName, SchemaText());
-  platform::FileContent content;
+  const bool schemaMissing = platform::StatPath(SchemaPath().str()).kind == platform::FileStamp::Kind::Missing;
   platform::FileError error;
-  switch (LoadDocumentFile(m_dom, content, error, false)) {
+  switch (LoadDocumentFile(m_dom, opened_, error, false)) {
     case FileLoad::Loaded: {
-      Remember(content.stamp, content.bytes);
+      Remember(opened_.stamp, opened_.bytes);
       openReport_.outcome = OpenOutcome::Loaded;
       // An ordinary opening writes a missing schema first, and validates
       // against the schema file and writes it anew when that fails: say
       // whether it would.
       platform::xml::Document probe = platform::xml::Document::Create();
-      openReport_.schemaWritten = platform::StatPath(SchemaPath().str()).kind == platform::FileStamp::Kind::Missing ||
-                                  !probe.LoadBytes(content.bytes, m_path.str());
+      openReport_.schemaWritten = schemaMissing || !probe.LoadBytes(opened_.bytes, m_path.str());
       openedValid_ = m_dom.ValidatedByKnownSchema();
-      opened_ = std::move(content);
       return true;
     }
     case FileLoad::Missing:
-      opened_ = std::move(content);
       openReport_.outcome = OpenOutcome::Created;
-      openReport_.schemaWritten = platform::StatPath(SchemaPath().str()).kind == platform::FileStamp::Kind::Missing;
+      openReport_.schemaWritten = schemaMissing;
       return CreateDefaultDocument(nullptr);
     case FileLoad::Damaged: {
       const CString message = ParseErrorMessage(m_dom) + L"Default document created instead.";
@@ -187,11 +184,9 @@ bool CXMLFile::OpenReadOnly() {
       GiveUp({}, L"");
       ReportDamage(damage, message);
       openReport_.schemaWritten = true;  // a failed load writes the schema anew
-      opened_ = std::move(content);
       return false;
     }
     default:
-      opened_ = std::move(content);
       return GiveUp(error, L"the document cannot be read");
   }
 }

@@ -256,10 +256,11 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   History history_;
   OpenReport openReport_;
   SaveReport saveReport_;
-  // A read-only opening keeps what it read, so that what the document holds
-  // is told from those bytes rather than from another read of a file that
-  // may have changed since; `openedValid`: the opening validated them against
-  // the schema the library writes, and they matched.
+  // A read-only opening reads the document into `opened_` and keeps it, so
+  // that what the document holds is told from those bytes rather than from
+  // another read of a file that may have changed since; `openedValid_`: the
+  // opening validated them against the schema the library writes, and they
+  // matched.
   platform::FileContent opened_;
   bool openedValid_ = false;
 
