@@ -84,26 +84,16 @@ class Kvodev : public ::testing::Test {
   testsupport::TempDir data_, scratch_;
 };
 
-TEST_F(Kvodev, ChangesAndListsTheConfiguration) {
-  RunSteps({
-      {{"check"}, 0, "created %D/kvoDevice.xml: a default document (the data directory held none)\nschema written: %D/kvoDevice.xsd\n"},
-      {{"units"}, 0, "", "no units\n"},
-      {{"units", "add", "303", "0"}, 0, "added U303x0\n"}, {{"units", "add", "65534", "65535"}, 0, "added U65534x65535\n"},
-      {{"units"}, 0, "UNIT          DEVICE  INDEX\nU303x0           303      0\nU65534x65535   65534  65535\n"},
-      {{"units", "exists", "U65534x65535"}, 0, "U65534x65535 is listed\n"}, {{"units", "exists", "U303x1"}, 1, "U303x1 is not listed\n"},
-      {{"units", "remove", "U303x0"}, 0, "removed U303x0 and its set memberships (its port links stay)\n"},
-      {{"units", "remove", "U303x0"}, 1, "", "kvodev: U303x0 is not listed (or a set without a name stopped the removal)\n"},
-      {{"drivers"}, 0, "", "no driver files\n"},
-      {{"drivers", "add", "it's \"b\".so"}, 0, "added driver file it's \"b\".so\n"},
-      {{"drivers", "add", "--", "-a.so"}, 0, "added driver file -a.so\n"},
-      {{"drivers", "add", "IT'S \"B\".SO"}, 1, "", "kvodev: driver file not added: \"IT'S \"B\".SO\" is listed already (in some letter case)\n"},
-      {{"drivers"}, 0, "-a.so\nit's \"b\".so\n"},
-      {{"drivers", "clear"}, 0, "driver file list cleared\n"},
-  });
-}
-
 // Each command on the example as text or as JSON; the edits keep the document valid.
 TEST_F(Kvodev, EditsOfTheExampleAsTextAndJson) {
+  RunSteps({
+      {{"check"}, 0, "created %D/kvoDevice.xml: a default document (the data directory held none)\nschema written: %D/kvoDevice.xsd\n"},
+      {{"units"}, 0, "", "no units\n"}, {{"drivers"}, 0, "", "no driver files\n"},
+      {{"units", "add", "65534", "65535"}, 0, "added U65534x65535\n"}, {{"units", "exists", "U65534x65535"}, 0, "U65534x65535 is listed\n"},
+      {{"units", "remove", "U303x0"}, 1, "", "kvodev: U303x0 is not listed (or a set without a name stopped the removal)\n"},
+      {{"drivers", "add", "--", "-a.so"}, 0, "added driver file -a.so\n"},
+      {{"drivers", "add", "--", "-A.SO"}, 1, "", "kvodev: driver file not added: \"-A.SO\" is listed already (in some letter case)\n"},
+  });
   Write("kvoDevice.xml", kExample);
   const std::string camera = "kamera-\xc3\xbc-\xf0\x9f\x93\xb7", cameraJson = R"(kamera-\u00fc-\ud83d\udcf7)";
   RunSteps({
