@@ -1,7 +1,6 @@
 #include "platform/FileSystem.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <memory>
@@ -13,30 +12,12 @@ FileSystem::~FileSystem() = default;
 int FileSystem::Open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 int FileSystem::Close(int fd) { return ::close(fd); }
 int FileSystem::Stat(const char* path, struct stat* st) { return ::stat(path, st); }
-int FileSystem::Lstat(const char* path, struct stat* st) { return ::lstat(path, st); }
 int FileSystem::Fstat(int fd, struct stat* st) { return ::fstat(fd, st); }
 ssize_t FileSystem::Read(int fd, void* buffer, size_t size) { return ::read(fd, buffer, size); }
 ssize_t FileSystem::Write(int fd, const void* buffer, size_t size) { return ::write(fd, buffer, size); }
 int FileSystem::Fsync(int fd) { return ::fsync(fd); }
-int FileSystem::Rename(const char* from, const char* to) { return ::rename(from, to); }
-int FileSystem::Unlink(const char* path) { return ::unlink(path); }
-int FileSystem::Link(const char* from, const char* to) { return ::link(from, to); }
-int FileSystem::Mkdir(const char* path, mode_t mode) { return ::mkdir(path, mode); }
-int FileSystem::Flock(int fd, int operation) { return ::flock(fd, operation); }
 int FileSystem::Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
 int FileSystem::Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
-ssize_t FileSystem::Readlink(const char* path, char* buffer, size_t size) { return ::readlink(path, buffer, size); }
-
-int FileSystem::ListDirectory(const char* path, std::vector<std::string>& names) {
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path), ::closedir);
-  if (dir == nullptr) return -1;
-  names.clear();
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
-  }
-  return 0;
-}
 
 int FileSystem::Openat(int dir, const char* name, int flags, mode_t mode) { return ::openat(dir, name, flags, mode); }
 int FileSystem::Fstatat(int dir, const char* name, struct stat* st, int flags) {

@@ -23,21 +23,12 @@ class FileSystem {
   virtual int Open(const char* path, int flags, mode_t mode);
   virtual int Close(int fd);
   virtual int Stat(const char* path, struct stat* st);
-  virtual int Lstat(const char* path, struct stat* st);
   virtual int Fstat(int fd, struct stat* st);
   virtual ssize_t Read(int fd, void* buffer, size_t size);
   virtual ssize_t Write(int fd, const void* buffer, size_t size);
   virtual int Fsync(int fd);
-  virtual int Rename(const char* from, const char* to);
-  virtual int Unlink(const char* path);
-  virtual int Link(const char* from, const char* to);
-  virtual int Mkdir(const char* path, mode_t mode);
-  virtual int Flock(int fd, int operation);
   virtual int Fchown(int fd, uid_t owner, gid_t group);
   virtual int Fchmod(int fd, mode_t mode);
-  virtual ssize_t Readlink(const char* path, char* buffer, size_t size);
-  // The names in a directory, "." and ".." left out. 0, or -1 with errno.
-  virtual int ListDirectory(const char* path, std::vector<std::string>& names);
 
   // Relative to an open directory: what is reached is what was examined.
   virtual int Openat(int dir, const char* name, int flags, mode_t mode);
@@ -47,7 +38,7 @@ class FileSystem {
   virtual int Unlinkat(int dir, const char* name, int flags);
   virtual int Linkat(int fromDir, const char* from, int toDir, const char* to, int flags);
   virtual int Mkdirat(int dir, const char* name, mode_t mode);
-  // The names in the open directory `dir`, as ListDirectory.
+  // The names in the open directory `dir`, "." and ".." left out. 0, or -1 with errno.
   virtual int ListDirectoryAt(int dir, std::vector<std::string>& names);
   // fcntl with a struct flock (F_OFD_SETLK, F_OFD_GETLK).
   virtual int LockRecord(int fd, int command, struct flock* lock);

@@ -137,9 +137,10 @@ TEST(ConfigFile, DataDirectoriesWithHostileNames) {
   }
 }
 
-std::vector<std::wstring> Reasons() {
-  std::vector<std::wstring> reasons;
-  for (const dev::HistoryVersion& version : dev::ListHistory()) reasons.push_back(version.reason);
+using Reason = std::pair<std::wstring, dev::HistoryReason>;
+std::vector<Reason> Reasons() {
+  std::vector<Reason> reasons;
+  for (const dev::HistoryVersion& version : dev::ListHistory()) reasons.emplace_back(version.reason, version.why);
   return reasons;
 }
 
@@ -153,7 +154,7 @@ TEST(History, KeepsTheMostRecentVersionsWithTheirReasons) {
     const testsupport::ScopedEnv history("KVO_HISTORY", setting);
     ConfigDir dir("<Devices");
     dir.Open().reset();
-    EXPECT_EQ(Reasons(), keep == 0 ? std::vector<std::wstring>{} : std::vector<std::wstring>{L"recovery"});
+    EXPECT_EQ(Reasons(), (keep == 0 ? std::vector<Reason>{} : std::vector<Reason>{{L"recovery", dev::HistoryReason::Recovery}}));
     for (const dev::HistoryVersion& version : dev::ListHistory()) EXPECT_EQ(testsupport::ReadFile(version.path), "<Devices");
     for (std::uint16_t i = 0; i < keep + 3; ++i) dir.Open()->AddUnit({1, i});
     const std::vector<dev::HistoryVersion> versions = dev::ListHistory();
@@ -167,7 +168,7 @@ TEST(History, KeepsTheMostRecentVersionsWithTheirReasons) {
     const std::string oldest = testsupport::ReadFile(fs::path(versions.front().path));
     ASSERT_TRUE(dev::RestoreXMLFile(versions.front().path, nullptr));
     EXPECT_EQ(dir.Read("kvoDevice.xml"), oldest);
-    EXPECT_EQ(Reasons().back(), L"restore");
+    EXPECT_EQ(Reasons().back(), Reason(L"restore", dev::HistoryReason::Restore));
     EXPECT_EQ(UnitCount(dev::ListHistory().back().path), static_cast<std::size_t>(keep + 3));
   }
 }

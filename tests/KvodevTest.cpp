@@ -312,7 +312,7 @@ TEST_F(Kvodev, RepairLinksRemovesOnlyWhatNamesNothingAndRenamesFollowTheLinks) {
                "<Unit UnitID=\"U0332x0\"><LinkedInterface ItemID=\"COM4\"/></Unit>", "<Unit UnitID=\"U2x2\"/>",
                "</UnitList><Interfaces><Serial>", "<ComPort PortNo=\"COM3\"><!-- U170x0 --><LinkedUnit ItemID=\"U171x0\"/></ComPort>",
                "<ComPort PortNo=\"COM4\"><LinkedUnit ItemID=\"U332x0\"/></ComPort>", "<ComPort PortNo=\"COM2\"><LinkedUnit ItemID=\"U2x2\"/></ComPort>",
-               "</Serial></Interfaces><Sets><ActiveSet Name=\"s\"/><Set Name=\"s\"><LinkedUnit ItemID=\"U170x0\"/><LinkedUnit ItemID=\"U332x0\"/>"
+               "</Serial></Interfaces><Sets><ActiveSet Name=\"s\"/><Set Name=\"s\"><LinkedUnit ItemID=\"U170x0\"/><LinkedUnit ItemID=\"U0332x0\"/>"
                "<LinkedUnit ItemID=\"U5x5\"/></Set></Sets></Devices>"}));
   // A typo on the port side costs the unit nothing; the malformed U0332x0 keeps its links for the rename.
   const std::string changes =
@@ -393,14 +393,14 @@ TEST_F(Kvodev, HistoryDiffAndRestore) {
   // Files by name or path; edits of values, comments and the active set; a file that breaks the schema is not restored.
   std::string other = kExample;
   for (const auto& [from, to] : {std::pair{"Motorised stage 303", "Stage 303"}, {"\"Brightfield\"/>", "\"Fluorescence\"/>"},
-                                 {"Both stages and the adapter", "Both stages"}})
+                                 {"Both stages and the adapter", "Both stages"}, {"ST-30317", "ST-3"}})
     other.replace(other.find(from), std::string(from).size(), to);
   Write("other.xml", other);
   Write("dup.xml", kSchemaNamed + "<UnitList><Unit UnitID=\"U1x1\"/>\n<Unit UnitID=\"U1x1\"/></UnitList></Devices>");
   Write("one.xml", kSchemaNamed + "<UnitList><Unit UnitID=\"U1x1\"/></UnitList></Devices>");
   Write("bad.xml", kSchemaNamed + "<UnitList><Unit UnitID=\"U1x1\" setup=\"Exclude\"/></UnitList></Devices>");
   RunSteps({{{"diff", "kvoDevice.xml", "%D/other.xml"}, 1,
-             "--- %D/kvoDevice.xml\n+++ %D/other.xml\n~ unit U303x0 (line 5 -> 5): model \"Motorised stage 303\" -> \"Stage 303\"\n"
+             "--- %D/kvoDevice.xml\n+++ %D/other.xml\n~ unit U303x0 (line 5 -> 5): model \"Motorised stage 303\" -> \"Stage 303\"; serial number \"ST-30317\" -> \"ST-3\"\n"
              "~ set \"Fluorescence\" (line 56 -> 56): comment \"Both stages and the adapter\" -> \"Both stages\"\n"
              "~ active set: \"Brightfield\" -> \"Fluorescence\"\n"},
             {{"diff", "%D/dup.xml", "%D/one.xml"}, 1, "--- %D/dup.xml\n+++ %D/one.xml\n- unit U1x1 (line 2)\n",

@@ -44,23 +44,13 @@ class FaultyFileSystem : public platform::FileSystem {
     return fail ? -1 : result;
   }
   int Stat(const char* p, struct stat* s) override { return Fail("Stat", p) ? -1 : real_->Stat(p, s); }
-  int Lstat(const char* p, struct stat* s) override { return Fail("Lstat", p) ? -1 : real_->Lstat(p, s); }
   int Fstat(int fd, struct stat* s) override { return Fail("Fstat", PathOf(fd)) ? -1 : real_->Fstat(fd, s); }
   ssize_t Read(int fd, void* b, size_t n) override { return Fail("Read", PathOf(fd)) ? -1 : real_->Read(fd, b, n); }
   ssize_t Write(int fd, const void* b, size_t n) override { return Fail("Write", PathOf(fd)) ? -1 : real_->Write(fd, b, n); }
   int Fsync(int fd) override { return Fail("Fsync", PathOf(fd)) ? -1 : real_->Fsync(fd); }
-  int Rename(const char* a, const char* b) override { return Fail("Rename", b) ? -1 : real_->Rename(a, b); }
-  int Unlink(const char* p) override { return Fail("Unlink", p) ? -1 : real_->Unlink(p); }
-  int Link(const char* a, const char* b) override { return Fail("Link", b) ? -1 : real_->Link(a, b); }
-  int Mkdir(const char* p, mode_t m) override { return Fail("Mkdir", p) ? -1 : real_->Mkdir(p, m); }
-  int Flock(int fd, int op) override { return Fail("Flock", PathOf(fd)) ? -1 : real_->Flock(fd, op); }
   int Fchown(int fd, uid_t u, gid_t g) override { return Fail("Fchown", PathOf(fd)) ? -1 : real_->Fchown(fd, u, g); }
   int Fchmod(int fd, mode_t m) override { return Fail("Fchmod", PathOf(fd)) ? -1 : real_->Fchmod(fd, m); }
-  ssize_t Readlink(const char* p, char* b, size_t n) override { return Fail("Readlink", p) ? -1 : real_->Readlink(p, b, n); }
-  int ListDirectory(const char* p, std::vector<std::string>& names) override {
-    return Fail("ListDirectory", p) ? -1 : real_->ListDirectory(p, names);
-  }
-  // The calls relative to a directory count as their path forms, on the joined path.
+  // Calls relative to a directory go by the names of the POSIX path calls ("Open", "Lstat", ...), on the joined path.
   int Openat(int d, const char* n, int f, mode_t m) override {
     const std::string path = Join(d, n);
     if (Fail("Open", path)) return -1;
