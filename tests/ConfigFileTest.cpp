@@ -117,7 +117,7 @@ TEST(ConfigFile, DryRunAgreesWithTheOpeningAndTheReadingWithTheFile) {
 }
 
 // Any data directory the file system takes works; one it refuses fails cleanly.
-TEST(ConfigFile, DataDirectoriesWithHostileNames) {
+TEST(ConfigFile, DataDirectoriesWithHostileNamesAndRelativeOnes) {
   ConfigDir base;
   const std::wstring root = base.Path("").wstring();
   const struct {
@@ -135,6 +135,23 @@ TEST(ConfigFile, DataDirectoriesWithHostileNames) {
     EXPECT_EQ(base.Open()->AddUnit({1, 1}), c.usable) << c.name;
     EXPECT_EQ(base.Open()->ExistsUnit({1, 1}), c.usable) << c.name;
   }
+
+  // The data directory is fixed, absolute, when the object is made: the host's
+  // later chdir never moves the file its changes go to.
+  const testsupport::TempDir tree;
+  for (const char* dir : {"a/cfg", "b/cfg"}) fs::create_directories(tree.path() / dir);
+  const fs::path home = fs::current_path();
+  fs::current_path(tree.path() / "a");
+  ssnSetDataDir(L"cfg");
+  dev::IDeviceManagerIO* io = dev::CreateXMLFile();
+  EXPECT_TRUE(io->AddUnit({3, 0}));
+  fs::current_path(tree.path() / "b");
+  EXPECT_TRUE(io->Save());
+  EXPECT_FALSE(dev::IsStale(io)) << "the object looks at the file it wrote";
+  io->Release();
+  fs::current_path(home);
+  EXPECT_FALSE(fs::exists(tree.path() / "b/cfg/kvoDevice.xml"));
+  EXPECT_EQ(testsupport::UnitIds(tree.path() / "a/cfg/kvoDevice.xml"), std::vector<std::string>{"U3x0"});
 }
 
 using Reason = std::pair<std::wstring, dev::HistoryReason>;
@@ -195,27 +212,6 @@ TEST(History, KeptByLinkOrCopyAndFailuresCostTheSaveNothing) {
     EXPECT_EQ(testsupport::LinkStat(versions.front().path).st_ino == before, std::string(call).empty())
         << "a link where it can be, else a copy";
   }
-}
-
-// The data directory is fixed, absolute, when the object is made: the host's
-// later chdir never moves the file its changes go to.
-TEST(ConfigFile, ARelativeDataDirectoryStaysWhereItWas) {
-  const testsupport::TempDir root;
-  for (const char* dir : {"a/cfg", "b/cfg"}) fs::create_directories(root.path() / dir);
-  const fs::path home = fs::current_path();
-  const std::wstring dataDir = ssnGetDataDir(1);
-  fs::current_path(root.path() / "a");
-  ssnSetDataDir(L"cfg");
-  dev::IDeviceManagerIO* io = dev::CreateXMLFile();
-  EXPECT_TRUE(io->AddUnit({3, 0}));
-  fs::current_path(root.path() / "b");
-  EXPECT_TRUE(io->Save());
-  EXPECT_FALSE(dev::IsStale(io)) << "the object looks at the file it wrote";
-  io->Release();
-  fs::current_path(home);
-  ssnSetDataDir(dataDir.c_str());
-  EXPECT_FALSE(fs::exists(root.path() / "b/cfg/kvoDevice.xml"));
-  EXPECT_EQ(testsupport::UnitIds(root.path() / "a/cfg/kvoDevice.xml"), std::vector<std::string>{"U3x0"});
 }
 
 }  // namespace

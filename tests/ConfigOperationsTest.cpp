@@ -37,22 +37,19 @@ class Operations : public ::testing::Test {
   testsupport::ConfigPtr io_;
 };
 
-TEST_F(Operations, UnitListSkipsOnlyExcludedAndStopsAtAUnitWithoutId) {
+// Device 65535 is no device: {65535, 0} is what a malformed id lists as, so
+// no unit of it is ever added; one a document holds still loads.
+TEST_F(Operations, UnitListSkipsOnlyExcludedStopsAtAUnitWithoutIdAndAddsNoDevice65535) {
   auto& io = Open("<UnitList><Unit UnitID=\"U1x0\"/><Unit UnitID=\"U2x0\" setup=\"exclude\"/>"
                   "<Unit UnitID=\"U3x0\" setup=\"include\"/><Unit/><Unit UnitID=\"U5x0\"/></UnitList>");
   Units units{{9, 9}};  // whatever the caller had is discarded
   EXPECT_FALSE(io.GetUnitList(units, true));
   EXPECT_EQ(units, (Units{{1, 0}, {3, 0}}));
-}
 
-// Device 65535 is no device: {65535, 0} is what a malformed id lists as, so
-// no unit of it is ever added; one a document holds still loads.
-TEST_F(Operations, NoUnitOfDevice65535IsAdded) {
-  auto& io = Open("<UnitList><Unit UnitID=\"U65535x0\"/><Unit UnitID=\"U0332x0\"/></UnitList>");
-  for (const UnitKey key : {UnitKey{65535, 0}, UnitKey{65535, 7}}) EXPECT_FALSE(io.AddUnit(key));
-  EXPECT_TRUE(io.AddUnit({65534, 0}));
-  Units units;
-  EXPECT_TRUE(io.GetUnitList(units, false));
+  auto& odd = Open("<UnitList><Unit UnitID=\"U65535x0\"/><Unit UnitID=\"U0332x0\"/></UnitList>");
+  for (const UnitKey key : {UnitKey{65535, 0}, UnitKey{65535, 7}}) EXPECT_FALSE(odd.AddUnit(key));
+  EXPECT_TRUE(odd.AddUnit({65534, 0}));
+  EXPECT_TRUE(odd.GetUnitList(units, false));
   EXPECT_EQ(units, (Units{{65535, 0}, {65535, 0}, {65534, 0}}));
 }
 
@@ -200,10 +197,7 @@ TEST_F(Operations, EditsAreSavedValidAndMerged) {
 
   dev::UnitDetails unit;
   ASSERT_TRUE(edit.GetUnit({1, 0}, unit));
-  EXPECT_EQ(unit.text[0], L"cam.so");
-  EXPECT_EQ(unit.text[1], L"M 1");
-  EXPECT_EQ(unit.text[3], L"7");
-  EXPECT_EQ(unit.ports.size(), 1u);
+  EXPECT_EQ(std::tuple(unit.text[0], unit.text[1], unit.text[3], unit.ports.size()), std::tuple(L"cam.so", L"M 1", L"7", 1u));
   ASSERT_TRUE(edit.GetUnit({3, 0}, unit));
   EXPECT_TRUE(unit.ports.empty()) << "removing the port removes the unit's link to it";
   const dev::DocumentContent content = dev::ReadDocumentContent(dir_.DocumentPath().wstring());

@@ -41,7 +41,7 @@ class ExtendedDeviceInfoTest : public ::testing::Test {
   std::unique_ptr<CExtendedDeviceInfo> info_ = std::make_unique<CExtendedDeviceInfo>();
 };
 
-TEST_F(ExtendedDeviceInfoTest, SectionsAreReadByTheirKeys) {
+TEST_F(ExtendedDeviceInfoTest, SectionsAreReadByTheirKeysAndRepeatedIdsMerge) {
   Load(
       "[Camera A]\nID=1201\nTag=color\nPosition=3, 5,x,0,-2,3\nuseShading=0\nuseBlackbalance=1\nuseRTCTrigger=1\n"
       "[Camera B]\nID=1202\nTag=Color\nPosition=3 5\nuseShading=2\nuseSplitting=0\nuseRTCTrigger=2\n"
@@ -76,16 +76,15 @@ TEST_F(ExtendedDeviceInfoTest, SectionsAreReadByTheirKeys) {
   EXPECT_TRUE(untouched);
   EXPECT_TRUE(Rtc(1201));
   EXPECT_FALSE(Rtc(1202));
-}
 
-TEST_F(ExtendedDeviceInfoTest, RepeatedIdsAndFilesMerge) {
-  Load("[First]\nID=77\nTag=alpha\nPosition=1,2\nuseShading=1\nuseWhitebalance=1\nuseRTCTrigger=1\n");
-  Load("[Second]\nID=77\nTag=beta\nPosition=2,3\nuseShading=0\nuseRTCTrigger=0\n"
+  // Repeated ids merge, within a file and across files.
+  Load("[First]\nID=77\nTag=alpha\nPosition=11,12\nuseShading=1\nuseWhitebalance=1\nuseRTCTrigger=1\n");
+  Load("[Second]\nID=77\nTag=beta\nPosition=12,13\nuseShading=0\nuseRTCTrigger=0\n"
        "[Third]\nID=77\nTag=alpha\nuseWhitebalance=7\n");
   EXPECT_EQ(info_->GetSectionName(Id(77)), L"Third");
   for (const wchar_t* tag : {L"alpha", L"beta"}) EXPECT_EQ(info_->GetDevicesByTag(tag), Ids{Id(77)}) << tag;
-  EXPECT_EQ(info_->GetPositions(Id(77)), (Positions{{1001, 0}, {1002, 0}, {1003, 0}}));
-  for (const std::int32_t code : {1002, 1003}) EXPECT_EQ(info_->GetDevicesAtPosition(code), Ids{Id(77)}) << code;
+  EXPECT_EQ(info_->GetPositions(Id(77)), (Positions{{1011, 0}, {1012, 0}, {1013, 0}}));
+  for (const std::int32_t code : {1012, 1013}) EXPECT_EQ(info_->GetDevicesAtPosition(code), Ids{Id(77)}) << code;
   EXPECT_EQ(Processing(77, 2), std::make_pair(true, false));  // the later 0 overrides the earlier 1
   EXPECT_EQ(Processing(77, 9), std::make_pair(true, true));   // 7 leaves the earlier 1
   EXPECT_TRUE(Rtc(77));                                       // once marked, stays marked

@@ -65,7 +65,7 @@ TEST(IniFile, IntegersAndStringsBeyondTheCorpus) {
   EXPECT_EQ(buffer[0], L'\0');
 }
 
-TEST(ProfileCache, LookupsReportWhatTheyFound) {
+TEST(ProfileCache, LookupsReportWhatTheyFoundAndFilesAreParsedOnceUntilTheyChange) {
   testsupport::TempDir dir;
   const std::wstring file = dir.Write("b.ini", "[S]\nA=1\nC\n");
   const struct {
@@ -88,21 +88,18 @@ TEST(ProfileCache, LookupsReportWhatTheyFound) {
   EXPECT_EQ(iniGetInt(L"S", L"A", 4, nullptr), 4);
   EXPECT_TRUE(osExistsFile(file.c_str()));
   for (const std::wstring& no : {dir.Wide(""), file + L"x"}) EXPECT_FALSE(osExistsFile(no.c_str())) << no;
-}
 
-// A file is parsed once while its size and time stay; lookups alternate
-// between files without mixing them up, and notice an edit once the file has
-// not been looked at for a second.
-TEST(ProfileCache, FileIsParsedOnceWhileItsSizeAndTimeStayAndEditsAreSeenLater) {
-  testsupport::TempDir dir;
-  const std::wstring a = dir.Write("a.ini", "[S]\nID=1\n"), b = dir.Write("b.ini", "[S]\nID=2\n");
+  // A file is parsed once while its size and time stay; lookups alternate
+  // between files without mixing them up, and notice an edit once the file has
+  // not been looked at for a second.
+  const std::wstring a = dir.Write("a.ini", "[S]\nID=1\n"), b = dir.Write("c.ini", "[S]\nID=2\n");
   struct stat st {};
   ASSERT_EQ(::stat((dir.path() / "a.ini").c_str(), &st), 0);
   const struct timespec before[2] = {st.st_mtim, st.st_mtim};
   wchar_t names[64];
-  for (const auto& [file, id] : {std::pair{a, 1}, {b, 2}, {a, 1}, {b, 2}}) {
-    EXPECT_EQ(GetPrivateProfileSectionNamesW(names, 64, file.c_str()), 2u);
-    EXPECT_EQ(iniGetInt(L"S", L"ID", 0, file.c_str()), id);
+  for (const auto& [path, id] : {std::pair{a, 1}, {b, 2}, {a, 1}, {b, 2}}) {
+    EXPECT_EQ(GetPrivateProfileSectionNamesW(names, 64, path.c_str()), 2u);
+    EXPECT_EQ(iniGetInt(L"S", L"ID", 0, path.c_str()), id);
   }
 
   // Same size and the old modification time: the cached parse is still used,

@@ -185,9 +185,10 @@ TEST(Refresh, AChangeOnWhatIsGoneChangesNothing) {
 
 // A damaged file met by a refresh is reported and left as it is; the host
 // keeps its document and its changes, and its save later keeps the damaged
-// file as the backup, as an opening would.
-TEST(Refresh, ADamagedFileIsReportedAndLeftAlone) {
-  ConfigDir dir(ConfigDir::Document(kUnits));
+// file as the backup, as an opening would. Discarded changes are never
+// written: the file keeps its bytes, its inode and its time stamps.
+TEST(Refresh, ADamagedFileIsLeftAloneAndDiscardedChangesAreNeverWritten) {
+  ConfigDir dir(ConfigDir::Document(kUnits + kSets));
   testsupport::ConfigPtr io = dir.Open();
   EXPECT_TRUE(io->AddUnit({5, 0}));
   RewriteInPlace(dir, "<Devices><UnitList>");
@@ -207,24 +208,15 @@ TEST(Refresh, ADamagedFileIsReportedAndLeftAlone) {
   EXPECT_TRUE(io->Save());
   EXPECT_EQ(dir.Read("kvoDevice.xml.bak"), "<Devices><UnitList>");
   EXPECT_EQ(testsupport::UnitIds(dir.DocumentPath()), (std::vector<std::string>{"U303x0", "U303x1", "U5x0"}));
-}
 
-// Discarded changes are never written: the file keeps its bytes, its inode
-// and its time stamps through the release.
-TEST(Refresh, DiscardThenReleaseWritesNothing) {
-  ConfigDir dir(ConfigDir::Document(kUnits + kSets));
-  dir.Open().reset();
   const std::string before = dir.Read("kvoDevice.xml");
   const struct stat was = testsupport::LinkStat(dir.DocumentPath());
-  {
-    testsupport::ConfigPtr io = dir.Open();
-    EXPECT_TRUE(io->AddUnit({7, 0}) && io->RemoveUnit({303, 1}) && dev::GetDeviceEditor(io.get())->CreateSet(L"New", L"n"));
-    EXPECT_EQ(dev::PendingChanges(io.get()), (Lines{L"AddUnit U7x0", L"RemoveUnit U303x1", L"CreateSet \"New\" \"n\""}));
-    EXPECT_TRUE(dev::DiscardChanges(io.get()));
-    EXPECT_TRUE(dev::PendingChanges(io.get()).empty());
-    EXPECT_FALSE(io->ExistsUnit({7, 0}));
-    EXPECT_TRUE(io->ExistsUnit({303, 1}));
-  }
+  EXPECT_TRUE(io->AddUnit({7, 0}) && io->RemoveUnit({303, 1}) && dev::GetDeviceEditor(io.get())->CreateSet(L"New", L"n"));
+  EXPECT_EQ(dev::PendingChanges(io.get()), (Lines{L"AddUnit U7x0", L"RemoveUnit U303x1", L"CreateSet \"New\" \"n\""}));
+  EXPECT_TRUE(dev::DiscardChanges(io.get()));
+  EXPECT_TRUE(dev::PendingChanges(io.get()).empty());
+  EXPECT_TRUE(!io->ExistsUnit({7, 0}) && io->ExistsUnit({303, 1}));
+  io.reset();
   const struct stat now = testsupport::LinkStat(dir.DocumentPath());
   EXPECT_EQ(dir.Read("kvoDevice.xml"), before);
   EXPECT_EQ(std::tie(now.st_ino, now.st_mtim.tv_sec, now.st_mtim.tv_nsec), std::tie(was.st_ino, was.st_mtim.tv_sec, was.st_mtim.tv_nsec));

@@ -5,11 +5,16 @@
 
 namespace {
 
-TEST(Strings, Utf8FromWideRefusesWhatIsNoScalarValue) {
+TEST(Strings, Utf8FromWideRefusesWhatIsNoScalarValueAndPathsKeepAnyBytes) {
   EXPECT_EQ(platform::Utf8FromWide(L"a\u00E4\u07FF\u0800\u20AC\U0001F600"),
             "a\xC3\xA4\xDF\xBF\xE0\xA0\x80\xE2\x82\xAC\xF0\x9F\x98\x80");
   for (const wchar_t bad : {wchar_t(0xD800), wchar_t(0xDFFF), wchar_t(0x110000), wchar_t(-1)})
     EXPECT_FALSE(platform::Utf8FromWide(std::wstring(L"ok") + bad)) << static_cast<long>(bad);
+  // Paths: any bytes round-trip.
+  const std::string native = "/tmp/\xFF\xC3\xA4/x\x80y";
+  EXPECT_EQ(platform::WidePath(native), L"/tmp/\xDCFF\u00E4/x\xDC80y");
+  EXPECT_EQ(platform::NativePath(platform::WidePath(native)), native);
+  EXPECT_EQ(platform::NativePath(L"a\\b/kvoDevice.xml"), "a\\b/kvoDevice.xml");
 }
 
 TEST(Strings, WideFromUtf8ReplacesEachIllFormedByte) {
@@ -43,13 +48,6 @@ TEST(Strings, WideFromUtf8ReplacesEachIllFormedByte) {
     EXPECT_FALSE(platform::IsValidUtf8(head + "\x80")) << ascii;
     EXPECT_FALSE(platform::IsValidUtf8(head + "\xC3" + head)) << ascii;
   }
-}
-
-TEST(Strings, PathsRoundTripAnyBytes) {
-  const std::string native = "/tmp/\xFF\xC3\xA4/x\x80y";
-  EXPECT_EQ(platform::WidePath(native), L"/tmp/\xDCFF\u00E4/x\xDC80y");
-  EXPECT_EQ(platform::NativePath(platform::WidePath(native)), native);
-  EXPECT_EQ(platform::NativePath(L"a\\b/kvoDevice.xml"), "a\\b/kvoDevice.xml");
 }
 
 TEST(Strings, WtoiReadsTheLeadingDecimal) {

@@ -79,7 +79,8 @@ TEST(XmlDocument, BuildsTreesAndRefusesTextXmlCannotHold) {
 
 TEST(XmlDocument, HandlesOutliveRemovalAndListsAreSnapshots) {
   platform::xml::Document dom = platform::xml::Document::Create();
-  ASSERT_TRUE(dom.LoadXML(L"<Devices><UnitList><Unit UnitID='a'/><Unit UnitID='b'/><Unit UnitID='c'/></UnitList></Devices>"));
+  ASSERT_TRUE(dom.LoadXML(L"<Devices xmlns:x='u' a='v'><UnitList><Unit UnitID='a'/><Unit UnitID='b'/><Unit UnitID='c'/></UnitList></Devices>"));
+  EXPECT_TRUE(dom.DocumentElement().GetAttribute(L"a") == L"v" && dom.DocumentElement().GetAttribute(L"xmlns:x") == L"u");
   const platform::xml::NodeList units = dom.DocumentElement().SelectNodes(L"UnitList/Unit");
   ASSERT_EQ(units.length(), 3);
   const Node list = units.item(0).Parent();
