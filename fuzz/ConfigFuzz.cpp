@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "platform/xml/Dom.h"
 
@@ -23,9 +23,7 @@ namespace fs = std::filesystem;
 
 std::string Read(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void Write(const fs::path& path, const std::uint8_t* data, std::size_t size) {

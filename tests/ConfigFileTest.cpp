@@ -24,8 +24,6 @@ const std::string kDefaultDocument =
     "#comment Device information file for kvoRQ\n"
     "Devices xmlns:xsi=http://www.w3.org/2001/XMLSchema-instance xsi:noNamespaceSchemaLocation=kvoDevice.xsd\n";
 
-std::uint64_t Inode(const fs::path& path) { return testsupport::LinkStat(path).st_ino; }
-
 // Kept as the backup: a document that is not XML byte for byte, one that
 // breaks the schema as parsed with the message; the new document names it,
 // with the parser's first error: the cause, not where the parser gave up.
@@ -165,7 +163,7 @@ std::size_t UnitCount(const std::wstring& path) { return dev::ReadDocumentConten
 
 // The most recent versions are kept, the damaged file a recovery replaced
 // among them; a restore keeps the document it replaces.
-TEST(History, KeepsTheMostRecentVersionsWithTheirReasons) {
+TEST(History, KeepsTheMostRecentVersionsByLinkOrCopyWithTheirReasons) {
   for (const auto& [setting, keep] : {std::pair{"0", 0}, {"3", 3}, {"3 versions", 20}}) {  // not a number: the default
     SCOPED_TRACE(setting);
     const testsupport::ScopedEnv history("KVO_HISTORY", setting);
@@ -188,17 +186,15 @@ TEST(History, KeepsTheMostRecentVersionsWithTheirReasons) {
     EXPECT_EQ(Reasons().back(), Reason(L"restore", dev::HistoryReason::Restore));
     EXPECT_EQ(UnitCount(dev::ListHistory().back().path), static_cast<std::size_t>(keep + 3));
   }
-}
 
-// A hard link where it can be, else a copy with the document's permissions;
-// a version that cannot be kept costs the save nothing.
-TEST(History, KeptByLinkOrCopyAndFailuresCostTheSaveNothing) {
+  // A hard link where it can be, else a copy with the document's permissions;
+  // a version that cannot be kept costs the save nothing.
   for (const char* call : {"", "Link", "Mkdir"}) {
     SCOPED_TRACE(call);
     ConfigDir dir;
     dir.Open().reset();
     ::chmod(dir.DocumentPath().c_str(), 0600);
-    const std::uint64_t before = Inode(dir.DocumentPath());
+    const ino_t before = testsupport::LinkStat(dir.DocumentPath()).st_ino;
     {
       const testsupport::FaultyFileSystem faults(call, "", EIO);
       const testsupport::ConfigPtr io = dir.Open();

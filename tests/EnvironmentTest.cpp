@@ -11,11 +11,9 @@ const bool kFeaturesSet = ::setenv("KVO_FEATURES", " ACQ_ENABLE_HDRI , ,dev_no_s
 
 TEST(Environment, FeatureListIsSplitTrimmedAndEmptyItemsSkipped) {
   ASSERT_TRUE(kFeaturesSet);
-  EXPECT_TRUE(pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI"));
-  EXPECT_TRUE(pkg::isFeatureEnabled(L"DEV_NO_SERVICE_UPDATE"));
-  EXPECT_TRUE(pkg::isFeatureEnabled(L"third name"));
-  EXPECT_FALSE(pkg::isFeatureEnabled(L"Third"));
-  EXPECT_FALSE(pkg::isFeatureEnabled(L" ACQ_ENABLE_HDRI "));
+  for (const auto& [name, on] : {std::pair{L"ACQ_ENABLE_HDRI", true}, {L"DEV_NO_SERVICE_UPDATE", true}, {L"third name", true},
+                                 {L"Third", false}, {L" ACQ_ENABLE_HDRI ", false}})
+    EXPECT_EQ(pkg::isFeatureEnabled(name), on) << testing::PrintToString(name);
 
   pkg::setFeatureEnabled(L"acq_enable_hdri", false);  // overrides the environment
   EXPECT_FALSE(pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI"));

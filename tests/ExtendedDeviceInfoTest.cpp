@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "deviceinfo/ExtendedDeviceInfo.h"
@@ -65,11 +66,10 @@ TEST_F(ExtendedDeviceInfoTest, SectionsAreReadByTheirKeysAndRepeatedIdsMerge) {
   // Codes beyond 32 bits are dropped, not wrapped into negative codes; a valid one after them still counts.
   EXPECT_EQ(info_->GetPositions(Id(1203)), (Positions{{2147483647, 0}, {1008, 0}}));
 
-  EXPECT_EQ(Processing(1201, 2), std::make_pair(true, false));
-  EXPECT_EQ(Processing(1201, 10), std::make_pair(true, true));
-  EXPECT_EQ(Processing(1201, 6), std::make_pair(false, false));
-  EXPECT_EQ(Processing(1202, 2), std::make_pair(false, false));  // 2 stores nothing
-  EXPECT_EQ(Processing(1202, 6), std::make_pair(true, false));
+  // {device, type, whether a setting is stored, its value}; useShading=2 stores nothing.
+  for (const auto& [device, type, set, enabled] :
+       {std::tuple{1201u, 2, true, false}, {1201u, 10, true, true}, {1201u, 6, false, false}, {1202u, 2, false, false}, {1202u, 6, true, false}})
+    EXPECT_EQ(Processing(device, type), std::make_pair(set, enabled)) << device << " " << type;
   for (const int type : {-1, 3, 32}) EXPECT_FALSE(Processing(1201, type).first) << type;
   bool untouched = true;
   EXPECT_FALSE(info_->GetProcessingEnabled(Id(1201), tro::cam::Whitebalance, untouched));
@@ -99,9 +99,7 @@ TEST_F(ExtendedDeviceInfoTest, BadFilesLoadAndStoreNothingTheyDoNotSay) {
   EXPECT_TRUE(info_->Load(directory.c_str()));
   EXPECT_TRUE(info_->Load((directory + L"/missing.ini").c_str()));
   EXPECT_TRUE(info_->Load(nullptr));
-  EXPECT_TRUE(info_->GetDeviceIDs().empty());
-  EXPECT_TRUE(info_->GetTags().empty());
-  EXPECT_TRUE(info_->GetPositions(Id(1)).empty());
+  EXPECT_TRUE(info_->GetDeviceIDs().empty() && info_->GetTags().empty() && info_->GetPositions(Id(1)).empty());
   EXPECT_EQ(info_->GetSectionName(Id(1)), L"");
   EXPECT_EQ(Processing(303, 2), std::make_pair(false, false));
   const std::vector<unsigned> fixed = {196, 197, 198, 199, 204, 250, 253, 254, 255, 256, 301, 302, 303, 304,

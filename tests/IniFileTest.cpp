@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cwchar>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "host/Files.h"
 #include "host/Profile.h"
@@ -19,7 +21,7 @@ namespace {
 
 using platform::profile::IniFile;
 
-TEST(IniFile, SectionNamesInTinyBuffers) {
+TEST(IniFile, SectionNamesAndStringsInTinyBuffersAndIntegersBeyondTheCorpus) {
   const IniFile file = IniFile::Parse("[\xE2\x82\xAC]\n[c]\n");  // the list needs "\u20AC|c||": 5 units
   const struct {
     std::uint32_t size, result;
@@ -32,6 +34,18 @@ TEST(IniFile, SectionNamesInTinyBuffers) {
     EXPECT_EQ(std::wstring_view(buffer, 4), c.buffer) << c.size;
   }
   EXPECT_EQ(file.CopySectionNames(nullptr, 10), 0u);
+
+  // Integers beyond the corpus.
+  for (const auto& [value, expected] : {std::pair{"\" \"", 0}, {"0o8", 0}, {"-0b11", -3}, {"'-2147483649'", 2147483647}, {"\"5", 0}})
+    EXPECT_EQ(platform::profile::ProfileInt(value, -7), expected) << value;
+
+  // Cut to the buffer, which always ends in a NUL: {value, buffer size, text}.
+  for (const auto& [value, size, text] : {std::tuple{"'abcdef'", 4u, L"abc"}, {"\xDF\xBF\xF0\x9F\x98\x80", 4u, L"\u07FF\U0001F600"},
+                                          {"x", 1u, L""}}) {
+    wchar_t buffer[4] = {L'#', L'#', L'#', L'#'};
+    EXPECT_EQ(platform::profile::CopyProfileString(value, buffer, size), std::wcslen(text)) << value;
+    EXPECT_EQ(std::wstring(buffer), text) << value;
+  }
 }
 
 TEST(IniFile, LargeSectionsKeepTheFirstOfDuplicateKeys) {
@@ -41,28 +55,9 @@ TEST(IniFile, LargeSectionsKeepTheFirstOfDuplicateKeys) {
   const IniFile file = IniFile::Parse(text);
   EXPECT_EQ(file.Find(L"big", L"KEY7").value, "7");
   EXPECT_EQ(file.Find(L" BIG ", L"key199").value, "199");
-  const IniFile::Entry hidden = file.Find(L"Big", L"HIDDEN");
-  EXPECT_TRUE(hidden.keyFound);
-  EXPECT_FALSE(hidden.hasValue);
-  EXPECT_FALSE(file.Find(L"Big", L"Key200").keyFound);
-  EXPECT_TRUE(file.Find(L"Big", L"Key200").sectionFound);
+  const IniFile::Entry hidden = file.Find(L"Big", L"HIDDEN"), missing = file.Find(L"Big", L"Key200");
+  EXPECT_EQ(std::tuple(hidden.keyFound, hidden.hasValue, missing.keyFound, missing.sectionFound), std::tuple(true, false, false, true));
   EXPECT_EQ(file.Find(L"Next", L"key7").value, "\u20AC\u008D\u009D");  // unassigned bytes: C1 controls
-}
-
-TEST(IniFile, IntegersAndStringsBeyondTheCorpus) {
-  const struct {
-    const char* value;
-    std::int32_t expected;
-  } cases[] = {{"\" \"", 0}, {"0o8", 0}, {"-0b11", -3}, {"'-2147483649'", 2147483647}, {"\"5", 0}};
-  for (const auto& c : cases) EXPECT_EQ(platform::profile::ProfileInt(c.value, -7), c.expected) << c.value;
-
-  wchar_t buffer[4] = {L'#', L'#', L'#', L'#'};
-  EXPECT_EQ(platform::profile::CopyProfileString("'abcdef'", buffer, 4), 3u);
-  EXPECT_EQ(std::wstring(buffer), L"abc");
-  EXPECT_EQ(platform::profile::CopyProfileString("\xDF\xBF\xF0\x9F\x98\x80", buffer, 4), 2u);
-  EXPECT_EQ(std::wstring(buffer), L"\u07FF\U0001F600");
-  EXPECT_EQ(platform::profile::CopyProfileString("x", buffer, 1), 0u);
-  EXPECT_EQ(buffer[0], L'\0');
 }
 
 TEST(ProfileCache, LookupsReportWhatTheyFoundAndFilesAreParsedOnceUntilTheyChange) {

@@ -68,6 +68,8 @@ class Kvodev : public ::testing::Test {
   fs::path Path(const std::string& name) const { return data_.path() / name; }
   std::string Read(const std::string& name) const { return ReadFile(Path(name)); }
   void Write(const std::string& name, const std::string& bytes) const { data_.Write(name, bytes); }
+  // A file of tests/data/kvodev.
+  static std::string Data(const std::string& name) { return ReadFile(KVO_TEST_DATA "/kvodev/" + name); }
 
   // Runs each step in order: its exit status, standard output and standard error.
   struct Step { std::vector<std::string> args; int status; std::string out, err = ""; };
@@ -101,9 +103,7 @@ TEST_F(Kvodev, EditsOfTheExampleAsTextAndJson) {
        R"({"units":[{"unit":"U303x0","device":303,"index":0},{"unit":"U303x1","device":303,"index":1},)"
        R"({"unit":"U332x0","device":332,"index":0},{"unit":"U1201x0","device":1201,"index":0}],"complete":true})" "\n"},
       {{"ports", "U303x0"}, 0, "PORT  TYPE    NUMBER\nCOM3  serial       3\n"},
-      {{"ports", "U303x0", "--tabs"}, 0, "PORT\tTYPE\tNUMBER\nCOM3\tserial\t3\n"},
       {{"ports", "U9x8"}, 1, "", "kvodev: U9x8 is not listed\n"},
-      {{"units", "--skip-excluded", "--no-headers"}, 0, "U303x0      303      0\nU303x1      303      1\nU332x0      332      0\nU1201x0    1201      0\n"},
       {{"ports", "U303x1", "--json"}, 0, R"({"unit":"U303x1","listed":true,"ports":[{"port":"COM5","type":"serial","number":5}],"complete":true})" "\n"},
       {{"drivers", "add", camera + "\x01.so", "--json"}, 2,
        R"({"error":"the driver file name holds characters XML cannot hold: \")" + cameraJson + R"(\u0001.so\""})" "\n"},
@@ -210,6 +210,7 @@ TEST_F(Kvodev, ReadingWritesNothingAndAChangeNotSavedIsNotClaimed) {
   });
   EXPECT_EQ(Read("kvoDevice.xml"), document);
 }
+
 TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
   // A damaged document: reading refuses and changes nothing; check keeps it as the backup.
   Write("kvoDevice.xml", "<Devices>");
@@ -249,12 +250,7 @@ TEST_F(Kvodev, CheckTellsWhatTheOpeningDid) {
 }
 
 TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
-  Write("kvoDevice.xml",
-        Lines({"<Devices><UnitList>", "<Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"COM9\"/><LinkedInterface ItemID=\"COM8\"/></Unit>",
-               "<Unit UnitID=\"U0170x0\"/>", "<Unit UnitID=\"U1x1\"/>", "</UnitList><Interfaces><Serial><ComPort PortNo=\"COM9\"/>",
-               "<ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x1\"/><LinkedUnit ItemID=\"U2x2\"/></ComPort>",
-               "</Serial></Interfaces><DriverList><File>A.so</File>", "<File>a.so</File></DriverList><Sets>",
-               "<Set Name=\"s\"><LinkedUnit ItemID=\"U5x5\"/></Set></Sets></Devices>"}));
+  Write("kvoDevice.xml", Data("every-finding.xml"));
   const Json json = RunJson({"check", "--dry-run"});
   EXPECT_EQ((Json{json["outcome"], json["wouldOutcome"], json["schemaWritten"], json["schemaWouldBeWritten"]}),
             (Json{nullptr, "loaded", false, true}))
@@ -268,10 +264,7 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
       << json;
   EXPECT_EQ(Files(data_.path()).size(), 1u);
   // Two units on one port, and an active set that is not there.
-  Write("kvoDevice.xml", Lines({"<Devices><UnitList>", "<Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"COM1\"/></Unit>",
-                                "<Unit UnitID=\"U2x2\"><LinkedInterface ItemID=\"COM1\"/></Unit>", "</UnitList><Interfaces><Serial>",
-                                "<ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x1\"/></ComPort>", "</Serial></Interfaces><Sets>",
-                                "<ActiveSet Name=\"Fluo\"/>", "</Sets></Devices>"}));
+  Write("kvoDevice.xml", Data("shared-port.xml"));
   RunSteps({{{"check", "--dry-run"}, 0, "would load %D/kvoDevice.xml: 2 units\nschema would be written: %D/kvoDevice.xsd\n"
              "findings in %D/kvoDevice.xml:\n  line 3: U2x2 links to COM1, which does not link back (the unit side only)\n"
              "  line 5: COM1 is linked to more than one unit: U1x1, U2x2\n"
@@ -307,13 +300,7 @@ TEST_F(Kvodev, CheckFindsWhatIsWrongWithItsLineAndADryRunWritesNothing) {
 }
 
 TEST_F(Kvodev, RepairLinksRemovesOnlyWhatNamesNothingAndRenamesFollowTheLinks) {
-  Write("kvoDevice.xml",
-        Lines({"<Devices><UnitList>", "<Unit UnitID=\"U170x0\"><LinkedInterface ItemID=\"COM3\"/><LinkedInterface ItemID=\"COM9\"/></Unit>",
-               "<Unit UnitID=\"U0332x0\"><LinkedInterface ItemID=\"COM4\"/></Unit>", "<Unit UnitID=\"U2x2\"/>",
-               "</UnitList><Interfaces><Serial>", "<ComPort PortNo=\"COM3\"><!-- U170x0 --><LinkedUnit ItemID=\"U171x0\"/></ComPort>",
-               "<ComPort PortNo=\"COM4\"><LinkedUnit ItemID=\"U332x0\"/></ComPort>", "<ComPort PortNo=\"COM2\"><LinkedUnit ItemID=\"U2x2\"/></ComPort>",
-               "</Serial></Interfaces><Sets><ActiveSet Name=\"s\"/><Set Name=\"s\"><LinkedUnit ItemID=\"U170x0\"/><LinkedUnit ItemID=\"U0332x0\"/>"
-               "<LinkedUnit ItemID=\"U5x5\"/></Set></Sets></Devices>"}));
+  Write("kvoDevice.xml", Data("typos.xml"));
   // A typo on the port side costs the unit nothing; the malformed U0332x0 keeps its links for the rename.
   const std::string changes =
       "  line 2: add the port side of the link from U170x0 to COM3 (COM3 does not link back)\n"
@@ -351,7 +338,6 @@ TEST_F(Kvodev, RepairLinksRemovesOnlyWhatNamesNothingAndRenamesFollowTheLinks) {
             {{"--json", "sets"}, 0, "{\"sets\":[],\"active\":null}\n"}});
   const Json after = RunJson({"check", "--dry-run"});
   EXPECT_EQ(after["findings"], Json::array()) << after;
-  EXPECT_EQ(RunJson({"ports", "U332x0"})["ports"][0]["port"], "COM4");
   RunSteps({{{"ports", "--no-headers", "--tabs"}, 0, "COM3\tSerial\tU2x2\nCOM4\tSerial\tU332x0\nCOM2\tSerial\tU2x2\n"},
             {{"units", "--long", "--no-headers", "--tabs"}, 0,
              "U170x0\t170\t0\t-\t-\t-\t-\nU332x0\t332\t0\t-\t-\t-\tCOM4\nU2x2\t2\t2\t-\t-\t-\tCOM2,COM3\n"}});
@@ -449,14 +435,14 @@ TEST_F(Kvodev, CapabilityTableAndIniDescriptions) {
                        Json{{"type", 6}, {"available", true}, {"iniSetting", nullptr}}));
 }
 
-// The mistakes, one a line, are in tests/data/kvodev/mistakes.ini, and what lint says of them in mistakes.lint.
+// The mistakes, one a line, are in mistakes.ini, and what lint says of them in mistakes.lint.
 TEST_F(Kvodev, IniLintWarnsWhereTheReaderDiffersFromTheWriter) {
-  Write("a.ini", ReadFile(KVO_TEST_DATA "/kvodev/mistakes.ini"));
+  Write("a.ini", Data("mistakes.ini"));
   Write("clean.ini", "\xEF\xBB\xBF; comment\r\n[A]\r\nID=1201\r\nuseShading=1\r\nTag=x\r\n");
   Write("utf16.ini", std::string("\xFF\xFE[\0A\0]\0\r\0\n\0I\0D\0=\0y\0", 20));
   Write("nobom.ini", std::string("[\0A\0]\0\n\0I\0D\0=\0001\0", 16));
   RunSteps({
-      {{"ini", "--lint", "%D/a.ini"}, 1, ReadFile(KVO_TEST_DATA "/kvodev/mistakes.lint")},
+      {{"ini", "--lint", "%D/a.ini"}, 1, Data("mistakes.lint")},
       {{"ini", "--lint", "%D/clean.ini"}, 0, ""},
       {{"ini", "--lint", "%D/utf16.ini", "%D/nobom.ini"}, 1,
        "%D/utf16.ini:2: ID=y: not a number; it reads as device 0\n%D/nobom.ini:1: looks like UTF-16 without a byte-order mark "

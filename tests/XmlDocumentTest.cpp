@@ -27,9 +27,8 @@ struct Document : utl::CXMLDOMDocument {
 TEST(XmlDocument, BuildsTreesAndRefusesTextXmlCannotHold) {
   testsupport::TempDir dir;
   Document document(dir.Wide("d.xml"));
-  EXPECT_FALSE(document.isDOMReady());
-  EXPECT_FALSE(document.newNode(CString(L"Orphan"), Node(), nullptr, nullptr));
-  EXPECT_FALSE(document.addComment(L"nowhere to go", Node()));
+  EXPECT_FALSE(document.isDOMReady() || document.newNode(CString(L"Orphan"), Node(), nullptr, nullptr) ||
+               document.addComment(L"nowhere to go", Node()));
 
   ASSERT_TRUE(document.dom().AsNode().AppendChild(document.dom().CreateElement(L"Devices")));
   EXPECT_TRUE(document.isDOMReady());
@@ -77,7 +76,7 @@ TEST(XmlDocument, BuildsTreesAndRefusesTextXmlCannotHold) {
             "#comment bell\xEF\xBF\xBD and - ->\n");
 }
 
-TEST(XmlDocument, HandlesOutliveRemovalAndListsAreSnapshots) {
+TEST(XmlDocument, HandlesOutliveRemovalListsAreSnapshotsAndSavesRepeatTheirBytes) {
   platform::xml::Document dom = platform::xml::Document::Create();
   ASSERT_TRUE(dom.LoadXML(L"<Devices xmlns:x='u' a='v'><UnitList><Unit UnitID='a'/><Unit UnitID='b'/><Unit UnitID='c'/></UnitList></Devices>"));
   EXPECT_TRUE(dom.DocumentElement().GetAttribute(L"a") == L"v" && dom.DocumentElement().GetAttribute(L"xmlns:x") == L"u");
@@ -100,9 +99,8 @@ TEST(XmlDocument, HandlesOutliveRemovalAndListsAreSnapshots) {
   const Node kept = units.item(2);
   dom = platform::xml::Document::Create();
   EXPECT_EQ(*kept.GetAttribute(L"UnitID"), L"c");
-}
 
-TEST(XmlDocument, SavesTheSameBytesAndNothingWithoutADocument) {
+  // A save writes the same bytes each time, and nothing without a document element.
   testsupport::TempDir dir;
   const std::wstring path = dir.Write("d.xml", "<Devices><UnitList><Unit UnitID=\"U1x1\"/></UnitList></Devices>");
   Document document(path);
@@ -131,16 +129,12 @@ const wchar_t* const kSample = LR"(<Devices>
   </Sets>
 </Devices>)";
 
-// Each match of a path as "name attribute-values", joined by " | ".
+// The listing of each match of a path.
 std::string Matches(const CXPATHString& path, const platform::xml::Document& document) {
   const auto nodes = path.selectNodes(document);
   if (!nodes) return "<no list>";
   std::string out;
-  for (const Node& node : *nodes) {
-    if (!out.empty()) out += " | ";
-    out += testsupport::Narrow(node.Name());
-    for (const auto& [name, value] : node.Attributes()) out += ' ' + testsupport::Narrow(value);
-  }
+  for (const Node& node : *nodes) out += Listing(node);
   return out;
 }
 
@@ -156,11 +150,11 @@ TEST(XPathString, EveryPathFormSelectsWhatItShould) {
       {"one attachment of a unit",
        CXPATHString(L"UnitList").setAnyChild().setAttribute(L"UnitID", L"U3x1").setChild(L"LinkedInterface")
            .setAttribute(L"ItemID", L"COM4"),
-       "LinkedInterface COM4"},
+       "LinkedInterface ItemID=COM4\n"},
       // Values with quotes of either kind, or both, select their own node.
-      {"name with an apostrophe", CXPATHString(set).setAttribute(L"Name", L"it's"), "Set it's"},
-      {"name with quotes", CXPATHString(set).setAttribute(L"Name", L"say \"hi\""), "Set say \"hi\""},
-      {"name with both", CXPATHString(set).setAttribute(L"Name", L"both ' and \""), "Set both ' and \""},
+      {"name with an apostrophe", CXPATHString(set).setAttribute(L"Name", L"it's"), "Set Name=it's\n"},
+      {"name with quotes", CXPATHString(set).setAttribute(L"Name", L"say \"hi\""), "Set Name=say \"hi\"\n"},
+      {"name with both", CXPATHString(set).setAttribute(L"Name", L"both ' and \""), "Set Name=both ' and \"\n"},
       {"a text that is no XPath", CXPATHString(L"UnitList/[@"), "<no list>"},
   };
   for (const auto& c : cases)
