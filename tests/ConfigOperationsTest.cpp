@@ -206,6 +206,9 @@ TEST_F(Operations, EditsAreSavedValidAndMerged) {
   EXPECT_EQ(std::tie(content.sets[0].name, content.sets[0].comment, content.sets[0].members, content.activeSet),
             std::tuple(L"day 1", L"changed", std::vector<std::wstring>{L"U1x0"}, L"day 1"));
   EXPECT_EQ(content.sets[1].name, L"night");
+  std::wstring active;
+  ASSERT_TRUE(edit.DeleteSet(L"night") && edit.GetActiveSet(active));
+  EXPECT_EQ(active, L"day 1") << "deleting another set keeps the active one";
   ASSERT_TRUE(edit.DeleteSet(L"day 1"));
   EXPECT_EQ(Tree().find("day 1"), std::string::npos);
 }
