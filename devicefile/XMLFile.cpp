@@ -160,7 +160,8 @@ bool CXMLFile::OpenReadOnly() {
   // The schema this library writes, from memory: a missing or damaged schema
   // file changes nothing, as an ordinary opening would write it anew.
   m_dom.SetSchemaText(kSchemaName, SchemaText());
-  const bool schemaMissing = platform::StatPath(SchemaPath().str()).kind == platform::FileStamp::Kind::Missing;
+  // Asked only where the answer matters, once.
+  const auto schemaMissing = [this] { return platform::StatPath(SchemaPath().str()).kind == platform::FileStamp::Kind::Missing; };
   platform::FileError error;
   switch (LoadDocumentFile(m_dom, opened_, error, false)) {
     case FileLoad::Loaded: {
@@ -170,13 +171,13 @@ bool CXMLFile::OpenReadOnly() {
       // against the schema file and writes it anew when that fails: say
       // whether it would.
       platform::xml::Document probe = platform::xml::Document::Create();
-      openReport_.schemaWritten = schemaMissing || !probe.LoadBytes(opened_.bytes, m_path.str());
+      openReport_.schemaWritten = schemaMissing() || !probe.LoadBytes(opened_.bytes, m_path.str());
       openedValid_ = m_dom.ValidatedByKnownSchema();
       return true;
     }
     case FileLoad::Missing:
       openReport_.outcome = OpenOutcome::Created;
-      openReport_.schemaWritten = schemaMissing;
+      openReport_.schemaWritten = schemaMissing();
       return CreateDefaultDocument(nullptr);
     case FileLoad::Damaged: {
       const CString message = ParseErrorMessage(m_dom) + L"Default document created instead.";
