@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
-packages=(g++ cmake ninja-build libxml2-dev libxml2-utils libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev)
+packages=(g++ cmake ninja-build libxml2-dev libxml2-utils libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev pybind11-dev python3-dev python3-pytest)
 
 # deps [EXTRA PACKAGES...]
 deps() {

@@ -21,6 +21,11 @@ Report ReportOrOutOfMemory(Body body) noexcept {
   }
 }
 
+// The extensions of `io`: the library's objects have them, and so may a host's.
+IConfigurationExtensions* ExtensionsOf(const IDeviceManagerIO* io) {
+  return dynamic_cast<IConfigurationExtensions*>(const_cast<IDeviceManagerIO*>(io));
+}
+
 }  // namespace
 
 IDeviceManagerIO* OpenXMLFileReadOnly() {
@@ -33,7 +38,7 @@ OpenReport DryRunOpen() {
 
 bool RepairLinks(IDeviceManagerIO* io, bool apply, std::vector<LinkRepair>& repairs) {
   repairs.clear();
-  auto* file = dynamic_cast<CXMLFile*>(io);
+  auto* file = ExtensionsOf(io);
   return file != nullptr && NoThrow(false, [&] { return file->RepairLinks(apply, repairs); });
 }
 
@@ -45,8 +50,8 @@ int RepairLinks(IDeviceManagerIO* io) {
 std::vector<HistoryVersion> ListHistory() { return NoThrow<std::vector<HistoryVersion>>({}, CXMLFile::ListHistory); }
 
 IDeviceEditor* GetDeviceEditor(IDeviceManagerIO* io) {
-  auto* file = dynamic_cast<CXMLFile*>(io);
-  return file != nullptr ? file->Editor() : nullptr;
+  auto* file = ExtensionsOf(io);
+  return file != nullptr ? NoThrow<IDeviceEditor*>(nullptr, [file] { return file->Editor(); }) : nullptr;
 }
 
 bool RestoreXMLFile(const std::wstring& version, SaveReport* report) {
@@ -67,22 +72,22 @@ std::wstring RestoreExposure(const std::wstring& version) {
 }
 
 OpenReport GetOpenReport(const IDeviceManagerIO* io) {
-  const auto* file = dynamic_cast<const CXMLFile*>(io);
+  const auto* file = ExtensionsOf(io);
   if (io != nullptr && io == UnopenedFile()) {  // the opening that had no memory says so
     OpenReport report;
     SayOutOfMemory(report);
     return report;
   }
-  return ReportOrOutOfMemory<OpenReport>([file] { return file != nullptr ? file->openReport() : OpenReport{}; });
+  return ReportOrOutOfMemory<OpenReport>([file] { return file != nullptr ? file->GetOpenReport() : OpenReport{}; });
 }
 
 DocumentContent OpenedDocumentContent(const IDeviceManagerIO* io) {
-  const auto* file = dynamic_cast<const CXMLFile*>(io);
-  return file != nullptr ? file->OpenedContent() : DocumentContent{};
+  const auto* file = ExtensionsOf(io);
+  return file != nullptr ? NoThrow<DocumentContent>({}, [file] { return file->OpenedContent(); }) : DocumentContent{};
 }
 
 std::vector<std::wstring> PendingChanges(const IDeviceManagerIO* io) {
-  const auto* file = dynamic_cast<const CXMLFile*>(io);
+  const auto* file = ExtensionsOf(io);
   return NoThrow<std::vector<std::wstring>>({}, [file] {
     return file != nullptr ? file->PendingChanges() : std::vector<std::wstring>();
   });
@@ -90,24 +95,36 @@ std::vector<std::wstring> PendingChanges(const IDeviceManagerIO* io) {
 
 bool IsStale(const IDeviceManagerIO* io) {
   // The identity check changes nothing the host can see.
-  auto* file = dynamic_cast<CXMLFile*>(const_cast<IDeviceManagerIO*>(io));
+  auto* file = ExtensionsOf(io);
   return file != nullptr && NoThrow(false, [file] { return file->IsStale(); });
 }
 
 bool Refresh(IDeviceManagerIO* io, DocumentChanges* changes) {
   if (changes != nullptr) NoThrow(false, [changes] { return *changes = {}, true; });
-  auto* file = dynamic_cast<CXMLFile*>(io);
-  return file != nullptr && file->Refresh(changes);
+  auto* file = ExtensionsOf(io);
+  return file != nullptr && NoThrow(false, [&] { return file->Refresh(changes); });
 }
 
 bool DiscardChanges(IDeviceManagerIO* io) {
-  auto* file = dynamic_cast<CXMLFile*>(io);
-  return file != nullptr && file->DiscardChanges();
+  auto* file = ExtensionsOf(io);
+  return file != nullptr && NoThrow(false, [file] { return file->DiscardChanges(); });
 }
 
 SaveReport GetLastSaveReport(const IDeviceManagerIO* io) {
-  const auto* file = dynamic_cast<const CXMLFile*>(io);
-  return ReportOrOutOfMemory<SaveReport>([file] { return file != nullptr ? file->saveReport() : SaveReport{}; });
+  const auto* file = ExtensionsOf(io);
+  return ReportOrOutOfMemory<SaveReport>([file] { return file != nullptr ? file->GetLastSaveReport() : SaveReport{}; });
+}
+
+std::wstring LastFailure(const IDeviceManagerIO* io) {
+  if (io != nullptr && io == UnopenedFile()) return NoThrow<std::wstring>({}, [] { return L"out of memory"; });
+  const auto* file = ExtensionsOf(io);
+  return NoThrow<std::wstring>({}, [file] { return file != nullptr ? file->LastFailure() : std::wstring(); });
+}
+
+Failure LastFailureKind(const IDeviceManagerIO* io) {
+  if (io != nullptr && io == UnopenedFile()) return Failure::OutOfMemory;
+  const auto* file = ExtensionsOf(io);
+  return file != nullptr ? NoThrow(Failure::OutOfMemory, [file] { return file->LastFailureKind(); }) : Failure::None;
 }
 
 }  // namespace dev

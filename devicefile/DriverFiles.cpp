@@ -18,7 +18,7 @@ std::wstring Folded(std::wstring text) {
 
 bool CXMLFile::GetDriverFiles(std::set<std::wstring>& files) {
   files.clear();
-  return platform::NoThrow(false, [&] {
+  return Answered({Call::Op::GetDriverFiles}, [&] {
     if (!isDOMReady()) return false;
     const bool removed = Record({Change::Kind::RemoveEmptyDriverFiles});
     files = DriverFileNames();
@@ -47,7 +47,7 @@ bool CXMLFile::RemoveEmptyDriverFiles() {
 }
 
 bool CXMLFile::AddDriverFile(const CString& file) {
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::AddDriverFile, .name = file.str()}, [&] {
     if (!isDOMReady()) return false;
     // Refused before anything changes: a name that would be an empty entry
     // (which GetDriverFiles deletes) or that the file cannot hold.
@@ -69,7 +69,7 @@ bool CXMLFile::AddDriverFileToDocument(const std::wstring& file) {
 }
 
 bool CXMLFile::ClearDriverFiles() {
-  return platform::NoThrow(false, [&] { return Record({Change::Kind::ClearDriverFiles}); });
+  return Answered({Call::Op::ClearDriverFiles}, [&] { return Record({Change::Kind::ClearDriverFiles}); });
 }
 
 bool CXMLFile::ClearDriverFilesInDocument() {
@@ -86,7 +86,7 @@ bool CXMLFile::ClearDriverFilesInDocument() {
 }
 
 bool CXMLFile::RemoveDriverFile(const std::wstring& file) {
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::RemoveDriverFile, .name = file}, [&] {
     Change change{Change::Kind::RemoveDriverFile};
     change.name = file;
     return Record(std::move(change));

@@ -40,7 +40,7 @@ CXMLFile::Node CXMLFile::FindSet(const std::wstring& name) const {
 }
 
 bool CXMLFile::LinkUnitPort(const UnitKey& unit, const PortAddress& port) {
-  return platform::NoThrow(false, [&] { return Record({Change::Kind::LinkUnitPort, unit, port}); });
+  return Answered({Call::Op::LinkUnitPort, unit, port}, [&] { return Record({Change::Kind::LinkUnitPort, unit, port}); });
 }
 
 bool CXMLFile::LinkInDocument(const UnitKey& unit, const PortAddress& port) {
@@ -61,7 +61,7 @@ bool CXMLFile::LinkInDocument(const UnitKey& unit, const PortAddress& port) {
 }
 
 bool CXMLFile::RemovePort(const PortAddress& port) {
-  return platform::NoThrow(false, [&] { return Record({Change::Kind::RemovePort, {}, port}); });
+  return Answered({.op = Call::Op::RemovePort, .port = port}, [&] { return Record({Change::Kind::RemovePort, {}, port}); });
 }
 
 bool CXMLFile::RemovePortFromDocument(const PortAddress& port) {
@@ -81,7 +81,7 @@ bool CXMLFile::RemovePortFromDocument(const PortAddress& port) {
 
 bool CXMLFile::GetUnit(const UnitKey& unit, UnitDetails& details) {
   details = UnitDetails{};
-  return platform::NoThrow(false, [&] {
+  return Answered({Call::Op::GetUnit, unit}, [&] {
     if (!isDOMReady()) return false;
     const Node node = FindUnit(unit);
     if (!node) return false;
@@ -103,7 +103,7 @@ bool CXMLFile::GetUnit(const UnitKey& unit, UnitDetails& details) {
 }
 
 bool CXMLFile::SetUnitText(const UnitKey& unit, UnitText which, const wchar_t* text) {
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::SetUnitText, .unit = unit, .text = text != nullptr ? std::wstring_view(text) : std::wstring_view(), .hasText = text != nullptr, .which = which}, [&] {
     if (static_cast<std::size_t>(which) >= 4 || (text != nullptr && !IsXmlText(text))) return false;
     Change change{Change::Kind::SetUnitText, unit};
     change.which = which;
@@ -132,7 +132,7 @@ bool CXMLFile::SetUnitTextInDocument(const UnitKey& unit, UnitText which, const 
 }
 
 bool CXMLFile::SetUnitSetup(const UnitKey& unit, UnitSetup setup) {
-  return platform::NoThrow(false, [&] {
+  return Answered({Call::Op::SetUnitSetup, unit}, [&] {
     Change change{Change::Kind::SetUnitSetup, unit};
     change.setup = setup;
     return Record(std::move(change));
@@ -152,7 +152,7 @@ bool CXMLFile::SetUnitSetupInDocument(const UnitKey& unit, UnitSetup setup) {
 
 bool CXMLFile::GetSets(std::vector<std::wstring>& names) {
   names.clear();
-  return platform::NoThrow(false, [&] {
+  return Answered({Call::Op::GetSets}, [&] {
     if (!isDOMReady()) return false;
     const Node sets = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str());
     for (Node set = sets ? sets.FirstChild() : Node(); set; set = set.NextSibling())
@@ -163,7 +163,7 @@ bool CXMLFile::GetSets(std::vector<std::wstring>& names) {
 
 bool CXMLFile::GetSet(const std::wstring& name, SetDetails& details) {
   details = SetDetails{};
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::GetSet, .name = name}, [&] {
     if (!isDOMReady()) return false;
     const Node set = FindSet(name);
     if (!set) return false;
@@ -178,7 +178,7 @@ bool CXMLFile::GetSet(const std::wstring& name, SetDetails& details) {
 
 bool CXMLFile::GetActiveSet(std::wstring& name) {
   name.clear();
-  return platform::NoThrow(false, [&] {
+  return Answered({Call::Op::GetActiveSet}, [&] {
     if (!isDOMReady()) return false;
     const Node sets = m_dom.DocumentElement().ChildElement(XMLNames.Sets.str());
     const Node active = sets ? sets.ChildElement(XMLNames.ActiveSet.str()) : Node();
@@ -200,7 +200,7 @@ Change ChangeOfSet(Change::Kind kind, const std::wstring& name, const std::wstri
 }  // namespace
 
 bool CXMLFile::CreateSet(const std::wstring& name, const std::wstring& comment) {
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::CreateSet, .name = name, .text = comment}, [&] {
     if (name.empty() || !IsXmlText(name) || !IsXmlText(comment)) return false;
     return Record(ChangeOfSet(Change::Kind::CreateSet, name, &comment));
   });
@@ -217,7 +217,7 @@ bool CXMLFile::CreateSetInDocument(const std::wstring& name, const std::wstring&
 }
 
 bool CXMLFile::SetSetComment(const std::wstring& name, const std::wstring& comment) {
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::SetSetComment, .name = name, .text = comment}, [&] {
     if (!IsXmlText(comment)) return false;
     return Record(ChangeOfSet(Change::Kind::SetSetComment, name, &comment));
   });
@@ -233,18 +233,18 @@ bool CXMLFile::SetSetCommentInDocument(const std::wstring& name, const std::wstr
 }
 
 bool CXMLFile::RenameSet(const std::wstring& from, const std::wstring& to) {
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::RenameSet, .name = from, .text = to}, [&] {
     if (to.empty() || !IsXmlText(to)) return false;
     return Record(ChangeOfSet(Change::Kind::RenameSet, from, &to));
   });
 }
 
 bool CXMLFile::DeleteSet(const std::wstring& name) {
-  return platform::NoThrow(false, [&] { return Record(ChangeOfSet(Change::Kind::DeleteSet, name)); });
+  return Answered({.op = Call::Op::DeleteSet, .name = name}, [&] { return Record(ChangeOfSet(Change::Kind::DeleteSet, name)); });
 }
 
 bool CXMLFile::AddSetMember(const std::wstring& name, const UnitKey& unit) {
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::AddSetMember, .unit = unit, .name = name}, [&] {
     Change change = ChangeOfSet(Change::Kind::AddSetMember, name);
     change.unit = unit;
     return Record(std::move(change));
@@ -259,7 +259,7 @@ bool CXMLFile::AddSetMemberInDocument(const std::wstring& name, const UnitKey& u
 }
 
 bool CXMLFile::RemoveSetMember(const std::wstring& name, const UnitKey& unit) {
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::RemoveSetMember, .unit = unit, .name = name}, [&] {
     Change change = ChangeOfSet(Change::Kind::RemoveSetMember, name);
     change.unit = unit;
     return Record(std::move(change));
@@ -273,7 +273,7 @@ bool CXMLFile::RemoveSetMemberInDocument(const std::wstring& name, const UnitKey
 }
 
 bool CXMLFile::SetActiveSet(const std::wstring& name) {
-  return platform::NoThrow(false, [&] { return Record(ChangeOfSet(Change::Kind::SetActiveSet, name)); });
+  return Answered({.op = Call::Op::SetActiveSet, .name = name}, [&] { return Record(ChangeOfSet(Change::Kind::SetActiveSet, name)); });
 }
 
 CXMLFile::Node CXMLFile::ActiveSetNode() const {

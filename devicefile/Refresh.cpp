@@ -16,11 +16,11 @@ bool CXMLFile::IsStale() {
 }
 
 bool CXMLFile::Refresh(DocumentChanges* changes) {
-  return Reported([&] { return Reload(true, changes); });
+  return Answered({Call::Op::Refresh}, [&] { return Reported([&] { return Reload(true, changes); }); });
 }
 
 bool CXMLFile::DiscardChanges() {
-  return Reported([&] { return Reload(false, nullptr); });
+  return Answered({Call::Op::DiscardChanges}, [&] { return Reported([&] { return Reload(false, nullptr); }); });
 }
 
 bool CXMLFile::Reload(bool keepChanges, DocumentChanges* changes) {

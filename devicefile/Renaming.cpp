@@ -32,7 +32,7 @@ void RenameLinks(const Node& parent, const std::wstring& to, const Follows& foll
 }  // namespace
 
 bool CXMLFile::RenameUnit(const std::wstring& from, const UnitKey& to) {
-  return platform::NoThrow(false, [&] {
+  return Answered({.op = Call::Op::RenameUnit, .unit = to, .name = from}, [&] {
     if (to.device == kInvalidUnitKey.device) return false;  // as AddUnit refuses it
     Change change{Change::Kind::RenameUnit, to};
     change.text = from;

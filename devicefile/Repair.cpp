@@ -14,15 +14,17 @@
 namespace dev {
 
 bool CXMLFile::RepairLinks(bool apply, std::vector<LinkRepair>& repairs) {
-  if (!isDOMReady()) return false;
-  if (!apply) {
-    repairs = RepairLinksInDocument(false);
+  return Answered({Call::Op::RepairLinks}, [&] {
+    if (!isDOMReady()) return false;
+    if (!apply) {
+      repairs = RepairLinksInDocument(false);
+      return true;
+    }
+    Applied applied;
+    Record({Change::Kind::RepairLinks}, &applied);
+    repairs = std::move(applied.repairs);
     return true;
-  }
-  Applied applied;
-  Record({Change::Kind::RepairLinks}, &applied);
-  repairs = std::move(applied.repairs);
-  return true;
+  });
 }
 
 namespace {

@@ -7,7 +7,7 @@ namespace dev {
 
 bool CXMLFile::GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) {
   units.clear();
-  return platform::NoThrow(false, [&] {
+  return Answered({Call::Op::GetUnitList}, [&] {
     if (!isDOMReady()) return false;
     const auto nodes = utl::CXPATHString(XMLNames.UnitList).setChild(XMLNames.Unit).selectNodes(m_dom);
     if (!nodes) return false;
@@ -25,7 +25,7 @@ bool CXMLFile::GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) {
 }
 
 bool CXMLFile::ExistsUnit(const UnitKey& key) {
-  return platform::NoThrow(false, [&] { return UnitListed(key); });
+  return Answered({Call::Op::ExistsUnit, key}, [&] { return UnitListed(key); });
 }
 
 bool CXMLFile::UnitListed(const UnitKey& key) const {
@@ -37,7 +37,7 @@ bool CXMLFile::UnitListed(const UnitKey& key) const {
 }
 
 bool CXMLFile::AddUnit(const UnitKey& key) {
-  return platform::NoThrow(false, [&] {
+  return Answered({Call::Op::AddUnit, key}, [&] {
     // Device 65535 is no device, and its first unit what a malformed id
     // lists as: stored, it could not be told from one.
     if (key.device == kInvalidUnitKey.device) return false;

@@ -7,7 +7,7 @@
 namespace dev {
 
 bool CXMLFile::GetUnitPorts(const UnitKey& unit, std::vector<PortAddress>& ports) {
-  return platform::NoThrow(false, [&] {
+  return Answered({Call::Op::GetUnitPorts, unit}, [&] {
     if (!isDOMReady()) return false;
     utl::CXPATHString path;
     path.setChild(XMLNames.Interfaces).setAnyChild().setAnyChild().setChild(XMLNames.LinkedUnit)
@@ -28,7 +28,7 @@ bool CXMLFile::GetUnitPorts(const UnitKey& unit, std::vector<PortAddress>& ports
 }
 
 bool CXMLFile::UnlinkUnitPort(const UnitKey& unit, const PortAddress& port) {
-  return platform::NoThrow(false, [&] { return Record({Change::Kind::UnlinkUnitPort, unit, port}); });
+  return Answered({Call::Op::UnlinkUnitPort, unit, port}, [&] { return Record({Change::Kind::UnlinkUnitPort, unit, port}); });
 }
 
 bool CXMLFile::UnlinkInDocument(const UnitKey& unit, const PortAddress& port) {

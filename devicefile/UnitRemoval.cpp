@@ -8,7 +8,7 @@
 namespace dev {
 
 bool CXMLFile::RemoveUnit(const UnitKey& unit) {
-  return platform::NoThrow(false, [&] {
+  return Answered({Call::Op::RemoveUnit, unit}, [&] {
     if (!isDOMReady()) return false;
     // A document without sets gets an empty one and is saved at once, before
     // the unit is even looked up; the save's answer does not matter here.

@@ -63,7 +63,9 @@ void CXMLFile::Abandon() noexcept {
 
 CXMLFile::~CXMLFile() { SaveChanges(); }
 
-bool CXMLFile::Save() { return SaveChanges(); }
+bool CXMLFile::Save() {
+  return Answered({Call::Op::Save}, [&] { return SaveChanges(); });
+}
 
 CString CXMLFile::GetDataDirectory() {
   std::wstring directory = ssnGetDataDir(1);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <kvodevice/ConfigurationFile.h>
+#include <kvodevice/IConfigurationExtensions.h>
 #include <kvodevice/IDeviceEditor.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
@@ -13,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "devicefile/Call.h"
 #include "devicefile/Change.h"
 #include "devicefile/History.h"
 #include "host/XMLDOMDocument.h"
@@ -35,8 +37,11 @@ void SayOutOfMemory(Report& report) noexcept {
 }
 
 // IDeviceManagerIO comes first, so that its slots are the object's own; the
-// editor is a further interface of the same object.
-class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public IDeviceEditor {
+// editor and the extensions are further interfaces of the same object.
+class CXMLFile : public IDeviceManagerIO,
+                 public utl::CXMLDOMDocument,
+                 public IDeviceEditor,
+                 public IConfigurationExtensions {
  public:
   enum class Access { ReadWrite, ReadOnly };
   // Opens the document; see CreateXMLFile and OpenXMLFileReadOnly.
@@ -75,15 +80,17 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   bool RenameUnit(const std::wstring& from, const UnitKey& to) override;
   bool RenameSet(const std::wstring& from, const std::wstring& to) override;
   bool DeleteSet(const std::wstring& name) override;
-  IDeviceEditor* Editor() noexcept;
 
+  // The extensions (see the functions of the same names in ConfigurationFile.h).
+  IDeviceEditor* Editor() noexcept override;
+  OpenReport GetOpenReport() const override { return openReport_; }
+  SaveReport GetLastSaveReport() const override { return saveReport_; }
   const OpenReport& openReport() const noexcept { return openReport_; }
-  const SaveReport& saveReport() const noexcept { return saveReport_; }
-  // See OpenedDocumentContent in ConfigurationFile.h.
-  DocumentContent OpenedContent() const;
-
-  // See the functions of the same names in ConfigurationFile.h.
-  bool RepairLinks(bool apply, std::vector<LinkRepair>& repairs);
+  DocumentContent OpenedContent() const override;
+  bool RepairLinks(bool apply, std::vector<LinkRepair>& repairs) override;
+  // Why the last operation answered false (Failure.cpp).
+  std::wstring LastFailure() const override;
+  Failure LastFailureKind() const override;
   static std::vector<HistoryVersion> ListHistory();
   static bool Restore(const std::wstring& version, SaveReport& report);
   static std::wstring RestoreExposure(const std::wstring& version);
@@ -197,10 +204,10 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
  public:
   // Refreshing and discarding (Refresh.cpp); see the functions of the same
   // names in ConfigurationFile.h.
-  bool IsStale();
-  bool Refresh(DocumentChanges* changes);
-  bool DiscardChanges();
-  std::vector<std::wstring> PendingChanges() const;
+  bool IsStale() override;
+  bool Refresh(DocumentChanges* changes) override;
+  bool DiscardChanges() override;
+  std::vector<std::wstring> PendingChanges() const override;
 
  private:
   // Loads the file as it is now, unless it is the one this object holds
@@ -240,6 +247,24 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   // The names of the driver files of the document.
   std::set<std::wstring> DriverFileNames() const;
 
+  // Answers what `body` answers (false when it throws), and keeps `call`
+  // when that is false, for LastFailure.
+  template <typename Body>
+  bool Answered(const Call& call, Body&& body) noexcept {
+    try {
+      if (body()) return failed_ = false, true;
+      Failed(call, Failure::None);
+    } catch (const std::bad_alloc&) {
+      Failed(call, Failure::OutOfMemory);
+    } catch (...) {  // the boundary of the interfaces, which throw nothing
+      Failed(call, Failure::Damaged);
+    }
+    return false;
+  }
+  void Failed(const Call& call, Failure threw) noexcept;
+  using Reason = std::pair<Failure, std::wstring>;
+  Reason Diagnose() const;
+
   // Unit removal.
   bool EnsureSetsNode();
   bool RemoveUnitFromDocument(const UnitKey& unit);
@@ -252,6 +277,9 @@ class CXMLFile : public IDeviceManagerIO, public utl::CXMLDOMDocument, public ID
   bool RemoveAll(const platform::xml::NodeList& nodes);
 
   const Access access_;
+  // The last operation answered false: `lastCall_` is what it was asked.
+  bool failed_ = false;
+  FailedCall lastCall_;
   const CString dataDirectory_;
   History history_;
   OpenReport openReport_;

@@ -126,7 +126,7 @@ auto ReadEntry(const wchar_t* section, const wchar_t* key, const wchar_t* file, 
 
 }  // namespace
 
-std::uint32_t GetPrivateProfileSectionNamesW(wchar_t* buffer, std::uint32_t size, const wchar_t* file) {
+std::uint32_t iniGetSectionNames(wchar_t* buffer, std::uint32_t size, const wchar_t* file) {
   if (file == nullptr) return 0;
   return Cache().With(file, true, [&](const IniCache::Cached& ini) { return ini.file.CopySectionNames(buffer, size); });
 }

@@ -14,8 +14,13 @@
 // does not fit is cut, the buffer still ends in two NULs and the result is
 // `size` - 2 (so that result means: retry with a bigger buffer). A missing
 // file writes buffer[0] only; a directory or unreadable file writes nothing.
-KVO_HOST_API std::uint32_t GetPrivateProfileSectionNamesW(wchar_t* buffer, std::uint32_t size,
-                                                          const wchar_t* file);
+KVO_HOST_API std::uint32_t iniGetSectionNames(wchar_t* buffer, std::uint32_t size, const wchar_t* file);
+
+// The same under the Windows name the library's code uses: inline, so that it
+// stays inside each library and no host's function of that name replaces it.
+inline std::uint32_t GetPrivateProfileSectionNamesW(wchar_t* buffer, std::uint32_t size, const wchar_t* file) {
+  return iniGetSectionNames(buffer, size, file);
+}
 
 // The integer value of `key` in `section`, or `fallback` when the key is
 // missing, has no '=' or an empty value. See platform/profile/IniFile.h for

@@ -1,7 +1,6 @@
-// The process's one file-system slot. Built into libkvohost.so only (see
-// platform/CMakeLists.txt): the platform code linked into each library and
-// program finds it there, so a file system a test installs is the one that
-// every library of the process uses.
+// The file-system slot of the library or program this code is linked into:
+// hidden in each shared library, so that no other code of the process can
+// put its own file calls under the library's.
 #include <atomic>
 
 #include "platform/FileSystem.h"

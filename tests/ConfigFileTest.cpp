@@ -92,6 +92,7 @@ TEST(ConfigFile, DryRunAgreesWithTheOpeningAndTheReadingWithTheFile) {
     const dev::OpenReport dry = dev::DryRunOpen();
     const testsupport::ConfigPtr reader(dev::OpenXMLFileReadOnly());
     const dev::DocumentContent opened = dev::OpenedDocumentContent(reader.get());
+    EXPECT_TRUE(!reader->Save() && dev::LastFailureKind(reader.get()) == dev::Failure::ReadOnly);
     const auto bytes = [&dir](const char* name) { return fs::exists(dir.Path(name)) ? dir.Read(name) : "-"; };
     EXPECT_EQ(std::make_pair(bytes("kvoDevice.xml"), bytes(schemaName)), std::make_pair(document, schemaFile))
         << "nothing is written";

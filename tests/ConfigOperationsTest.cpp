@@ -3,6 +3,7 @@
 #include <kvodevice/ConfigurationContent.h>
 #include <kvodevice/ConfigurationFile.h>
 #include <kvodevice/IDeviceEditor.h>
+#include <kvodevice/Text.h>
 
 #include <functional>
 #include <tuple>
@@ -99,6 +100,25 @@ TEST_F(Operations, UnitPortsAndPortNames) {
   std::vector<std::pair<int, int>> pairs;
   for (const PortAddress& port : ports) pairs.emplace_back(port.portType, port.portNumber);
   EXPECT_EQ(pairs, (std::vector<std::pair<int, int>>{{7, 7}, {2, 12}, {1, 0}, {1, 0}, {2, 2147483647}, {2, -2147483647 - 1}}));
+
+  // What a person types is read strictly, in the form FormatPort writes (-1: refused).
+  const std::pair<const wchar_t*, long long> typed[] = {
+      {L"COM3", 3}, {L"COM0", 0}, {L"COM-5", -5}, {L"COM2147483647", 2147483647}, {L"COM-2147483648", -2147483648LL},
+      {L"COM2147483648", -1}, {L"COM01", -1}, {L"COM-0", -1}, {L"com3", -1}, {L"COM", -1}, {L"COM3 ", -1},
+      {L"COM+3", -1}, {L"COM--3", -1}, {L"COM3-", -1}};
+  for (const auto& [text, number] : typed) {
+    const std::optional<PortAddress> port = dev::ParsePort(text);
+    EXPECT_EQ(port ? port->portNumber : -1, number) << text;
+    if (port) {
+      EXPECT_EQ(dev::FormatPort(*port), text);
+    }
+  }
+  EXPECT_EQ(dev::FormatPort({dev::PortOther, 3}), L"");
+  // Paths carry any byte; text refuses what is no character.
+  EXPECT_EQ(dev::ToWide("a\xff\xc3\xa9", true), L"a\xdcff\xe9");
+  EXPECT_EQ(dev::ToUtf8(L"a\xdcff\xe9", true), "a\xff\xc3\xa9");
+  EXPECT_EQ(dev::ToWide("a\xff"), L"a\xfffd");
+  EXPECT_EQ(dev::ToUtf8(L"\xd800"), std::nullopt);
 }
 
 TEST_F(Operations, UnlinkUnitPortOnBothSides) {
@@ -156,31 +176,58 @@ TEST_F(Operations, EditsAreSavedValidAndMerged) {
   Open("<UnitList><Unit UnitID=\"U1x0\"><SerialNo>7</SerialNo></Unit><Unit UnitID=\"U2x0\"/></UnitList>");
   dev::IDeviceEditor& edit = *dev::GetDeviceEditor(io_.get());
   const PortAddress com4{dev::PortSerial, 4};
+  // `why`: what LastFailure says of a false answer (null: the answer is true).
   const struct {
     const char* what;
     std::function<bool()> change;
-    bool answer;
+    const wchar_t* why;
   } steps[] = {
-      {"link", [&] { return edit.LinkUnitPort({1, 0}, {dev::PortSerial, 3}); }, true},
-      {"link to a port that is not serial", [&] { return edit.LinkUnitPort({2, 0}, {dev::PortOther, 1}); }, false},
-      {"model, before the serial number", [&] { return edit.SetUnitText({1, 0}, dev::UnitText::Model, L"M 1"); }, true},
-      {"driver, first", [&] { return edit.SetUnitText({1, 0}, dev::UnitText::Driver, L"cam.so"); }, true},
-      {"text XML cannot hold", [&] { return edit.SetUnitText({1, 0}, dev::UnitText::Model, L"bell\x07"); }, false},
-      {"create a set", [&] { return edit.CreateSet(L"day 'one'", L"first"); }, true},
-      {"link the second unit", [&] { return edit.LinkUnitPort({2, 0}, com4); }, true},
-      {"remove its port", [&] { return edit.RemovePort(com4); }, true},
-      {"remove it again", [&] { return edit.RemovePort(com4); }, false},
-      {"remove a port that is not serial", [&] { return edit.RemovePort({dev::PortOther, 3}); }, false},
-      {"rename the set", [&] { return edit.RenameSet(L"day 'one'", L"day one"); }, true},
-      {"rename a set onto itself", [&] { return edit.RenameSet(L"day one", L"day one"); }, false},
-      {"rename a unit", [&] { return edit.RenameUnit(L"U2x0", {3, 0}); }, true},
-      {"rename onto a listed unit", [&] { return edit.RenameUnit(L"U3x0", {1, 0}); }, false},
-      {"rename to device 65535", [&] { return edit.RenameUnit(L"U3x0", {65535, 1}); }, false},
-      {"delete a set that is not there", [&] { return edit.DeleteSet(L"day 'one'"); }, false},
+      {"link", [&] { return edit.LinkUnitPort({1, 0}, {dev::PortSerial, 3}); }, nullptr},
+      {"link again", [&] { return edit.LinkUnitPort({1, 0}, {dev::PortSerial, 3}); }, L"U1x0 is linked to COM3 already"},
+      {"link to a port that is not serial", [&] { return edit.LinkUnitPort({2, 0}, {dev::PortOther, 1}); },
+       L"port type 1 is no serial port: only serial ports are linked"},
+      {"link a unit that is not listed", [&] { return edit.LinkUnitPort({9, 0}, com4); }, L"U9x0 is not listed"},
+      {"unlink what is not linked", [&] { return io_->UnlinkUnitPort({2, 0}, com4); }, L"U2x0 is not linked to COM4"},
+      {"model, before the serial number", [&] { return edit.SetUnitText({1, 0}, dev::UnitText::Model, "M 1"); }, nullptr},
+      {"driver, first", [&] { return edit.SetUnitText({1, 0}, dev::UnitText::Driver, L"cam.so"); }, nullptr},
+      {"text XML cannot hold", [&] { return edit.SetUnitText({1, 0}, dev::UnitText::Model, L"bell\x07"); },
+       L"the text holds characters XML cannot hold"},
+      {"add a listed unit", [&] { return io_->AddUnit({2, 0}); }, L"U2x0 is listed already"},
+      {"add device 65535", [&] { return io_->AddUnit({65535, 0}); }, L"U65535x0 is no unit: device 65535 stands for no device"},
+      {"ask for a unit that is not listed", [&] { return io_->ExistsUnit({7, 7}); }, L"U7x7 is not listed"},
+      {"add an empty driver file", [&] { return io_->AddDriverFile(L""); }, L"a driver file needs a name"},
+      {"add a driver file", [&] { return io_->AddDriverFile(L"a.so"); }, nullptr},
+      {"add it in other letters", [&] { return io_->AddDriverFile(L"A.SO"); },
+       L"the driver file \"A.SO\" is listed already (letter case aside)"},
+      {"remove one that is not listed", [&] { return edit.RemoveDriverFile("b.so"); }, L"no driver file \"b.so\" is listed"},
+      {"create a set", [&] { return edit.CreateSet(L"day 'one'", L"first"); }, nullptr},
+      {"create it again", [&] { return edit.CreateSet("day 'one'", ""); }, L"the set \"day 'one'\" exists already"},
+      {"create a set without a name", [&] { return edit.CreateSet(L"", L""); }, L"a set needs a name"},
+      {"a member", [&] { return edit.AddSetMember(L"day 'one'", {2, 0}); }, nullptr},
+      {"the member again", [&] { return edit.AddSetMember(L"day 'one'", {2, 0}); }, L"U2x0 is a member of \"day 'one'\" already"},
+      {"remove a unit that is no member", [&] { return edit.RemoveSetMember(L"day 'one'", {1, 0}); },
+       L"U1x0 is no member of \"day 'one'\""},
+      {"remove the member", [&] { return edit.RemoveSetMember("day 'one'", {2, 0}); }, nullptr},
+      {"choose a set that is not there", [&] { return edit.SetActiveSet(L"night"); }, L"there is no set \"night\""},
+      {"link the second unit", [&] { return edit.LinkUnitPort({2, 0}, com4); }, nullptr},
+      {"remove its port", [&] { return edit.RemovePort(com4); }, nullptr},
+      {"remove it again", [&] { return edit.RemovePort(com4); }, L"there is no port COM4"},
+      {"remove a port that is not serial", [&] { return edit.RemovePort({dev::PortOther, 3}); },
+       L"port type 1 is no serial port: only serial ports are linked"},
+      {"rename the set", [&] { return edit.RenameSet(L"day 'one'", L"day one"); }, nullptr},
+      {"rename a set onto itself", [&] { return edit.RenameSet(L"day one", L"day one"); },
+       L"the set \"day one\" exists already"},
+      {"rename a unit", [&] { return edit.RenameUnit(L"U2x0", {3, 0}); }, nullptr},
+      {"rename onto a listed unit", [&] { return edit.RenameUnit(L"U3x0", {1, 0}); }, L"U1x0 is listed already"},
+      {"rename a unit that is not there", [&] { return edit.RenameUnit("U2x0", {4, 0}); }, L"no unit has the id \"U2x0\""},
+      {"rename to device 65535", [&] { return edit.RenameUnit(L"U3x0", {65535, 1}); },
+       L"U65535x1 is no unit: device 65535 stands for no device"},
+      {"delete a set that is not there", [&] { return edit.DeleteSet(L"day 'one'"); }, L"there is no set \"day 'one'\""},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.what);
-    EXPECT_EQ(step.change(), step.answer);
+    EXPECT_EQ(step.change(), step.why == nullptr);
+    EXPECT_EQ(dev::LastFailure(io_.get()), step.why != nullptr ? step.why : L"");
     ASSERT_TRUE(io_->Save());
     EXPECT_TRUE(dev::ReadDocumentContent(dir_.DocumentPath().wstring()).valid);
   }
@@ -197,7 +244,8 @@ TEST_F(Operations, EditsAreSavedValidAndMerged) {
 
   dev::UnitDetails unit;
   ASSERT_TRUE(edit.GetUnit({1, 0}, unit));
-  EXPECT_EQ(std::tuple(unit.text[0], unit.text[1], unit.text[3], unit.ports.size()), std::tuple(L"cam.so", L"M 1", L"7", 1u));
+  EXPECT_TRUE((std::tuple(unit.driver(), unit.model(), unit.name(), unit.serial(), unit.ports.size()) ==
+               std::tuple(L"cam.so", L"M 1", std::nullopt, L"7", 1u)));
   ASSERT_TRUE(edit.GetUnit({3, 0}, unit));
   EXPECT_TRUE(unit.ports.empty()) << "removing the port removes the unit's link to it";
   const dev::DocumentContent content = dev::ReadDocumentContent(dir_.DocumentPath().wstring());

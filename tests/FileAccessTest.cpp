@@ -33,8 +33,11 @@ void ExpectNothingLoaded(dev::IDeviceManagerIO& io) {
   EXPECT_EQ(ports.size(), 1u);
   for (const bool answer : {io.ExistsUnit({1, 0}), io.AddUnit({2, 2}), io.RemoveUnit({1, 0}),
                             io.UnlinkUnitPort({1, 0}, {dev::PortSerial, 1}), io.AddDriverFile(L"a.dll"), io.ClearDriverFiles(),
-                            dev::GetDeviceEditor(&io)->CreateSet(L"s", L""), io.Save()})
+                            dev::GetDeviceEditor(&io)->CreateSet(L"s", L"")})
     EXPECT_FALSE(answer);
+  EXPECT_EQ(dev::LastFailureKind(&io), dev::Failure::NoDocument);
+  EXPECT_EQ(dev::LastFailure(&io), L"no document is loaded: " + dev::GetOpenReport(&io).reason);
+  EXPECT_FALSE(io.Save());
 }
 
 // A schema is the library's own file: one that is damaged or cannot be read is

@@ -38,6 +38,7 @@ run("${CMAKE_COMMAND}" --build "${WORK_DIR}/build")
 file(MAKE_DIRECTORY "${WORK_DIR}/data-cmake")
 run("${WORK_DIR}/build/consumer" "${WORK_DIR}/data-cmake" "${SOURCE_DIR}/examples/cameras.ini")
 expect_consumer_output("${out}")
+run("${WORK_DIR}/build/fake_test" "${SOURCE_DIR}/examples/cameras.ini")
 if(NOT EXISTS "${WORK_DIR}/data-cmake/kvoDevice.xml" OR NOT EXISTS "${WORK_DIR}/data-cmake/kvoDevice.xsd")
   message(FATAL_ERROR "the consumer left no configuration in ${WORK_DIR}/data-cmake")
 endif()
@@ -60,11 +61,15 @@ foreach(file "${CMAKE_INSTALL_MANDIR}/man1/kvodev.1" "${CMAKE_INSTALL_DATADIR}/b
   endforeach()
 endforeach()
 
-# 3. pkg-config, when it is there; its flags carry the language standard.
+# 3. pkg-config, when it is there; its flags carry the language standard and
+# need no other package's file (PKG_CONFIG_LIBDIR: ours alone).
 find_program(PKG_CONFIG pkg-config)
 if(PKG_CONFIG)
-  set(ENV{PKG_CONFIG_PATH} "${prefix}/${LIBDIR}/pkgconfig")
+  set(ENV{PKG_CONFIG_LIBDIR} "${prefix}/${LIBDIR}/pkgconfig")
   run("${PKG_CONFIG}" --cflags --libs kvodevice)
+  if(out MATCHES "libxml")
+    message(FATAL_ERROR "pkg-config adds libxml2's flags, which the public headers do not need: ${out}")
+  endif()
   separate_arguments(flags UNIX_COMMAND "${out}")
   separate_arguments(sanitize UNIX_COMMAND "${SANITIZE_FLAGS}")
   run("${CXX_COMPILER}" ${sanitize} "${SOURCE_DIR}/examples/consumer/main.cpp" ${flags}

@@ -92,7 +92,7 @@ TEST_F(Kvodev, EditsOfTheExampleAsTextAndJson) {
       {{"check"}, 0, "created %D/kvoDevice.xml: a default document (the data directory held none)\nschema written: %D/kvoDevice.xsd\n"},
       {{"units"}, 0, "", "no units\n"}, {{"drivers"}, 0, "", "no driver files\n"},
       {{"units", "add", "65534", "65535"}, 0, "added U65534x65535\n"}, {{"units", "exists", "U65534x65535"}, 0, "U65534x65535 is listed\n"},
-      {{"units", "remove", "U303x0"}, 1, "", "kvodev: U303x0 is not listed (or a set without a name stopped the removal)\n"},
+      {{"units", "remove", "U303x0"}, 1, "", "kvodev: U303x0 is not listed\n"},
       {{"drivers", "add", "--", "-a.so"}, 0, "added driver file -a.so\n"},
       {{"drivers", "add", "--", "-A.SO"}, 1, "", "kvodev: driver file not added: \"-A.SO\" is listed already (in some letter case)\n"},
   });

@@ -91,6 +91,30 @@ struct SaveReport {
   std::wstring kept;
 };
 
+// The kind of reason an operation answered false, for a host that acts on it
+// (the Python package raises by it); LastFailure says it in words.
+enum class Failure : std::int32_t {
+  None = 0,          // the last operation answered true
+  NoDocument = 1,    // the object holds no document (its opening gave up)
+  NotListed = 2,     // the unit, port, link, set, member or driver file named is not there
+  Listed = 3,        // the unit, link, set, member or driver file is there already
+  InvalidId = 4,     // the invalid key, or a unit id of device 65535
+  InvalidText = 5,   // empty where a name is needed, or characters XML cannot hold
+  NotSerial = 6,     // the port is not a serial port
+  SaveFailed = 7,    // the save could not write (GetLastSaveReport says why)
+  ReadOnly = 8,      // the object was opened read-only and writes nothing
+  OutOfMemory = 9,   // memory ran out; nothing changed
+  Damaged = 10,      // the document's tree is not as the schema has it
+};
+
+// Why the last operation of `io` (of any interface: IDeviceManagerIO, the
+// editor, Refresh, DiscardChanges, RepairLinks) answered false, in words:
+// "U303x0 is listed already". Empty after a true answer, and for null.
+// Reads nothing from disk.
+KVO_DEVICE_API std::wstring LastFailure(const IDeviceManagerIO* io);
+// The same reason as a kind.
+KVO_DEVICE_API Failure LastFailureKind(const IDeviceManagerIO* io);
+
 // What the last save, refresh or discard of `io` came to; a save that had
 // nothing to write clears it. Reads nothing from disk.
 KVO_DEVICE_API SaveReport GetLastSaveReport(const IDeviceManagerIO* io);

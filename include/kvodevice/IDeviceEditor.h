@@ -10,8 +10,11 @@
 
 #include <kvodevice/Export.h>
 #include <kvodevice/IDeviceManagerIO.h>
+#include <kvodevice/Text.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dev {
@@ -26,6 +29,16 @@ struct UnitDetails {
   std::wstring text[4];
   bool has[4] = {false, false, false, false};
   std::vector<PortAddress> ports;  // the ports the unit links to, on its side, in document order
+
+  // One text by name; nullopt when the unit has none.
+  std::optional<std::wstring> textOf(UnitText which) const {
+    const auto i = static_cast<std::size_t>(which);
+    return i < 4 && has[i] ? std::optional<std::wstring>(text[i]) : std::nullopt;
+  }
+  std::optional<std::wstring> driver() const { return textOf(UnitText::Driver); }
+  std::optional<std::wstring> model() const { return textOf(UnitText::Model); }
+  std::optional<std::wstring> name() const { return textOf(UnitText::UnitName); }
+  std::optional<std::wstring> serial() const { return textOf(UnitText::SerialNo); }
 };
 
 struct SetDetails {
@@ -76,6 +89,24 @@ class IDeviceEditor {
   virtual bool RenameSet(const std::wstring& from, const std::wstring& to) = 0;
   // Removes the set; when it was the active set, no set is active.
   virtual bool DeleteSet(const std::wstring& name) = 0;
+
+  // The operations with text in UTF-8, for hosts that hold it; each converts
+  // with ToWide and answers as the wide one does.
+  bool SetUnitText(const UnitKey& unit, UnitText which, std::string_view text) {
+    return SetUnitText(unit, which, ToWide(text).c_str());
+  }
+  bool GetSet(std::string_view name, SetDetails& details) { return GetSet(ToWide(name), details); }
+  bool CreateSet(std::string_view name, std::string_view comment) { return CreateSet(ToWide(name), ToWide(comment)); }
+  bool SetSetComment(std::string_view name, std::string_view comment) {
+    return SetSetComment(ToWide(name), ToWide(comment));
+  }
+  bool AddSetMember(std::string_view name, const UnitKey& unit) { return AddSetMember(ToWide(name), unit); }
+  bool RemoveSetMember(std::string_view name, const UnitKey& unit) { return RemoveSetMember(ToWide(name), unit); }
+  bool SetActiveSet(std::string_view name) { return SetActiveSet(ToWide(name)); }
+  bool RemoveDriverFile(std::string_view file) { return RemoveDriverFile(ToWide(file)); }
+  bool RenameUnit(std::string_view from, const UnitKey& to) { return RenameUnit(ToWide(from), to); }
+  bool RenameSet(std::string_view from, std::string_view to) { return RenameSet(ToWide(from), ToWide(to)); }
+  bool DeleteSet(std::string_view name) { return DeleteSet(ToWide(name)); }
 
  protected:
   ~IDeviceEditor() = default;  // owned by the configuration object

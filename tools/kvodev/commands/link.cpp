@@ -30,9 +30,9 @@ std::vector<dev::UnitKey> Holders(Configuration& config, const dev::UnitKey& uni
 
 Report RunLink(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
-  const dev::PortAddress port = ParsePort(ctx.operands[1]);
+  const dev::PortAddress port = ReadPort(ctx.operands[1]);
   Configuration config(ctx.dataDir, Configuration::Access::Change);
-  Report report(Json{{"unit", FormatUnit(unit)}, {"port", FormatPort(port)}, {"movedFrom", Json::array()}});
+  Report report(Json{{"unit", FormatUnit(unit)}, {"port", ShowPort(port)}, {"movedFrom", Json::array()}});
   // A serial port serves one unit: taking it from another is asked for, not done by the way.
   const std::vector<dev::UnitKey> holders = config->ExistsUnit(unit) ? Holders(config, unit, port) : std::vector<dev::UnitKey>{};
   const bool force = ctx.Has(kForce);
@@ -48,11 +48,9 @@ Report RunLink(Context& ctx) {
     if (!data["movedFrom"].empty()) out.out << " (moved from " << Joined(data["movedFrom"], ", ", "") << ")";
     out.out << '\n';
   };
-  const std::string both = FormatUnit(unit) + " and " + FormatPort(port);
-  std::string reason = both + " are linked on both sides already";
-  if (!config->ExistsUnit(unit)) reason = FormatUnit(unit) + " is not listed";
-  else if (!holders.empty() && !force)
-    reason = FormatPort(port) + " belongs to " + FormatUnit(holders.front()) + " ('--force' moves it)";
+  const std::string reason = !holders.empty() && !force
+                                 ? ShowPort(port) + " belongs to " + FormatUnit(holders.front()) + " ('--force' moves it)"
+                                 : config.failure();
   config.Finish(report, report.data["linked"], reason);
   return report;
 }

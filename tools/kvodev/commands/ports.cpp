@@ -44,7 +44,7 @@ Report RunPorts(Context& ctx) {
   report.data["listed"] = listed;
   report.data["ports"] = Json::array();
   for (const dev::PortAddress& port : ports)
-    report.data["ports"].push_back({{"port", FormatPort(port)},
+    report.data["ports"].push_back({{"port", ShowPort(port)},
                                     {"type", port.portType == dev::PortSerial ? "serial" : "other"},
                                     {"number", port.portNumber}});
   report.data["complete"] = complete;
@@ -71,14 +71,14 @@ const Command kPorts{"ports", {"[UNIT]"}, {}, true, RunPorts,
     "example:\n  kvodev ports\n  kvodev ports U303x0\n"};
 
 Report RunPortsRemove(Context& ctx) {
-  const dev::PortAddress port = ParsePort(ctx.operands[0]);
+  const dev::PortAddress port = ReadPort(ctx.operands[0]);
   Configuration config(ctx.dataDir, Access::Change);
-  Report report(Json{{"port", FormatPort(port)}});
+  Report report(Json{{"port", ShowPort(port)}});
   report.data["removed"] = config.Commit(config.edit().RemovePort(port));
   report.text = [](const Json& data, const TextOut& out) {
     if (data["removed"]) out.out << "removed " << data["port"].get<std::string>() << " and every link to it\n";
   };
-  config.Finish(report, report.data["removed"], "there is no port " + FormatPort(port));
+  config.Finish(report, report.data["removed"], "there is no port " + ShowPort(port));
   return report;
 }
 

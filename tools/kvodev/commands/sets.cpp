@@ -61,15 +61,6 @@ void PrintMemberChange(const Json& data, const TextOut& out) {
           << Quote(data["set"].get<std::string>()) << '\n';
 }
 
-// Why a change of membership failed.
-std::string MemberReason(Configuration& config, const std::wstring& name, const std::string& shown,
-                         const dev::UnitKey& unit, bool add) {
-  dev::SetDetails set;
-  if (!config.edit().GetSet(name, set)) return NoSet(shown);
-  if (add && !config->ExistsUnit(unit)) return FormatUnit(unit) + " is not listed";
-  return FormatUnit(unit) + (add ? " is a member of " : " is no member of ") + Quote(shown) + (add ? " already" : "");
-}
-
 // sets add (`add`) or sets remove.
 Report ChangeMember(Context& ctx, bool add) {
   const std::wstring name = SetName(ctx.operands[0]);
@@ -79,7 +70,7 @@ Report ChangeMember(Context& ctx, bool add) {
   const bool changed = config.Commit(add ? edit.AddSetMember(name, unit) : edit.RemoveSetMember(name, unit));
   Report report(Json{{"set", ctx.operands[0]}, {"unit", FormatUnit(unit)}, {add ? "added" : "removed", changed}});
   report.text = PrintMemberChange;
-  config.Finish(report, changed, changed ? "" : MemberReason(config, name, ctx.operands[0], unit, add));
+  config.Finish(report, changed, config.failure());
   return report;
 }
 

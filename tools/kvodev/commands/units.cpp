@@ -55,7 +55,7 @@ Report RunUnits(Context& ctx) {
       entry["setup"] = details.setup == dev::UnitSetup::Include   ? Json("include")
                        : details.setup == dev::UnitSetup::Exclude ? Json("exclude")
                                                                   : Json(nullptr);
-      for (const dev::PortAddress& port : details.ports) entry["ports"].push_back(FormatPort(port));
+      for (const dev::PortAddress& port : details.ports) entry["ports"].push_back(ShowPort(port));
     }
     report.data["units"].push_back(std::move(entry));
   }
@@ -142,7 +142,7 @@ Json UnitJson(const dev::UnitDetails& details) {
     unit[text.json] = details.has[i] ? Json(EncodeUtf8(details.text[i])) : Json(nullptr);
   }
   unit["ports"] = Json::array();
-  for (const dev::PortAddress& port : details.ports) unit["ports"].push_back(FormatPort(port));
+  for (const dev::PortAddress& port : details.ports) unit["ports"].push_back(ShowPort(port));
   return unit;
 }
 
@@ -237,7 +237,7 @@ Report RunUnitsSet(Context& ctx) {
     if (data["changed"]) out.out << "changed " << data["unit"].get<std::string>() << '\n';
   };
   config.Finish(report, report.data["changed"],
-                listed ? FormatUnit(unit) + " not changed: the library refused a text or the setup" : NotListed(unit));
+                listed ? FormatUnit(unit) + " not changed: " + config.failure() : config.failure());
   return report;
 }
 
@@ -294,7 +294,7 @@ Report RunUnitsRemoveUnlinking(Context& ctx, const dev::UnitKey& unit) {
   const Unlinking done = RemoveUnlinking(config, unit);
   Report report(Json{{"unit", FormatUnit(unit)}, {"removed", done.removed}, {"unlinked", Json::array()}});
   if (done.removed)
-    for (const dev::PortAddress& port : done.ports) report.data["unlinked"].push_back(FormatPort(port));
+    for (const dev::PortAddress& port : done.ports) report.data["unlinked"].push_back(ShowPort(port));
   report.text = PrintRemovedUnlinking;
   config.Finish(report, done.removed,
                 !done.listed     ? NotListed(unit)
@@ -313,8 +313,7 @@ Report RunUnitsRemove(Context& ctx) {
     if (data["removed"])
       out.out << "removed " << data["unit"].get<std::string>() << " and its set memberships (its port links stay)\n";
   };
-  config.Finish(report, report.data["removed"],
-                FormatUnit(unit) + " is not listed (or a set without a name stopped the removal)");
+  config.Finish(report, report.data["removed"], config.failure());
   return report;
 }
 
@@ -337,9 +336,7 @@ Report RunUnitsRename(Context& ctx) {
       out.out << "renamed " << data["unit"].get<std::string>() << " to " << data["to"].get<std::string>()
               << ", with its links and set memberships\n";
   };
-  config.Finish(report, report.data["renamed"],
-                config->ExistsUnit(to) ? FormatUnit(to) + " is listed already"
-                                       : "no unit has the id \"" + ctx.operands[0] + "\"");
+  config.Finish(report, report.data["renamed"], config.failure());
   return report;
 }
 

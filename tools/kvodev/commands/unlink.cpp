@@ -8,17 +8,17 @@ namespace {
 
 Report RunUnlink(Context& ctx) {
   const dev::UnitKey unit = ParseUnit(ctx.operands[0]);
-  const dev::PortAddress port = ParsePort(ctx.operands[1]);
+  const dev::PortAddress port = ReadPort(ctx.operands[1]);
   Configuration config(ctx.dataDir, Configuration::Access::Change);
   Report report(Json{{"unit", FormatUnit(unit)}});
-  report.data["port"] = FormatPort(port);
+  report.data["port"] = ShowPort(port);
   report.data["unlinked"] = config.Commit(config->UnlinkUnitPort(unit, port));
   report.text = [](const Json& data, const TextOut& out) {
     if (data["unlinked"])
       out.out << "unlinked " << data["unit"].get<std::string>() << " and " << data["port"].get<std::string>() << '\n';
   };
   config.Finish(report, report.data["unlinked"],
-                FormatUnit(unit) + " and " + FormatPort(port) +
+                FormatUnit(unit) + " and " + ShowPort(port) +
                     " were not linked on both sides (a link on the unit's side alone is removed all the same)");
   return report;
 }

@@ -88,6 +88,7 @@ Report Configuration::Unloadable() const {
 bool Configuration::Commit(bool answer) {
   // Saved whatever the answer: an operation that answers false may still have
   // changed the document (removing a unit adds the missing set list first).
+  failure_ = answer ? std::string() : EncodeUtf8(dev::LastFailure(io_));
   saveFailure_ = io_->Save() ? std::string() : EncodeUtf8(dev::GetLastSaveReport(io_).reason);
   return answer && saveFailure_.empty();
 }

@@ -56,6 +56,9 @@ class Configuration {
   const dev::OpenReport& report() const { return report_; }
   // Why the last Commit's save failed; empty when it did not.
   const std::string& saveFailure() const { return saveFailure_; }
+  // Why the operation before the last Commit answered false, in the library's
+  // words; empty when it answered true.
+  const std::string& failure() const { return failure_; }
 
   // The document loaded, or there was none (an empty configuration).
   bool loaded() const;
@@ -80,6 +83,7 @@ class Configuration {
   dev::IDeviceEditor* editor_;
   dev::OpenReport report_;
   std::string saveFailure_;
+  std::string failure_;
 };
 
 }  // namespace kvodev

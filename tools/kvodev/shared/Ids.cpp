@@ -40,20 +40,17 @@ dev::UnitKey ParseUnit(std::string_view text) {
 
 std::string FormatUnit(const dev::UnitKey& unit) { return EncodeUtf8(dev::FormatUnitId(unit)); }
 
-dev::PortAddress ParsePort(std::string_view text) {
-  std::uint64_t magnitude;
-  const bool negative = text.size() > 3 && text[3] == '-';
-  const std::string_view digits = text.size() > 3 ? text.substr(negative ? 4 : 3) : std::string_view();
-  if (!text.starts_with("COM") || !ParseDecimal(digits, negative ? 2147483648u : 2147483647u, magnitude) ||
-      (negative && magnitude == 0))
+dev::PortAddress ReadPort(std::string_view text) {
+  std::wstring wide;
+  const std::optional<dev::PortAddress> port = DecodeUtf8(text, wide) ? dev::ParsePort(wide) : std::nullopt;
+  if (!port)
     throw InputError("not a serial port (COM<n>, n a 32-bit decimal number, e.g. COM3 or COM-5): \"" +
                      std::string(text) + "\"");
-  const std::int64_t number = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
-  return {dev::PortSerial, static_cast<std::int32_t>(number)};
+  return *port;
 }
 
-std::string FormatPort(const dev::PortAddress& port) {
-  if (port.portType == dev::PortSerial) return "COM" + std::to_string(port.portNumber);
+std::string ShowPort(const dev::PortAddress& port) {
+  if (port.portType == dev::PortSerial) return EncodeUtf8(dev::FormatPort(port));
   return "other port " + std::to_string(port.portNumber);
 }
 

@@ -19,8 +19,8 @@ dev::UnitKey ParseUnit(std::string_view text);
 std::string FormatUnit(const dev::UnitKey& unit);
 
 // "COM<n>", n a 32-bit decimal number (a minus sign allowed) without leading zeros.
-dev::PortAddress ParsePort(std::string_view text);
+dev::PortAddress ReadPort(std::string_view text);
 // "COM3" for a serial port, "other port <n>" for any other kind.
-std::string FormatPort(const dev::PortAddress& port);
+std::string ShowPort(const dev::PortAddress& port);
 
 }  // namespace kvodev

@@ -1,0 +1,26 @@
+cmake_minimum_required(VERSION 3.25)
+# Holds what a shared library exports against the list kept beside the tests:
+# names with their symbol versions, one per line, sorted. Run with
+# -DLIBRARY=<file> -DEXPECTED=<list>; -DUPDATE=ON writes the list instead.
+execute_process(COMMAND nm -DC --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX REPLACE "[0-9a-f]+ [A-Za-z] " "" listing "${listing}")
+string(REPLACE ";" "\\;" listing "${listing}")
+string(REPLACE "\n" ";" names "${listing}")
+list(FILTER names EXCLUDE REGEX "^$")
+list(SORT names)
+list(REMOVE_DUPLICATES names)
+string(REPLACE ";" "\n" actual "${names}")
+if(UPDATE)
+  file(WRITE ${EXPECTED} "${actual}\n")
+  return()
+endif()
+file(READ ${EXPECTED} expected)
+if(NOT "${actual}\n" STREQUAL "${expected}")
+  file(WRITE ${LIBRARY}.exports "${actual}\n")
+  execute_process(COMMAND diff -u ${EXPECTED} ${LIBRARY}.exports)
+  message(FATAL_ERROR "${LIBRARY} exports other names than ${EXPECTED} lists (diff above; "
+                      "-DUPDATE=ON rewrites the list)")
+endif()
