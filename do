@@ -34,7 +34,11 @@ deps() {
 # configure DIR [cmake args...]
 configure() {
   local dir=$1; shift
-  cmake -S "$root" -B "$root/$dir" -G Ninja "$@" >/dev/null
+  # The Python package is built for Debian's python3 (python3-dev, python3-pytest),
+  # not for whichever python3 comes first on PATH.
+  local python=()
+  [ -x /usr/bin/python3 ] && python=(-DPython3_EXECUTABLE=/usr/bin/python3)
+  cmake -S "$root" -B "$root/$dir" -G Ninja "${python[@]}" "$@" >/dev/null
 }
 
 build() {
@@ -174,6 +178,18 @@ demo() {
   run restore "$saved"
   run units
   run diff
+
+  step "the same from Python: examples/python/setup_workstation.py on a data directory of its own"
+  if [ -d "$root/build/python/kvodevice" ]; then
+    local pydata
+    pydata=$(mktemp -d "${TMPDIR:-/tmp}/kvodev-python.XXXXXX")
+    echo "\$ python3 examples/python/setup_workstation.py $pydata"
+    PYTHONPATH="$root/build/python" /usr/bin/python3 examples/python/setup_workstation.py "$pydata" 2>&1 || echo "(exit status $?)"
+    "$kvodev" --data-dir "$pydata" units
+    rm -r "$pydata"
+  else
+    echo "(the Python package was not built: pybind11-dev or python3-dev is missing)"
+  fi
 
   step "the files"
   ls -l "$data"

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <kvodevice/Export.h>
+#include <kvodevice/Text.h>
 
 #include <cstdint>
 #include <optional>
@@ -84,6 +85,8 @@ struct DocumentContent {
 // Reads the file at `path` (a plain file-system path) without changing
 // anything. Never throws.
 KVO_DEVICE_API DocumentContent ReadDocumentContent(const std::wstring& path);
+// The same for a path in the file system's bytes (see ToWide).
+inline DocumentContent ReadDocumentContent(std::string_view path) { return ReadDocumentContent(ToWide(path, true)); }
 
 // What changed between two documents, by what they say rather than by their
 // text: items are matched by their names (unit ids, port numbers, driver file
@@ -147,5 +150,8 @@ KVO_DEVICE_API DocumentChanges CompareContent(const DocumentContent& a, const Do
 // ReadDocumentContent reads them; a file that is XML but not valid is
 // compared all the same. Changes nothing.
 KVO_DEVICE_API DocumentChanges CompareDocuments(const std::wstring& a, const std::wstring& b);
+inline DocumentChanges CompareDocuments(std::string_view a, std::string_view b) {
+  return CompareDocuments(ToWide(a, true), ToWide(b, true));
+}
 
 }  // namespace dev

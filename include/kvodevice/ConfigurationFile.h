@@ -185,6 +185,7 @@ struct DataDirectoryFiles {
   std::wstring lock;      // kvoDevice.lock: the writers' lock
 };
 KVO_DEVICE_API DataDirectoryFiles FilesOf(const std::wstring& dataDirectory);
+inline DataDirectoryFiles FilesOf(std::string_view dataDirectory) { return FilesOf(ToWide(dataDirectory, true)); }
 
 // The schema the library writes as kvoDevice.xsd, byte for byte. Writes nothing.
 KVO_DEVICE_API std::string SchemaText();
@@ -231,11 +232,16 @@ KVO_DEVICE_API std::wstring ShortHistoryId(const std::vector<HistoryVersion>& ve
 // permissions. An object open meanwhile merges its changes into it when it
 // saves. False, with `report` saying why, when nothing was changed.
 KVO_DEVICE_API bool RestoreXMLFile(const std::wstring& version, SaveReport* report);
+// The same for a path in the file system's bytes (see ToWide).
+inline bool RestoreXMLFile(std::string_view version, SaveReport* report) {
+  return RestoreXMLFile(ToWide(version, true), report);
+}
 
 // Whether restoring `version` would show its content to users who cannot
 // read it now: when the document it becomes is readable by more users, says
 // so, naming the version's owner and mode and the document's; empty
 // otherwise. Ask before restoring a file from outside the history. Changes nothing.
 KVO_DEVICE_API std::wstring RestoreExposure(const std::wstring& version);
+inline std::wstring RestoreExposure(std::string_view version) { return RestoreExposure(ToWide(version, true)); }
 
 }  // namespace dev
