@@ -22,8 +22,7 @@ struct Call {
   Op op;
   UnitKey unit{};
   PortAddress port{};
-  std::wstring_view name{}, text{};  // the set, driver file or UnitID; the text it sets
-  bool hasText = true;           // SetUnitText: false when it clears
+  std::wstring_view name{}, text{};  // the set, driver file or UnitID; the text it sets (empty: cleared)
   UnitText which = UnitText::Driver;
 };
 
@@ -33,7 +32,6 @@ struct FailedCall {
   UnitKey unit{};
   PortAddress port{};
   std::wstring name, text;
-  bool hasText = true;
   UnitText which = UnitText::Driver;
   // Set when the call threw: memory ran out, or the document model failed.
   Failure threw = Failure::None;

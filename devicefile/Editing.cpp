@@ -103,7 +103,7 @@ bool CXMLFile::GetUnit(const UnitKey& unit, UnitDetails& details) {
 }
 
 bool CXMLFile::SetUnitText(const UnitKey& unit, UnitText which, const wchar_t* text) {
-  return Answered({.op = Call::Op::SetUnitText, .unit = unit, .text = text != nullptr ? std::wstring_view(text) : std::wstring_view(), .hasText = text != nullptr, .which = which}, [&] {
+  return Answered({.op = Call::Op::SetUnitText, .unit = unit, .text = text != nullptr ? std::wstring_view(text) : std::wstring_view(), .which = which}, [&] {
     if (static_cast<std::size_t>(which) >= 4 || (text != nullptr && !IsXmlText(text))) return false;
     Change change{Change::Kind::SetUnitText, unit};
     change.which = which;

@@ -38,7 +38,6 @@ void CXMLFile::Failed(const Call& call, Failure threw) noexcept {
   lastCall_.op = call.op;
   lastCall_.unit = call.unit;
   lastCall_.port = call.port;
-  lastCall_.hasText = call.hasText;
   lastCall_.which = call.which;
   lastCall_.threw = threw;
   try {
@@ -57,13 +56,12 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
   if (call.threw == Failure::OutOfMemory) return {Failure::OutOfMemory, L"out of memory"};
   if (call.threw != Failure::None)
     return {Failure::Damaged, L"stopped on an unexpected failure of the document model"};
-  const bool fileWork = call.op == Op::Save || call.op == Op::Refresh || call.op == Op::DiscardChanges;
-  if (fileWork && access_ == Access::ReadOnly && call.op == Op::Save)
-    return {Failure::ReadOnly, saveReport_.reason};
-  if (fileWork && !saveReport_.reason.empty()) return {Failure::SaveFailed, saveReport_.reason};
+  if (call.op == Op::Save && access_ == Access::ReadOnly) return {Failure::ReadOnly, saveReport_.reason};
   if (!isDOMReady())
     return {Failure::NoDocument, openReport_.reason.empty() ? L"no document is loaded"
                                                             : L"no document is loaded: " + openReport_.reason};
+  const bool fileWork = call.op == Op::Save || call.op == Op::Refresh || call.op == Op::DiscardChanges;
+  if (fileWork && !saveReport_.reason.empty()) return {Failure::SaveFailed, saveReport_.reason};
 
   const std::wstring unit = FormatUnitId(call.unit), port = FormatPort(call.port);
   const Reason notListed{Failure::NotListed, unit + L" is not listed"};
@@ -77,7 +75,6 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
   const Node portNode = port.empty() ? Node() : ChildNamed(serial, XMLNames.ComPort, XMLNames.PortNo, port);
   const Node unitNode = FindUnit(call.unit);
   const Node set = FindSet(call.name);
-  const bool member = set && ChildNamed(set, XMLNames.LinkedUnit, XMLNames.ItemID, unit);
 
   switch (call.op) {
     case Op::AddUnit:
@@ -108,7 +105,7 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
       if (static_cast<std::size_t>(call.which) >= 4)
         return {Failure::InvalidText, L"no text of a unit has the number " +
                                           std::to_wstring(static_cast<int>(call.which))};
-      if (call.hasText && !textOk) return badText;
+      if (!textOk) return badText;  // a text cleared is empty, which XML holds
       if (!unitNode) return notListed;
       break;
     case Op::GetDriverFiles:
@@ -139,7 +136,7 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
     case Op::AddSetMember:
       if (!set) return noSet;
       if (!unitNode) return notListed;
-      if (member) return {Failure::Listed, unit + L" is a member of " + Quoted(call.name) + L" already"};
+      if (ChildNamed(set, XMLNames.LinkedUnit, XMLNames.ItemID, unit)) return {Failure::Listed, unit + L" is a member of " + Quoted(call.name) + L" already"};
       break;
     case Op::RemoveSetMember:
       if (!set) return noSet;
