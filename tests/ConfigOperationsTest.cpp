@@ -192,6 +192,8 @@ TEST_F(Operations, EditsAreSavedValidAndMerged) {
       {"driver, first", [&] { return edit.SetUnitText({1, 0}, dev::UnitText::Driver, L"cam.so"); }, nullptr},
       {"text XML cannot hold", [&] { return edit.SetUnitText({1, 0}, dev::UnitText::Model, L"bell\x07"); },
        L"the text holds characters XML cannot hold"},
+      {"a text that units do not have", [&] { return edit.SetUnitText({1, 0}, dev::UnitText{4}, L"x"); },
+       L"no text of a unit has the number 4"},
       {"add a listed unit", [&] { return io_->AddUnit({2, 0}); }, L"U2x0 is listed already"},
       {"add device 65535", [&] { return io_->AddUnit({65535, 0}); }, L"U65535x0 is no unit: device 65535 stands for no device"},
       {"ask for a unit that is not listed", [&] { return io_->ExistsUnit({7, 7}); }, L"U7x7 is not listed"},

@@ -114,6 +114,8 @@ TEST(FileAccess, PermissionsAndOwnersAreKept) {
     EXPECT_EQ(dev::GetLastSaveReport(io.get()).systemError, EIO);
     EXPECT_TRUE(dev::LastFailureKind(io.get()) == dev::Failure::SaveFailed &&
                 dev::LastFailure(io.get()) == dev::GetLastSaveReport(io.get()).reason);
+    EXPECT_FALSE(io->AddUnit({3, 0}));
+    EXPECT_EQ(dev::LastFailure(io.get()), L"U3x0 is listed already") << "a later failure is not the save's";
     faults.Stop();
   }
   EXPECT_EQ(Mode(document), 0640u);
