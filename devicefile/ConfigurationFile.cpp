@@ -73,11 +73,6 @@ std::wstring RestoreExposure(const std::wstring& version) {
 
 OpenReport GetOpenReport(const IDeviceManagerIO* io) {
   const auto* file = ExtensionsOf(io);
-  if (io != nullptr && io == UnopenedFile()) {  // the opening that had no memory says so
-    OpenReport report;
-    SayOutOfMemory(report);
-    return report;
-  }
   return ReportOrOutOfMemory<OpenReport>([file] { return file != nullptr ? file->GetOpenReport() : OpenReport{}; });
 }
 
@@ -116,13 +111,11 @@ SaveReport GetLastSaveReport(const IDeviceManagerIO* io) {
 }
 
 std::wstring LastFailure(const IDeviceManagerIO* io) {
-  if (io != nullptr && io == UnopenedFile()) return NoThrow<std::wstring>({}, [] { return L"out of memory"; });
   const auto* file = ExtensionsOf(io);
   return NoThrow<std::wstring>({}, [file] { return file != nullptr ? file->LastFailure() : std::wstring(); });
 }
 
 Failure LastFailureKind(const IDeviceManagerIO* io) {
-  if (io != nullptr && io == UnopenedFile()) return Failure::OutOfMemory;
   const auto* file = ExtensionsOf(io);
   return file != nullptr ? NoThrow(Failure::OutOfMemory, [file] { return file->LastFailureKind(); }) : Failure::None;
 }

@@ -46,6 +46,14 @@ std::vector<Node> Children(const Node& parent, const CString& name) {
   return children;
 }
 
+Node ChildOf(const Node& parent, const CString& name) { return parent ? parent.ChildElement(name.str()) : Node(); }
+
+Node ChildWith(const Node& parent, const CString& name, const CString& attribute, const std::wstring& value) {
+  for (Node child = parent ? parent.FirstChild() : Node(); child; child = child.NextSibling())
+    if (IsNamed(child, name) && child.GetAttribute(attribute.str()) == value) return child;
+  return {};
+}
+
 void ReadTree(const Node& devices, DocumentContent& content) {
   for (const Node& unit : Children(devices.ChildElement(XMLNames.UnitList.str()), XMLNames.Unit)) {
     UnitEntry& entry = content.units.emplace_back();

@@ -18,6 +18,11 @@ namespace dev {
 bool IsNamed(const platform::xml::Node& node, const CString& name);
 // The elements named `name` among the children of `parent`, in order; none for a null parent.
 std::vector<platform::xml::Node> Children(const platform::xml::Node& parent, const CString& name);
+// The first child element `name` of `parent`; null for a null parent.
+platform::xml::Node ChildOf(const platform::xml::Node& parent, const CString& name);
+// The first child element `name` of `parent` whose `attribute` is `value`; null for a null parent.
+platform::xml::Node ChildWith(const platform::xml::Node& parent, const CString& name, const CString& attribute,
+                              const std::wstring& value);
 
 // Reads units, ports, driver files and sets below the document element.
 void ReadTree(const platform::xml::Node& devices, DocumentContent& content);

@@ -15,28 +15,18 @@ using platform::xml::IsXmlText;
 // The Unit children in the order the schema gives them, by UnitText.
 const CString* const kUnitTexts[] = {&XMLNames.Driver, &XMLNames.Model, &XMLNames.UnitName, &XMLNames.SerialNo};
 
-
-// The first child element `name` of `parent` whose `attribute` is `value`.
-CXMLFile::Node ChildWith(const CXMLFile::Node& parent, const CString& name, const CString& attribute,
-                         const std::wstring& value) {
-  for (CXMLFile::Node child = parent ? parent.FirstChild() : CXMLFile::Node(); child; child = child.NextSibling())
-    if (IsNamed(child, name) && child.GetAttribute(attribute.str()) == value) return child;
-  return {};
-}
-
 }  // namespace
 
 IDeviceEditor* CXMLFile::Editor() noexcept { return this; }
 
 CXMLFile::Node CXMLFile::FindUnit(const UnitKey& unit) const {
   const Node root = m_dom.DocumentElement();
-  return ChildWith(root ? root.ChildElement(XMLNames.UnitList.str()) : Node(), XMLNames.Unit, XMLNames.UnitID,
-                   FormatUnitID(unit).str());
+  return ChildWith(ChildOf(root, XMLNames.UnitList), XMLNames.Unit, XMLNames.UnitID, FormatUnitID(unit).str());
 }
 
 CXMLFile::Node CXMLFile::FindSet(const std::wstring& name) const {
   const Node root = m_dom.DocumentElement();
-  return ChildWith(root ? root.ChildElement(XMLNames.Sets.str()) : Node(), XMLNames.Set, XMLNames.Name, name);
+  return ChildWith(ChildOf(root, XMLNames.Sets), XMLNames.Set, XMLNames.Name, name);
 }
 
 bool CXMLFile::LinkUnitPort(const UnitKey& unit, const PortAddress& port) {

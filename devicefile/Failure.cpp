@@ -19,18 +19,6 @@ using Reason = std::pair<Failure, std::wstring>;
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
-// The first child `name` of `parent` whose `attribute` is `value`.
-CXMLFile::Node ChildNamed(const CXMLFile::Node& parent, const CString& name, const CString& attribute,
-                          const std::wstring& value) {
-  for (const CXMLFile::Node& child : Children(parent, name))
-    if (child.GetAttribute(attribute.str()) == value) return child;
-  return {};
-}
-
-CXMLFile::Node Child(const CXMLFile::Node& parent, const CString& name) {
-  return parent ? parent.ChildElement(name.str()) : CXMLFile::Node();
-}
-
 }  // namespace
 
 void CXMLFile::Failed(const Call& call, Failure threw) noexcept {
@@ -71,8 +59,8 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
   const Reason noSet{Failure::NotListed, L"there is no set " + Quoted(call.name)};
   const bool textOk = platform::xml::IsXmlText(call.text), nameOk = platform::xml::IsXmlText(call.name);
   const Node root = m_dom.DocumentElement();
-  const Node serial = Child(Child(root, XMLNames.Interfaces), XMLNames.Serial);
-  const Node portNode = port.empty() ? Node() : ChildNamed(serial, XMLNames.ComPort, XMLNames.PortNo, port);
+  const Node serial = ChildOf(ChildOf(root, XMLNames.Interfaces), XMLNames.Serial);
+  const Node portNode = port.empty() ? Node() : ChildWith(serial, XMLNames.ComPort, XMLNames.PortNo, port);
   const Node unitNode = FindUnit(call.unit);
   const Node set = FindSet(call.name);
 
@@ -136,7 +124,7 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
     case Op::AddSetMember:
       if (!set) return noSet;
       if (!unitNode) return notListed;
-      if (ChildNamed(set, XMLNames.LinkedUnit, XMLNames.ItemID, unit)) return {Failure::Listed, unit + L" is a member of " + Quoted(call.name) + L" already"};
+      if (ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, unit)) return {Failure::Listed, unit + L" is a member of " + Quoted(call.name) + L" already"};
       break;
     case Op::RemoveSetMember:
       if (!set) return noSet;
@@ -144,7 +132,7 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
     case Op::RenameUnit:
       if (call.unit.device == kInvalidUnitKey.device)
         return {Failure::InvalidId, unit + L" is no unit: device 65535 stands for no device"};
-      if (!ChildNamed(Child(root, XMLNames.UnitList), XMLNames.Unit, XMLNames.UnitID, call.name))
+      if (!ChildWith(ChildOf(root, XMLNames.UnitList), XMLNames.Unit, XMLNames.UnitID, call.name))
         return {Failure::NotListed, L"no unit has the id " + Quoted(call.name)};
       if (unitNode) return {Failure::Listed, unit + L" is listed already"};
       break;

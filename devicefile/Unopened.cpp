@@ -5,8 +5,9 @@ namespace dev {
 namespace {
 
 // An object without a document, as an opening that gave up: every operation
-// answers false and changes nothing. One for the whole process, never freed.
-class Unopened final : public IDeviceManagerIO {
+// answers false and changes nothing, and its reports say that memory ran
+// out. One for the whole process, never freed.
+class Unopened final : public IDeviceManagerIO, public IConfigurationExtensions {
  public:
   void Release() override {}
   bool Save() override { return false; }
@@ -25,6 +26,22 @@ class Unopened final : public IDeviceManagerIO {
   }
   bool AddDriverFile(const CString&) override { return false; }
   bool ClearDriverFiles() override { return false; }
+
+  IDeviceEditor* Editor() override { return nullptr; }
+  OpenReport GetOpenReport() const override {
+    OpenReport report;
+    SayOutOfMemory(report);
+    return report;
+  }
+  SaveReport GetLastSaveReport() const override { return {}; }
+  DocumentContent OpenedContent() const override { return {}; }
+  std::vector<std::wstring> PendingChanges() const override { return {}; }
+  bool IsStale() override { return false; }
+  bool Refresh(DocumentChanges*) override { return false; }
+  bool DiscardChanges() override { return false; }
+  bool RepairLinks(bool, std::vector<LinkRepair>&) override { return false; }
+  std::wstring LastFailure() const override { return L"out of memory"; }
+  Failure LastFailureKind() const override { return Failure::OutOfMemory; }
 };
 
 }  // namespace
