@@ -17,7 +17,7 @@ struct Call {
     GetDriverFiles, AddDriverFile, ClearDriverFiles,
     LinkUnitPort, RemovePort, GetUnit, SetUnitText, SetUnitSetup, GetSets, GetSet, GetActiveSet,
     CreateSet, SetSetComment, AddSetMember, RemoveSetMember, SetActiveSet, RemoveDriverFile,
-    RenameUnit, RenameSet, DeleteSet, Refresh, DiscardChanges, RepairLinks,
+    RenameUnit, RenameSet, DeleteSet, Refresh, DiscardChanges, RepairLinks, GetUnits,
   };
   Op op;
   UnitKey unit{};

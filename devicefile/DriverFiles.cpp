@@ -36,13 +36,9 @@ std::set<std::wstring> CXMLFile::DriverFileNames() const {
 }
 
 bool CXMLFile::RemoveEmptyDriverFiles() {
-  const Node list = m_dom.DocumentElement().ChildElement(XMLNames.DriverList.str());
-  std::vector<Node> empty;
-  for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
-    if (entry.IsElement() && entry.Name() == XMLNames.File.str() && entry.Text().empty()) empty.push_back(entry);
   bool removed = true;
-  for (const Node& entry : empty)
-    if (!list.RemoveChild(entry)) removed = false;
+  for (const Node& entry : Index().Nodes(Index().Find(Indexed::File, "")))
+    if (!entry.Parent().RemoveChild(entry)) removed = false;
   return removed;
 }
 
@@ -59,10 +55,7 @@ bool CXMLFile::AddDriverFile(const CString& file) {
 }
 
 bool CXMLFile::AddDriverFileToDocument(const std::wstring& file) {
-  const std::wstring folded = Folded(file);
-  const Node list = getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), false);
-  for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
-    if (entry.IsElement() && entry.Name() == XMLNames.File.str() && Folded(entry.Text()) == folded) return false;
+  if (FirstNamed(Indexed::File, Folded(file))) return false;
   const Node node = newNode(XMLNames.File, getChildNode(XMLNames.DriverList, m_dom.DocumentElement(), true), nullptr,
                             nullptr);
   return node && setString(node, CString(file));
@@ -94,12 +87,8 @@ bool CXMLFile::RemoveDriverFile(const std::wstring& file) {
 }
 
 bool CXMLFile::RemoveDriverFileFromDocument(const std::wstring& file) {
-  const std::wstring folded = Folded(file);
-  const Node list = m_dom.DocumentElement().ChildElement(XMLNames.DriverList.str());
-  for (Node entry = list ? list.FirstChild() : Node(); entry; entry = entry.NextSibling())
-    if (entry.IsElement() && entry.Name() == XMLNames.File.str() && Folded(entry.Text()) == folded)
-      return static_cast<bool>(list.RemoveChild(entry));
-  return false;
+  const Node entry = FirstNamed(Indexed::File, Folded(file));
+  return entry && entry.Parent().RemoveChild(entry);
 }
 
 }  // namespace dev

@@ -19,15 +19,9 @@ const CString* const kUnitTexts[] = {&XMLNames.Driver, &XMLNames.Model, &XMLName
 
 IDeviceEditor* CXMLFile::Editor() noexcept { return this; }
 
-CXMLFile::Node CXMLFile::FindUnit(const UnitKey& unit) const {
-  const Node root = m_dom.DocumentElement();
-  return ChildWith(ChildOf(root, XMLNames.UnitList), XMLNames.Unit, XMLNames.UnitID, FormatUnitID(unit).str());
-}
+CXMLFile::Node CXMLFile::FindUnit(const UnitKey& unit) const { return FirstNamed(Indexed::Unit, FormatUnitId(unit)); }
 
-CXMLFile::Node CXMLFile::FindSet(const std::wstring& name) const {
-  const Node root = m_dom.DocumentElement();
-  return ChildWith(ChildOf(root, XMLNames.Sets), XMLNames.Set, XMLNames.Name, name);
-}
+CXMLFile::Node CXMLFile::FindSet(const std::wstring& name) const { return FirstNamed(Indexed::Set, name); }
 
 bool CXMLFile::LinkUnitPort(const UnitKey& unit, const PortAddress& port) {
   return Answered({Call::Op::LinkUnitPort, unit, port}, [&] { return Record({Change::Kind::LinkUnitPort, unit, port}); });
@@ -39,13 +33,13 @@ bool CXMLFile::LinkInDocument(const UnitKey& unit, const PortAddress& port) {
   if (!unitNode || !FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
   const Node root = m_dom.DocumentElement();
   const Node ports = getChildNode(interfaceName, getChildNode(XMLNames.Interfaces, root, true), true);
-  Node portNode = ChildWith(ports, XMLNames.ComPort, XMLNames.PortNo, portText.str());
+  Node portNode = FirstNamed(Indexed::Port, portText.str());
   if (!portNode) portNode = newNode(XMLNames.ComPort, ports, &XMLNames.PortNo, &portText);
   const CString unitId = FormatUnitID(unit);
   bool linked = false;
-  if (!ChildWith(unitNode, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
+  if (!LinkIn(unitNode, Indexed::UnitLink, portText.str()))
     linked = static_cast<bool>(newNode(XMLNames.LinkedInterface, unitNode, &XMLNames.ItemID, &portText));
-  if (!ChildWith(portNode, XMLNames.LinkedUnit, XMLNames.ItemID, unitId.str()))
+  if (!LinkIn(portNode, Indexed::PortLink, unitId.str()))
     linked = static_cast<bool>(newNode(XMLNames.LinkedUnit, portNode, &XMLNames.ItemID, &unitId)) || linked;
   return linked;
 }
@@ -57,16 +51,30 @@ bool CXMLFile::RemovePort(const PortAddress& port) {
 bool CXMLFile::RemovePortFromDocument(const PortAddress& port) {
   CString interfaceName, portText;
   if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
-  const Node root = m_dom.DocumentElement();
-  const Node interfaces = root.ChildElement(XMLNames.Interfaces.str());
-  const Node portNode = ChildWith(interfaces ? interfaces.ChildElement(interfaceName.str()) : Node(), XMLNames.ComPort,
-                                  XMLNames.PortNo, portText.str());
+  const Node portNode = FirstNamed(Indexed::Port, portText.str());
   if (!portNode || !portNode.Parent().RemoveChild(portNode)) return false;
-  if (const Node list = root.ChildElement(XMLNames.UnitList.str()))
-    for (Node unit = list.FirstChild(); unit; unit = unit.NextSibling())
-      while (const Node link = ChildWith(unit, XMLNames.LinkedInterface, XMLNames.ItemID, portText.str()))
-        unit.RemoveChild(link);
+  const DocumentIndex& index = Index();
+  for (const Node& link : index.Nodes(index.Find(Indexed::UnitLink, DocumentIndex::Key(portText.str()))))
+    link.Parent().RemoveChild(link);
   return true;
+}
+
+void CXMLFile::ReadUnit(const Node& node, UnitDetails& details) {
+  const XMLNameBytes& n = XMLNamesUtf8();
+  const std::optional<std::string> setup = node.Attribute(n.setup);
+  details.setup = !setup ? UnitSetup::Unset : *setup == n.exclude ? UnitSetup::Exclude : UnitSetup::Include;
+  // One pass over the children: the first of each text, and the links in order.
+  for (Node child = node.FirstChild(); child; child = child.NextSibling()) {
+    if (child.Is(n.LinkedInterface)) {
+      details.ports.push_back(ParsePortName(child.GetAttribute(XMLNames.ItemID.str()).value_or(L"")));
+      continue;
+    }
+    for (std::size_t i = 0; i < 4; ++i)
+      if (!details.has[i] && child.Is(n.UnitTexts[i])) {
+        details.has[i] = true;
+        details.text[i] = child.Text();
+      }
+  }
 }
 
 bool CXMLFile::GetUnit(const UnitKey& unit, UnitDetails& details) {
@@ -76,18 +84,7 @@ bool CXMLFile::GetUnit(const UnitKey& unit, UnitDetails& details) {
     const Node node = FindUnit(unit);
     if (!node) return false;
     details.key = unit;
-    const std::optional<std::wstring> setup = node.GetAttribute(XMLNames.setup.str());
-    details.setup = !setup                             ? UnitSetup::Unset
-                    : *setup == XMLNames.exclude.str() ? UnitSetup::Exclude
-                                                       : UnitSetup::Include;
-    for (int i = 0; i < 4; ++i)
-      if (const Node text = node.ChildElement(kUnitTexts[i]->str())) {
-        details.has[i] = true;
-        details.text[i] = text.Text();
-      }
-    for (Node child = node.FirstChild(); child; child = child.NextSibling())
-      if (IsNamed(child, XMLNames.LinkedInterface))
-        details.ports.push_back(ParsePortName(child.GetAttribute(XMLNames.ItemID.str()).value_or(L"")));
+    ReadUnit(node, details);
     return true;
   });
 }
@@ -244,7 +241,7 @@ bool CXMLFile::AddSetMember(const std::wstring& name, const UnitKey& unit) {
 bool CXMLFile::AddSetMemberInDocument(const std::wstring& name, const UnitKey& unit) {
   const Node set = FindSet(name);
   const CString id = FormatUnitID(unit);
-  if (!set || !FindUnit(unit) || ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, id.str())) return false;
+  if (!set || !FindUnit(unit) || LinkIn(set, Indexed::SetLink, id.str())) return false;
   return static_cast<bool>(newNode(XMLNames.LinkedUnit, set, &XMLNames.ItemID, &id));
 }
 
@@ -258,7 +255,7 @@ bool CXMLFile::RemoveSetMember(const std::wstring& name, const UnitKey& unit) {
 
 bool CXMLFile::RemoveSetMemberInDocument(const std::wstring& name, const UnitKey& unit) {
   const Node set = FindSet(name);
-  const Node member = ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, FormatUnitID(unit).str());
+  const Node member = LinkIn(set, Indexed::SetLink, FormatUnitId(unit));
   return member && set.RemoveChild(member);
 }
 

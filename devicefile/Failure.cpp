@@ -58,9 +58,7 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
   const Reason badText{Failure::InvalidText, L"the text holds characters XML cannot hold"};
   const Reason noSet{Failure::NotListed, L"there is no set " + Quoted(call.name)};
   const bool textOk = platform::xml::IsXmlText(call.text), nameOk = platform::xml::IsXmlText(call.name);
-  const Node root = m_dom.DocumentElement();
-  const Node serial = ChildOf(ChildOf(root, XMLNames.Interfaces), XMLNames.Serial);
-  const Node portNode = port.empty() ? Node() : ChildWith(serial, XMLNames.ComPort, XMLNames.PortNo, port);
+  const Node portNode = port.empty() ? Node() : FirstNamed(Indexed::Port, port);
   const Node unitNode = FindUnit(call.unit);
   const Node set = FindSet(call.name);
 
@@ -76,6 +74,7 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
       if (!unitNode) return notListed;
       break;
     case Op::GetUnitList:
+    case Op::GetUnits:
     case Op::GetUnitPorts:
       return {Failure::Damaged, L"the unit list or the port list is not as the schema has it"};
     case Op::UnlinkUnitPort:
@@ -124,7 +123,7 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
     case Op::AddSetMember:
       if (!set) return noSet;
       if (!unitNode) return notListed;
-      if (ChildWith(set, XMLNames.LinkedUnit, XMLNames.ItemID, unit)) return {Failure::Listed, unit + L" is a member of " + Quoted(call.name) + L" already"};
+      if (LinkIn(set, Indexed::SetLink, unit)) return {Failure::Listed, unit + L" is a member of " + Quoted(call.name) + L" already"};
       break;
     case Op::RemoveSetMember:
       if (!set) return noSet;
@@ -132,7 +131,7 @@ CXMLFile::Reason CXMLFile::Diagnose() const {
     case Op::RenameUnit:
       if (call.unit.device == kInvalidUnitKey.device)
         return {Failure::InvalidId, unit + L" is no unit: device 65535 stands for no device"};
-      if (!ChildWith(ChildOf(root, XMLNames.UnitList), XMLNames.Unit, XMLNames.UnitID, call.name))
+      if (!FirstNamed(Indexed::Unit, call.name))
         return {Failure::NotListed, L"no unit has the id " + Quoted(call.name)};
       if (unitNode) return {Failure::Listed, unit + L" is listed already"};
       break;

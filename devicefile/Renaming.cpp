@@ -1,7 +1,8 @@
 // Renaming a unit or a set, and deleting a set, in the document: what names them follows.
 #include <kvodevice/Text.h>
 
-#include <set>
+#include <algorithm>
+#include <tuple>
 
 #include "devicefile/DocumentLinks.h"
 #include "devicefile/UnitId.h"
@@ -13,20 +14,15 @@ namespace {
 
 using Node = platform::xml::Node;
 
-// Gives every LinkedUnit of `parent` that `follows` the id `to`, keeping one
-// where two would then name the same unit.
-template <typename Follows>
-void RenameLinks(const Node& parent, const std::wstring& to, const Follows& follows) {
-  bool named = false;
-  std::vector<Node> twins;
-  for (const Node& link : Children(parent, XMLNames.LinkedUnit)) {
-    const std::wstring id = link.GetAttribute(XMLNames.ItemID.str()).value_or(L"");
-    if (id != to && !follows(id)) continue;
-    if (named) twins.push_back(link);
-    else if (id != to) link.SetAttribute(XMLNames.ItemID.str(), to);
-    named = true;
+// Gives the first of `links` (LinkedUnits of one holder, in document order)
+// the id `to`, and removes the others: one link where two would name the same unit.
+void RenameLinks(const std::vector<Node>& links, const std::wstring& to) {
+  for (std::size_t i = 0; i < links.size(); ++i) {
+    if (i > 0)
+      links[i].Parent().RemoveChild(links[i]);
+    else if (links[i].GetAttribute(XMLNames.ItemID.str()) != to)
+      links[i].SetAttribute(XMLNames.ItemID.str(), to);
   }
-  for (const Node& twin : twins) parent.RemoveChild(twin);
 }
 
 }  // namespace
@@ -41,30 +37,45 @@ bool CXMLFile::RenameUnit(const std::wstring& from, const UnitKey& to) {
 }
 
 bool CXMLFile::RenameUnitInDocument(const std::wstring& from, const UnitKey& to) {
-  const Node root = m_dom.DocumentElement();
-  const Node list = root.ChildElement(XMLNames.UnitList.str());
-  Node unit;
-  std::set<std::wstring> ids;
-  for (const Node& node : Children(list, XMLNames.Unit))
-    if (const std::optional<std::wstring> id = node.GetAttribute(XMLNames.UnitID.str())) {
-      if (*id == from && !unit) unit = node;
-      ids.insert(*id);
-    }
+  const Node unit = FirstNamed(Indexed::Unit, from);
   const std::wstring name = FormatUnitId(to);
-  if (!unit || ids.contains(name)) return false;
+  if (!unit || FirstNamed(Indexed::Unit, name)) return false;
   // A malformed id is often written elsewhere in the form it was meant in.
   const std::optional<UnitKey> meant = ParseUnitId(from) ? std::nullopt : ReadUnitIdLeniently(from);
   const auto follows = [&](const std::wstring& id) {
-    if (id == from) return true;
+    if (id == from || id == name) return true;
     const std::optional<UnitKey> key = meant ? ReadUnitIdLeniently(id) : std::nullopt;
-    return key && *key == *meant && !ids.contains(id);
+    return key && *key == *meant && !FirstNamed(Indexed::Unit, id);
   };
+  // The links of ports and sets that name the unit, by holder, each holder's in document order.
+  std::vector<std::vector<Node>> holders;
+  const auto take = [&](const Node& link) {
+    if (holders.empty() || holders.back().front().Parent() != link.Parent()) holders.emplace_back();
+    holders.back().push_back(link);
+  };
+  if (meant) {
+    // Any spelling of the meant id: only a walk over every link finds them all.
+    const Node root = m_dom.DocumentElement();
+    std::vector<Node> parents = Children(root.ChildElement(XMLNames.Sets.str()), XMLNames.Set);
+    for (const Node& kind : Children(root.ChildElement(XMLNames.Interfaces.str()), XMLNames.Serial))
+      for (const Node& port : Children(kind, XMLNames.ComPort)) parents.push_back(port);
+    for (const Node& parent : parents)
+      for (const Node& link : Children(parent, XMLNames.LinkedUnit))
+        if (follows(link.GetAttribute(XMLNames.ItemID.str()).value_or(L""))) take(link);
+  } else {
+    std::vector<DocumentIndex::Entry> links;
+    for (const Indexed kind : {Indexed::PortLink, Indexed::SetLink})
+      for (const std::wstring* id : {&from, &name}) {
+        const DocumentIndex::Entries& named = Index().Find(kind, DocumentIndex::Key(*id));
+        links.insert(links.end(), named.begin(), named.end());
+      }
+    std::sort(links.begin(), links.end(), [](const auto& a, const auto& b) {
+      return std::tie(a.holder, a.own) < std::tie(b.holder, b.own);
+    });
+    for (const DocumentIndex::Entry& link : links) take(m_dom.At(link.node));
+  }
   unit.SetAttribute(XMLNames.UnitID.str(), name);
-  if (const Node interfaces = root.ChildElement(XMLNames.Interfaces.str()))
-    for (Node kind = interfaces.FirstChild(); kind; kind = kind.NextSibling())
-      for (Node port = kind.IsElement() ? kind.FirstChild() : Node(); port; port = port.NextSibling())
-        if (port.IsElement()) RenameLinks(port, name, follows);
-  for (const Node& set : Children(root.ChildElement(XMLNames.Sets.str()), XMLNames.Set)) RenameLinks(set, name, follows);
+  for (const std::vector<Node>& links : holders) RenameLinks(links, name);
   return true;
 }
 

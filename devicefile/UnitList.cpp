@@ -1,26 +1,42 @@
 // Listing, finding and adding units.
+#include "devicefile/DocumentLinks.h"
 #include "devicefile/UnitId.h"
 #include "devicefile/XMLFile.h"
 #include "names/XMLNames.h"
 
 namespace dev {
 
+template <typename Visit>
+bool CXMLFile::ForEachUnit(bool skipExcluded, const Visit& visit) const {
+  const XMLNameBytes& n = XMLNamesUtf8();
+  const Node list = ChildOf(m_dom.DocumentElement(), XMLNames.UnitList);
+  for (Node unit = list ? list.FirstChild() : Node(); unit; unit = unit.NextSibling()) {
+    if (!unit.Is(n.Unit)) continue;
+    // "exclude" exactly; a unit whose setup cannot be read counts as included.
+    if (skipExcluded && unit.Attribute(n.setup) == n.exclude) continue;
+    const std::optional<std::wstring> id = unit.GetAttribute(XMLNames.UnitID.str());
+    if (!id) return false;
+    visit(unit, *id);
+  }
+  return true;
+}
+
 bool CXMLFile::GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) {
   units.clear();
   return Answered({Call::Op::GetUnitList}, [&] {
-    if (!isDOMReady()) return false;
-    const auto nodes = utl::CXPATHString(XMLNames.UnitList).setChild(XMLNames.Unit).selectNodes(m_dom);
-    if (!nodes) return false;
-    for (long i = 0; i < nodes->length(); ++i) {
-      const Node unit = nodes->item(i);
-      if (!unit) return false;
-      // "exclude" exactly; a unit whose setup cannot be read counts as included.
-      if (skipExcluded && unit.GetAttribute(XMLNames.setup.str()) == XMLNames.exclude.str()) continue;
-      const std::optional<std::wstring> id = unit.GetAttribute(XMLNames.UnitID.str());
-      if (!id) return false;
-      units.push_back(ParseUnitID(id->c_str()));
-    }
-    return true;
+    return isDOMReady() &&
+           ForEachUnit(skipExcluded, [&](const Node&, const std::wstring& id) { units.push_back(ParseUnitID(id.c_str())); });
+  });
+}
+
+bool CXMLFile::GetUnits(std::vector<UnitDetails>& units, bool skipExcluded) {
+  units.clear();
+  return Answered({Call::Op::GetUnits}, [&] {
+    return isDOMReady() && ForEachUnit(skipExcluded, [&](const Node& node, const std::wstring& id) {
+             UnitDetails& details = units.emplace_back();
+             details.key = ParseUnitID(id.c_str());
+             ReadUnit(node, details);
+           });
   });
 }
 
@@ -28,13 +44,7 @@ bool CXMLFile::ExistsUnit(const UnitKey& key) {
   return Answered({Call::Op::ExistsUnit, key}, [&] { return UnitListed(key); });
 }
 
-bool CXMLFile::UnitListed(const UnitKey& key) const {
-  if (!isDOMReady()) return false;
-  CString path;
-  path.Format(L"%ls/%ls[@%ls='%ls']", XMLNames.UnitList.GetString(), XMLNames.Unit.GetString(),
-              XMLNames.UnitID.GetString(), FormatUnitID(key).GetString());
-  return existsNode(utl::CXPATHString(path));
-}
+bool CXMLFile::UnitListed(const UnitKey& key) const { return isDOMReady() && FindUnit(key); }
 
 bool CXMLFile::AddUnit(const UnitKey& key) {
   return Answered({Call::Op::AddUnit, key}, [&] {

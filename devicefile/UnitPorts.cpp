@@ -9,17 +9,9 @@ namespace dev {
 bool CXMLFile::GetUnitPorts(const UnitKey& unit, std::vector<PortAddress>& ports) {
   return Answered({Call::Op::GetUnitPorts, unit}, [&] {
     if (!isDOMReady()) return false;
-    utl::CXPATHString path;
-    path.setChild(XMLNames.Interfaces).setAnyChild().setAnyChild().setChild(XMLNames.LinkedUnit)
-        .setAttribute(XMLNames.ItemID, FormatUnitID(unit));
-    const auto links = path.selectNodes(m_dom);
-    if (!links) return false;
-    for (long i = 0; i < links->length(); ++i) {
-      const Node link = links->item(i);
-      if (!link) continue;
-      const Node port = link.Parent();
-      if (!port.IsElement()) return false;
-      const std::optional<std::wstring> portNo = port.GetAttribute(XMLNames.PortNo.str());
+    const DocumentIndex& index = Index();
+    for (const DocumentIndex::Entry& link : index.Find(Indexed::PortLink, DocumentIndex::Key(FormatUnitId(unit)))) {
+      const std::optional<std::wstring> portNo = m_dom.At(link.node).Parent().GetAttribute(XMLNames.PortNo.str());
       if (!portNo) return false;  // what was found before stays appended
       ports.push_back(ParsePortName(*portNo));
     }
@@ -34,22 +26,9 @@ bool CXMLFile::UnlinkUnitPort(const UnitKey& unit, const PortAddress& port) {
 bool CXMLFile::UnlinkInDocument(const UnitKey& unit, const PortAddress& port) {
   CString interfaceName, portText;
   if (!FormatPortName(port.portType, port.portNumber, interfaceName, portText)) return false;
-  const CString id = FormatUnitID(unit);
-
-  utl::CXPATHString unitSide(XMLNames.UnitList);
-  unitSide.setAnyChild()
-      .setAttribute(XMLNames.UnitID, id)
-      .setChild(XMLNames.LinkedInterface)
-      .setAttribute(XMLNames.ItemID, portText);
-  if (!removeNode(unitSide.selectSingleNode(m_dom))) return false;
-
-  utl::CXPATHString portSide(XMLNames.Interfaces);
-  portSide.setChild(interfaceName)
-      .setAnyChild()
-      .setAttribute(XMLNames.PortNo, portText)
-      .setChild(XMLNames.LinkedUnit)
-      .setAttribute(XMLNames.ItemID, id);
-  return removeNode(portSide.selectSingleNode(m_dom));
+  // The unit's side first: when it is not linked there, nothing changes.
+  if (!removeNode(LinkIn(FindUnit(unit), Indexed::UnitLink, portText.str()))) return false;
+  return removeNode(LinkIn(FirstNamed(Indexed::Port, portText.str()), Indexed::PortLink, FormatUnitId(unit)));
 }
 
 }  // namespace dev

@@ -16,6 +16,7 @@
 
 #include "devicefile/Call.h"
 #include "devicefile/Change.h"
+#include "devicefile/DocumentIndex.h"
 #include "devicefile/History.h"
 #include "host/XMLDOMDocument.h"
 #include "platform/Boundary.h"
@@ -80,6 +81,7 @@ class CXMLFile : public IDeviceManagerIO,
   bool RenameUnit(const std::wstring& from, const UnitKey& to) override;
   bool RenameSet(const std::wstring& from, const std::wstring& to) override;
   bool DeleteSet(const std::wstring& name) override;
+  bool GetUnits(std::vector<UnitDetails>& units, bool skipExcluded) override;
 
   // The extensions (see the functions of the same names in ConfigurationFile.h).
   IDeviceEditor* Editor() noexcept override;
@@ -243,6 +245,24 @@ class CXMLFile : public IDeviceManagerIO,
   bool UnitListed(const UnitKey& key) const;
   Node FindUnit(const UnitKey& unit) const;
   Node FindSet(const std::wstring& name) const;
+  // The index of the document, in step with it.
+  const DocumentIndex& Index() const {
+    index_.Follow();
+    return index_;
+  }
+  using Indexed = DocumentIndex::Kind;
+  // The first node of `kind` named `key`, and the first link of `kind` below
+  // `holder` that names `id` (null for a null holder).
+  Node FirstNamed(Indexed kind, std::wstring_view key) const { return Index().First(kind, DocumentIndex::Key(key)); }
+  Node LinkIn(const Node& holder, Indexed kind, std::wstring_view id) const {
+    return holder ? Index().First(kind, DocumentIndex::Key(id), holder.Ref()) : Node();
+  }
+  // Calls `visit` with each Unit of the document in order, but those set to
+  // "exclude" when `skipExcluded`, and its id; false at the first without one.
+  template <typename Visit>
+  bool ForEachUnit(bool skipExcluded, const Visit& visit) const;
+  // The details of the Unit `node` (all but the key).
+  static void ReadUnit(const Node& node, UnitDetails& details);
   Node ActiveSetNode() const;  // null when there is no set list or no ActiveSet
   // The names of the driver files of the document.
   std::set<std::wstring> DriverFileNames() const;
@@ -268,14 +288,9 @@ class CXMLFile : public IDeviceManagerIO,
   // Unit removal.
   bool EnsureSetsNode();
   bool RemoveUnitFromDocument(const UnitKey& unit);
-  bool CollectSetNames(std::vector<CString>& setNames);
-  // The first Set of each Name, by name.
-  std::unordered_map<std::wstring, Node> FirstSetOfEachName();
-  // Removes the first LinkedUnit of `set` that names the unit.
-  bool RemoveUnitFromSet(const Node& set, const CString& unitId);
-  // Removes every node of `nodes` from its parent; false at the first that cannot be.
-  bool RemoveAll(const platform::xml::NodeList& nodes);
 
+  // Follows m_dom; built on the first lookup after a load.
+  mutable DocumentIndex index_{m_dom};
   const Access access_;
   // The last operation answered false: `lastCall_` is what it was asked.
   bool failed_ = false;

@@ -5,6 +5,8 @@
 
 #include <kvodevice/CString.h>
 
+#include <string>
+
 #include "platform/com.h"
 
 namespace dev {
@@ -43,5 +45,14 @@ struct XMLNameTable {
 // Built by static initialisation when the library loads, before any of its
 // code runs; destroyed at unload.
 extern const XMLNameTable XMLNames;
+
+// Names of XMLNames in UTF-8, as the tree holds them: compared with the
+// tree's own text without converting it. Made on first use.
+struct XMLNameBytes {
+  std::string UnitList, Unit, UnitID, setup, exclude, LinkedInterface, Interfaces, Serial, ComPort, PortNo, LinkedUnit,
+      ItemID, Sets, Set, Name, DriverList, File;
+  std::string UnitTexts[4];  // Driver, Model, UnitName, SerialNo: by UnitText
+};
+const XMLNameBytes& XMLNamesUtf8();
 
 }  // namespace dev

@@ -89,6 +89,11 @@ class IDeviceEditor {
   virtual bool RenameSet(const std::wstring& from, const std::wstring& to) = 0;
   // Removes the set; when it was the active set, no set is active.
   virtual bool DeleteSet(const std::wstring& name) = 0;
+  // Every unit with its details, in document order, as GetUnit gives them,
+  // in one pass (the units set to "exclude" left out when `skipExcluded`); a
+  // malformed id gives the invalid key, with the unit's details. False, with
+  // the units before it, at a Unit without an id.
+  virtual bool GetUnits(std::vector<UnitDetails>& units, bool skipExcluded) = 0;
 
   // The operations with text in UTF-8, for hosts that hold it; each converts
   // with ToWide and answers as the wide one does.

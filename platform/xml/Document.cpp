@@ -2,6 +2,7 @@
 #include <libxml/xmlsave.h>
 #include <libxml/xmlschemas.h>
 
+#include <atomic>
 #include <limits>
 
 #include "platform/files.h"
@@ -431,6 +432,40 @@ std::wstring ExplainErrorCode(std::uint32_t code) {
   return L"the document cannot be loaded";
 }
 
+std::uint64_t DocumentData::NextSerial() noexcept {
+  static std::atomic<std::uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+std::uint64_t Document::Serial() const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  return state_->data->serial();
+}
+
+Document::Watching Document::Watch(TreeWatcher& watcher) const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  state_->data->watcher = &watcher;
+  return Watching(state_->data);
+}
+
+Document::Watching& Document::Watching::operator=(Watching&& other) noexcept {
+  if (this != &other) {
+    this->~Watching();
+    data_ = std::move(other.data_);
+  }
+  return *this;
+}
+
+Document::Watching::~Watching() {
+  if (const std::shared_ptr<DocumentData> data = data_.lock()) data->watcher = nullptr;
+  data_.reset();
+}
+
+Node Document::At(NodeRef ref) const {
+  if (!state_) throw _com_error(com::E_POINTER);
+  return state_->data->Wrap(static_cast<xmlNodePtr>(const_cast<void*>(ref)));
+}
+
 DocumentData::~DocumentData() {
   // Free the roots of detached subtrees first (their ID attributes are
   // registered in the document), then the document with its tree. Nothing
@@ -441,7 +476,8 @@ DocumentData::~DocumentData() {
 }
 
 void DocumentData::Detach(xmlNodePtr node) {
-  detached_.insert(node);
+  detached_.insert(node);  // first: what may throw comes before anything changes
+  Tell<&TreeWatcher::Leaving>(node);
   xmlUnlinkNode(node);
 }
 

@@ -19,7 +19,7 @@ namespace platform::xml {
 // freed only with the document.
 class DocumentData : public std::enable_shared_from_this<DocumentData> {
  public:
-  explicit DocumentData(xmlDocPtr doc) : doc_(doc) {}
+  explicit DocumentData(xmlDocPtr doc) : doc_(doc), serial_(NextSerial()) {}
   ~DocumentData();
   DocumentData(const DocumentData&) = delete;
   DocumentData& operator=(const DocumentData&) = delete;
@@ -33,9 +33,18 @@ class DocumentData : public std::enable_shared_from_this<DocumentData> {
   // Counts changes of the tree (and of nodes out of it): see Document::ChangeCount.
   void Changed() noexcept { ++changes_; }
   std::uint64_t changes() const noexcept { return changes_; }
+  std::uint64_t serial() const noexcept { return serial_; }
+  TreeWatcher* watcher = nullptr;
+  // Tells the watcher, if any, of a change to `node` (see TreeWatcher).
+  template <auto Event>
+  void Tell(xmlNodePtr node) {
+    if (watcher != nullptr) (watcher->*Event)(Wrap(node));
+  }
 
  private:
+  static std::uint64_t NextSerial() noexcept;
   xmlDocPtr doc_;
+  const std::uint64_t serial_;
   std::uint64_t changes_ = 0;
   std::unordered_set<xmlNodePtr> detached_;
 };

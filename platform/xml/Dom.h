@@ -20,6 +20,28 @@ namespace platform::xml {
 
 class DocumentData;
 class NodeList;
+class Node;
+
+// A node's address without a hold on its document: Document::At turns it
+// back into a node, while that document's content lives.
+using NodeRef = const void*;
+
+// Told of every change of a document's tree as it is made (see
+// Document::Watch). Each call is made with the tree intact around it and
+// throws nothing: a watcher that cannot keep up must notice by itself.
+class TreeWatcher {
+ public:
+  // `node`, with what it holds, has just been linked into a parent.
+  virtual void Joined(const Node& node) noexcept = 0;
+  // `node`, with what it holds, is about to be taken from its parent.
+  virtual void Leaving(const Node& node) noexcept = 0;
+  // An attribute or the text of `element` is about to change, or has changed.
+  virtual void Changing(const Node& element) noexcept = 0;
+  virtual void Changed(const Node& element) noexcept = 0;
+
+ protected:
+  ~TreeWatcher() = default;
+};
 
 // A counted reference to a node; it keeps the node's document alive. A node
 // that is removed from the tree stays valid as long as a handle refers to it.
@@ -33,6 +55,10 @@ class Node {
   bool IsElement() const;
   bool IsComment() const;
   bool IsText() const;
+  bool IsDocument() const;
+  // An element of the qualified name `utf8`, told without converting text.
+  bool Is(std::string_view utf8) const noexcept;
+  NodeRef Ref() const noexcept { return node_; }
   // Qualified name of an element ("xs:schema"); "#comment", "#text", "#document" otherwise.
   std::wstring Name() const;
   // The line of the file the node was read from; 0 for a node made in memory.
@@ -60,6 +86,10 @@ class Node {
 
   // Attributes by qualified name, namespace declarations ("xmlns:x") included.
   std::optional<std::wstring> GetAttribute(std::wstring_view name) const;
+  // The same, in UTF-8, for a name without a prefix.
+  std::optional<std::string> Attribute(std::string_view utf8) const;
+  // Text() in UTF-8.
+  std::string TextBytes() const;
   // Sets an attribute: a new one goes after the existing ones.
   void SetAttribute(std::wstring_view name, std::wstring_view value) const;
   // Removes an attribute; nothing happens when there is none.
@@ -164,6 +194,15 @@ class Document {
   // Grows with every change made through a Node (append, remove, text,
   // attribute) until the next load, which starts it again.
   std::uint64_t ChangeCount() const;
+  // Differs for each content a document has had in this process (a load
+  // gives a new one): what a watcher followed, it still follows.
+  std::uint64_t Serial() const;
+  // Tells `watcher` of every change of the current content until the handle
+  // goes or another watcher is set; a load ends it too.
+  class Watching;
+  [[nodiscard]] Watching Watch(TreeWatcher& watcher) const;
+  // The node of the current content that `ref` was taken from; null for a null ref.
+  Node At(NodeRef ref) const;
 
   Node AsNode() const;  // the document node
   Node DocumentElement() const;
@@ -177,6 +216,18 @@ class Document {
  private:
   struct State;
   std::shared_ptr<State> state_;
+};
+
+class Document::Watching {
+ public:
+  Watching() = default;
+  explicit Watching(std::weak_ptr<DocumentData> data) : data_(std::move(data)) {}
+  Watching(Watching&&) noexcept = default;
+  Watching& operator=(Watching&& other) noexcept;
+  ~Watching();
+
+ private:
+  std::weak_ptr<DocumentData> data_;
 };
 
 // What a libxml2 error number stands for, in words: "the file cannot be

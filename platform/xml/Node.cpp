@@ -40,6 +40,23 @@ bool IsAncestorOrSelf(xmlNodePtr candidate, xmlNodePtr node) {
 
 void IgnoreXPathError(void*, xmlErrorPtr) {}
 
+void SetAttributeValue(xmlNodePtr node, const std::string& qualified, const xmlChar* xmlName, const xmlChar* xmlValue) {
+  for (xmlNsPtr ns = node->nsDef; ns != nullptr; ns = ns->next) {
+    if (NamespaceDeclarationName(ns) != qualified) continue;
+    xmlChar* href = Allocated(xmlStrdup(xmlValue));
+    xmlFree(const_cast<xmlChar*>(ns->href));
+    ns->href = href;
+    return;
+  }
+  for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
+    if (QualifiedName(attribute->ns, attribute->name) == qualified) {
+      Allocated(xmlSetNsProp(node, attribute->ns, attribute->name, xmlValue));
+      return;
+    }
+  }
+  Allocated(xmlNewProp(node, xmlName, xmlValue));  // appended after the others
+}
+
 }  // namespace
 
 xmlNodePtr Node::Checked() const {
@@ -50,6 +67,19 @@ xmlNodePtr Node::Checked() const {
 bool Node::IsElement() const { return node_ != nullptr && node_->type == XML_ELEMENT_NODE; }
 bool Node::IsComment() const { return node_ != nullptr && node_->type == XML_COMMENT_NODE; }
 bool Node::IsText() const { return node_ != nullptr && node_->type == XML_TEXT_NODE; }
+bool Node::IsDocument() const { return node_ != nullptr && node_->type == XML_DOCUMENT_NODE; }
+
+bool Node::Is(std::string_view utf8) const noexcept {
+  if (node_ == nullptr || node_->type != XML_ELEMENT_NODE) return false;
+  std::string_view name(reinterpret_cast<const char*>(node_->name));
+  if (node_->ns != nullptr && node_->ns->prefix != nullptr) {
+    const std::string_view prefix(reinterpret_cast<const char*>(node_->ns->prefix));
+    if (utf8.size() != prefix.size() + 1 + name.size() || !utf8.starts_with(prefix) || utf8[prefix.size()] != ':')
+      return false;
+    utf8.remove_prefix(prefix.size() + 1);
+  }
+  return utf8 == name;
+}
 
 std::wstring Node::Name() const {
   const xmlNodePtr node = Checked();
@@ -98,7 +128,9 @@ Node Node::AppendChild(const Node& child) const {
     throw _com_error(com::E_FAIL);
   }
   document_->Changed();
+  if (node->parent != nullptr) document_->Tell<&TreeWatcher::Leaving>(node);
   LinkLast(parent, node);
+  document_->Tell<&TreeWatcher::Joined>(node);
   return child;
 }
 
@@ -111,6 +143,7 @@ Node Node::InsertBefore(const Node& child, const Node& before) const {
       parent->type != XML_ELEMENT_NODE)
     throw _com_error(com::E_INVALIDARG);
   document_->Changed();
+  if (node->parent != nullptr) document_->Tell<&TreeWatcher::Leaving>(node);
   xmlUnlinkNode(node);  // linked by hand: xmlAddPrevSibling would merge text nodes
   node->parent = parent;
   node->next = next;
@@ -120,6 +153,7 @@ Node Node::InsertBefore(const Node& child, const Node& before) const {
   else
     parent->children = node;
   next->prev = node;
+  document_->Tell<&TreeWatcher::Joined>(node);
   return child;
 }
 
@@ -146,8 +180,10 @@ void Node::SetText(std::wstring_view text) const {
                    : Allocated(xmlNewDocTextLen(document_->doc(), reinterpret_cast<const xmlChar*>(utf8.data()),
                                                 static_cast<int>(utf8.size()))));
   document_->Changed();
+  document_->Tell<&TreeWatcher::Changing>(node);
   while (node->children != nullptr) document_->Detach(node->children);
   if (replacement != nullptr) LinkLast(node, replacement.release());
+  document_->Tell<&TreeWatcher::Changed>(node);
 }
 
 std::optional<std::wstring> Node::GetAttribute(std::wstring_view name) const {
@@ -163,6 +199,27 @@ std::optional<std::wstring> Node::GetAttribute(std::wstring_view name) const {
   return std::nullopt;
 }
 
+std::optional<std::string> Node::Attribute(std::string_view utf8) const {
+  if (!IsElement()) return std::nullopt;
+  for (xmlAttrPtr attribute = node_->properties; attribute != nullptr; attribute = attribute->next) {
+    if ((attribute->ns != nullptr && attribute->ns->prefix != nullptr) ||
+        utf8 != reinterpret_cast<const char*>(attribute->name))
+      continue;
+    const xmlNode* value = attribute->children;
+    if (value == nullptr) return std::string();
+    if (value->next == nullptr && value->type == XML_TEXT_NODE && value->content != nullptr)
+      return std::string(reinterpret_cast<const char*>(value->content));  // the usual case, read in place
+    const XmlString content(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attribute)));
+    return std::string(content != nullptr ? reinterpret_cast<const char*>(content.get()) : "");
+  }
+  return std::nullopt;
+}
+
+std::string Node::TextBytes() const {
+  const XmlString content(xmlNodeGetContent(Checked()));
+  return content != nullptr ? std::string(reinterpret_cast<const char*>(content.get())) : std::string();
+}
+
 void Node::SetAttribute(std::wstring_view name, std::wstring_view value) const {
   const xmlNodePtr node = Checked();
   if (node->type != XML_ELEMENT_NODE) throw _com_error(com::E_FAIL);
@@ -172,20 +229,9 @@ void Node::SetAttribute(std::wstring_view name, std::wstring_view value) const {
   const auto* xmlValue = reinterpret_cast<const xmlChar*>(text.c_str());
   if (!IsXmlName(name, xmlName) || !IsXmlText(value)) throw _com_error(com::E_INVALIDARG);
   document_->Changed();
-  for (xmlNsPtr ns = node->nsDef; ns != nullptr; ns = ns->next) {
-    if (NamespaceDeclarationName(ns) != qualified) continue;
-    xmlChar* href = Allocated(xmlStrdup(xmlValue));
-    xmlFree(const_cast<xmlChar*>(ns->href));
-    ns->href = href;
-    return;
-  }
-  for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
-    if (QualifiedName(attribute->ns, attribute->name) == qualified) {
-      Allocated(xmlSetNsProp(node, attribute->ns, attribute->name, xmlValue));
-      return;
-    }
-  }
-  Allocated(xmlNewProp(node, xmlName, xmlValue));  // appended after the others
+  document_->Tell<&TreeWatcher::Changing>(node);
+  SetAttributeValue(node, qualified, xmlName, xmlValue);
+  document_->Tell<&TreeWatcher::Changed>(node);
 }
 
 void Node::RemoveAttribute(std::wstring_view name) const {
@@ -195,7 +241,9 @@ void Node::RemoveAttribute(std::wstring_view name) const {
   for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next)
     if (QualifiedName(attribute->ns, attribute->name) == wanted) {
       document_->Changed();
+      document_->Tell<&TreeWatcher::Changing>(node);
       xmlRemoveProp(attribute);
+      document_->Tell<&TreeWatcher::Changed>(node);
       return;
     }
 }

@@ -72,17 +72,10 @@ class Configuration {
     return details;
   }
 
+  // One pass; a malformed UnitID lists as the invalid key, U65535x0.
   std::vector<dev::UnitDetails> Units() const {
-    std::vector<dev::UnitKey> keys;
-    Check(io()->GetUnitList(keys, false));
     std::vector<dev::UnitDetails> units;
-    for (const dev::UnitKey& key : keys) {
-      dev::UnitDetails details;
-      // A malformed UnitID lists as the invalid key, which no unit has: it shows as U65535x0.
-      if (!editor_->GetUnit(key, details) && key.device != dev::NoDevice) RaiseFailure(io_);
-      details.key = key;
-      units.push_back(std::move(details));
-    }
+    Check(editor()->GetUnits(units, false));
     return units;
   }
 

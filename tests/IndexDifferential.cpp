@@ -1,0 +1,234 @@
+// Random documents and random operation sequences, written down as a
+// transcript: every answer, every list, the file each run leaves. Built twice,
+// once with the document index and once with lookups by XPath over the whole
+// document; the two transcripts must be the same (Differential.cmake).
+//
+// The documents hold what the schema lets through and the index must get
+// right: malformed unit ids, a Unit without one, links to missing units and
+// ports, links twice in one holder, sets of one name, a Set without a Name,
+// empty sets, driver files differing in case, an empty File.
+#include <kvodevice/ConfigurationFile.h>
+#include <kvodevice/Host.h>
+#include <kvodevice/IDeviceEditor.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kUnitIds[] = {"U1x0", "U1x1", "U2x0", "U3x7", "U01x1", "u2x0", "U3X7", "Ux1"};
+const char* const kPortIds[] = {"COM1", "COM2", "COM3", "COM01", "com2"};
+const char* const kSetNames[] = {"a", "A", "b", "a b", ""};
+const char* const kFiles[] = {"x.dll", "X.DLL", "y.sys", "Y.Sys", ""};
+const dev::UnitKey kUnits[] = {{1, 0}, {1, 1}, {2, 0}, {3, 7}, {4, 4}, {65535, 0}};
+const dev::PortAddress kPorts[] = {{dev::PortSerial, 1}, {dev::PortSerial, 2}, {dev::PortSerial, 3},
+                                   {dev::PortSerial, 9}, {dev::PortOther, 1}};
+
+class Run {
+ public:
+  explicit Run(unsigned seed) : random_(seed) {}
+
+  // Mostly the first two of the pool, so that operations meet what earlier ones made.
+  template <typename T, std::size_t N>
+  const T& Pick(const T (&pool)[N]) { return pool[Chance(60) ? random_() % 2 : random_() % N]; }
+  bool Chance(unsigned percent) { return random_() % 100 < percent; }
+  unsigned Below(unsigned n) { return random_() % n; }
+
+  // Ids of `pool` at most once each (the schema's IDs), the first two mostly among them.
+  template <std::size_t N>
+  std::vector<std::string> Distinct(const char* const (&pool)[N], unsigned most) {
+    std::vector<std::string> ids(std::begin(pool), std::end(pool));
+    std::shuffle(ids.begin() + 2, ids.end(), random_);
+    if (Chance(30)) std::swap(ids[0], ids[2 + Below(N - 2)]);
+    ids.resize(Below(most + 1));
+    return ids;
+  }
+
+  std::string Links(const char* element, const char* const* pool, std::size_t size) {
+    std::string out;
+    for (unsigned n = Below(3); n > 0; --n) out.append("<").append(element).append(" ItemID=\"").append(pool[Below(size)]).append("\"/>");
+    return out;
+  }
+  // The links between units and ports: on the unit's side (0), the port's (1) or both.
+  struct Link {
+    std::string unit, port;
+    unsigned sides;
+  };
+  std::string Side(const std::vector<Link>& links, const std::string& id, bool unitSide) {
+    std::string out;
+    for (const Link& link : links)
+      if ((unitSide ? link.unit : link.port) == id && link.sides != (unitSide ? 1u : 0u))
+        out.append(unitSide ? "<LinkedInterface ItemID=\"" : "<LinkedUnit ItemID=\"")
+            .append(unitSide ? link.port : link.unit)
+            .append("\"/>");
+    return out;
+  }
+
+  std::string Document() {
+    std::ostringstream xml;
+    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Devices xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+           "xsi:noNamespaceSchemaLocation=\"kvoDevice.xsd\">";
+    std::vector<Link> links;
+    for (unsigned n = Below(7); n > 0; --n) links.push_back({Pick(kUnitIds), Pick(kPortIds), Below(3)});
+    if (Chance(90)) {
+      xml << "<UnitList>";
+      for (const std::string& id : Distinct(kUnitIds, 6)) {
+        xml << "<Unit UnitID=\"" << id << "\"" << (Chance(20) ? " setup=\"exclude\"" : "") << ">";
+        if (Chance(50)) xml << "<Model>m" << Below(3) << "</Model>";
+        xml << Side(links, id, true) << "</Unit>";
+      }
+      if (Chance(10)) xml << "<Unit/>";
+      xml << "</UnitList>";
+    }
+    if (Chance(80)) {
+      xml << "<Interfaces><Serial>";
+      for (const std::string& id : Distinct(kPortIds, 4)) xml << "<ComPort PortNo=\"" << id << "\">" << Side(links, id, false) << "</ComPort>";
+      xml << "</Serial></Interfaces>";
+    }
+    if (Chance(60)) {
+      xml << "<DriverList>";
+      for (unsigned n = Below(4); n > 0; --n) xml << "<File>" << Pick(kFiles) << "</File>";
+      xml << "</DriverList>";
+    }
+    if (Chance(80)) {
+      xml << "<Sets><ActiveSet Name=\"" << Pick(kSetNames) << "\"/>";
+      for (unsigned n = Below(4); n > 0; --n) {
+        if (Chance(8))
+          xml << "<Set>";
+        else
+          xml << "<Set Name=\"" << Pick(kSetNames) << "\">";
+        xml << "<Comment/>"
+            << Links("LinkedUnit", kUnitIds, std::size(kUnitIds)) << "</Set>";
+      }
+      xml << "</Sets>";
+    }
+    xml << "</Devices>\n";
+    return xml.str();
+  }
+
+  std::mt19937 random_;
+};
+
+std::string Text(const std::wstring& text) { return dev::ToUtf8(text, true).value_or("?"); }
+std::string Text(const dev::UnitKey& key) { return Text(dev::FormatUnitId(key)); }
+std::string Text(const dev::PortAddress& port) {
+  return std::to_string(port.portType) + ":" + std::to_string(port.portNumber);
+}
+std::string Text(const dev::UnitDetails& unit) {
+  std::string out = Text(unit.key);
+  out.append("/").append(std::to_string(static_cast<int>(unit.setup)));
+  for (int i = 0; i < 4; ++i) out.append("|").append(unit.has[i] ? Text(unit.text[i]) : "-");
+  for (const dev::PortAddress& port : unit.ports) out.append(" ").append(Text(port));
+  return out;
+}
+template <typename List>
+std::string Text(const List& list) {
+  std::string out = "[";
+  for (const auto& item : list) out += Text(item) + ",";
+  return out + "]";
+}
+
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// One document and one sequence of operations; what they answered, in order.
+void Transcribe(unsigned seed, const fs::path& dir, std::ostream& out) {
+  Run run(seed);
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::ofstream(dir / "kvoDevice.xml") << run.Document();
+  ssnSetDataDir(dir.wstring().c_str());
+  dev::IDeviceManagerIO* io = dev::CreateXMLFile();
+  dev::IDeviceEditor* editor = dev::GetDeviceEditor(io);
+  out << "seed " << seed << " opened " << static_cast<int>(dev::GetOpenReport(io).outcome) << "\n";
+  for (int step = 0; step < 40; ++step) {
+    const dev::UnitKey unit = run.Pick(kUnits);
+    const dev::PortAddress port = run.Pick(kPorts);
+    const std::wstring set = dev::ToWide(run.Pick(kSetNames)), file = dev::ToWide(run.Pick(kFiles));
+    std::vector<dev::UnitKey> keys;
+    std::vector<dev::PortAddress> ports;
+    std::vector<dev::UnitDetails> units;
+    std::vector<std::wstring> names;
+    std::set<std::wstring> files;
+    dev::UnitDetails details;
+    dev::SetDetails members;
+    std::wstring active;
+    std::string line;
+    const auto said = [&](const char* op, bool answer, const std::string& what = "") {
+      line = std::string(op) + " " + Text(unit) + " " + Text(port) + " " + Text(set) + " " + Text(file) + " -> " +
+             (answer ? "true " : "false ") + what;
+    };
+    switch (run.Below(30)) {
+      case 0: said("AddUnit", io->AddUnit(unit)); break;
+      case 1: said("RemoveUnit", io->RemoveUnit(unit)); break;
+      case 2: said("ExistsUnit", io->ExistsUnit(unit)); break;
+      case 3: { const bool skip = run.Chance(50); said("GetUnitList", io->GetUnitList(keys, skip), Text(keys)); break; }
+      case 4: said("GetUnitPorts", io->GetUnitPorts(unit, ports), Text(ports)); break;
+      case 5: said("UnlinkUnitPort", io->UnlinkUnitPort(unit, port)); break;
+      case 6: case 7: said("LinkUnitPort", editor->LinkUnitPort(unit, port)); break;
+      case 8: said("RemovePort", editor->RemovePort(port)); break;
+      case 9: said("GetUnit", editor->GetUnit(unit, details), Text(details)); break;
+      case 10: { const bool skip = run.Chance(50); said("GetUnits", editor->GetUnits(units, skip), Text(units)); break; }
+      case 11: said("SetUnitText", editor->SetUnitText(unit, dev::UnitText(run.Below(4)), run.Chance(20) ? nullptr : L"t")); break;
+      case 12: said("SetUnitSetup", editor->SetUnitSetup(unit, dev::UnitSetup(run.Below(3)))); break;
+      case 13: said("GetSets", editor->GetSets(names), Text(names)); break;
+      case 14: said("GetSet", editor->GetSet(set, members), Text(members.comment) + Text(members.members)); break;
+      case 15: said("CreateSet", editor->CreateSet(set, L"c")); break;
+      case 16: said("AddSetMember", editor->AddSetMember(set, unit)); break;
+      case 17: said("RemoveSetMember", editor->RemoveSetMember(set, unit)); break;
+      case 18: said("SetActiveSet", editor->SetActiveSet(set)); break;
+      case 19: said("GetActiveSet", editor->GetActiveSet(active), Text(active)); break;
+      case 20: {
+        const std::wstring from = dev::ToWide(run.Pick(kUnitIds));
+        said("RenameUnit", editor->RenameUnit(from, unit), Text(from));
+        break;
+      }
+      case 21: said("RenameSet", editor->RenameSet(set, dev::ToWide(run.Pick(kSetNames)))); break;
+      case 22: said("DeleteSet", editor->DeleteSet(set)); break;
+      case 23: said("AddDriverFile", io->AddDriverFile(CString(file))); break;
+      case 24: said("RemoveDriverFile", editor->RemoveDriverFile(file)); break;
+      case 25: said("GetDriverFiles", io->GetDriverFiles(files), Text(files)); break;
+      case 26: said("ClearDriverFiles", io->ClearDriverFiles()); break;
+      case 27: said("SetSetComment", editor->SetSetComment(set, L"d")); break;
+      case 28: {
+        // Another writer saves, and this object saves over it: the merge loads a new document.
+        dev::IDeviceManagerIO* other = dev::CreateXMLFile();
+        other->AddUnit({7, static_cast<std::uint16_t>(step)});
+        dev::GetDeviceEditor(other)->LinkUnitPort({7, static_cast<std::uint16_t>(step)}, port);
+        other->Release();
+        said("merged Save", io->Save());
+        break;
+      }
+      default: said("Refresh", dev::Refresh(io, nullptr)); break;
+    }
+    out << line << "\n";
+  }
+  io->Release();
+  out << Read(dir / "kvoDevice.xml") << "\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const unsigned runs = argc > 1 ? static_cast<unsigned>(std::stoul(argv[1])) : 300;
+  char pattern[] = "/tmp/kvo-differential-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return 2;
+  const fs::path dir = fs::path(pattern) / "data";
+  for (unsigned seed = 1; seed <= runs; ++seed) Transcribe(seed, dir, std::cout);
+  fs::remove_all(pattern);
+  return 0;
+}
