@@ -1,5 +1,6 @@
 // Changes as data: the one dispatcher that makes a change on a document, the
 // journal that keeps it, and the replay on another writer's newer file.
+#include <algorithm>
 #include <exception>
 
 #include "devicefile/UnitId.h"
@@ -42,8 +43,10 @@ bool NamesSet(const Change& change) {
 bool CXMLFile::Record(Change change, Applied* applied) {
   if (!isDOMReady()) return false;
   Applied ignored;
-  // Room first, so that a change once made is kept without a throw.
-  journal_.reserve(journal_.size() + 1);
+  // Room first, so that a change once made is kept without a throw; grown
+  // by doubling, as push_back would, so that a long journal is not copied at
+  // every change.
+  if (journal_.size() == journal_.capacity()) journal_.reserve(std::max<std::size_t>(16, 2 * journal_.capacity()));
   TornOnThrow tornOnThrow(torn_);
   const std::uint64_t before = m_dom.ChangeCount();
   const bool answer = Apply(change, applied != nullptr ? *applied : ignored);

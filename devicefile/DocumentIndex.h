@@ -12,6 +12,7 @@
 // repeat; nodes without the attribute that names them are kept apart.
 #pragma once
 
+#include <boost/container/small_vector.hpp>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,7 +36,8 @@ class DocumentIndex final : private platform::xml::TreeWatcher {
     platform::xml::NodeRef node;
     std::uint64_t holder, own;
   };
-  using Entries = std::vector<Entry>;
+  // Most names name one node: that one is kept in place, without a heap block.
+  using Entries = boost::container::small_vector<Entry, 1>;
 
   explicit DocumentIndex(const platform::xml::Document& dom) : dom_(dom) {}
   DocumentIndex(const DocumentIndex&) = delete;
@@ -71,11 +73,13 @@ class DocumentIndex final : private platform::xml::TreeWatcher {
     platform::xml::NodeRef holder;
     std::string_view text;
   };
+  // Not noexcept, so that the map keeps each key's hash beside it: a lookup
+  // that walks a bucket then compares numbers instead of hashing every key.
   struct Hash {
     using is_transparent = void;
     static std::size_t Of(const KeyView& key) noexcept;
-    std::size_t operator()(const KeyView& key) const noexcept { return Of(key); }
-    std::size_t operator()(const Key_& key) const noexcept { return Of({key.kind, key.holder, key.text}); }
+    std::size_t operator()(const KeyView& key) const { return Of(key); }
+    std::size_t operator()(const Key_& key) const { return Of({key.kind, key.holder, key.text}); }
   };
   struct Equal {
     using is_transparent = void;

@@ -60,20 +60,25 @@ bool CXMLFile::RemovePortFromDocument(const PortAddress& port) {
 }
 
 void CXMLFile::ReadUnit(const Node& node, UnitDetails& details) {
+  // What `details` held before goes, its storage stays for the texts read now.
+  for (std::size_t i = 0; i < 4; ++i) {
+    details.has[i] = false;
+    details.text[i].clear();
+  }
+  details.ports.clear();
   const XMLNameBytes& n = XMLNamesUtf8();
   const std::optional<std::string> setup = node.Attribute(n.setup);
   details.setup = !setup ? UnitSetup::Unset : *setup == n.exclude ? UnitSetup::Exclude : UnitSetup::Include;
   // One pass over the children: the first of each text, and the links in order.
-  for (Node child = node.FirstChild(); child; child = child.NextSibling()) {
-    if (child.Is(n.LinkedInterface)) {
-      details.ports.push_back(ParsePortName(child.GetAttribute(XMLNames.ItemID.str()).value_or(L"")));
-      continue;
+  Node child = node;
+  for (child.ToFirstChild(); child; child.ToNextSibling()) {
+    const std::size_t which = child.Among(n.UnitChildren);
+    if (which == 4)
+      details.ports.push_back(ParsePortName(child.Attribute(n.ItemID).value_or("")));
+    else if (which < 4 && !details.has[which]) {
+      details.has[which] = true;
+      child.TextInto(details.text[which]);
     }
-    for (std::size_t i = 0; i < 4; ++i)
-      if (!details.has[i] && child.Is(n.UnitTexts[i])) {
-        details.has[i] = true;
-        details.text[i] = child.Text();
-      }
   }
 }
 

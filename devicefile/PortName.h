@@ -13,6 +13,8 @@ namespace dev {
 // first other character, clamped to 32 bits) when the text has at least four
 // characters; PortOther and 0 otherwise.
 PortAddress ParsePortName(std::wstring_view text);
+// The same for the id in UTF-8, as the document holds it.
+PortAddress ParsePortName(std::string_view utf8);
 
 // The list element name and the port id text of a serial port; false, and
 // nothing set, for any other port type. Any 32-bit number, sign included.

@@ -9,8 +9,8 @@ namespace dev {
 template <typename Visit>
 bool CXMLFile::ForEachUnit(bool skipExcluded, const Visit& visit) const {
   const XMLNameBytes& n = XMLNamesUtf8();
-  const Node list = ChildOf(m_dom.DocumentElement(), XMLNames.UnitList);
-  for (Node unit = list ? list.FirstChild() : Node(); unit; unit = unit.NextSibling()) {
+  Node unit = ChildOf(m_dom.DocumentElement(), XMLNames.UnitList);
+  for (unit.ToFirstChild(); unit; unit.ToNextSibling()) {
     if (!unit.Is(n.Unit)) continue;
     // "exclude" exactly; a unit whose setup cannot be read counts as included.
     if (skipExcluded && unit.Attribute(n.setup) == n.exclude) continue;
@@ -30,14 +30,19 @@ bool CXMLFile::GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) {
 }
 
 bool CXMLFile::GetUnits(std::vector<UnitDetails>& units, bool skipExcluded) {
-  units.clear();
-  return Answered({Call::Op::GetUnits}, [&] {
+  // The entries `units` holds are filled again in place: a host that reads
+  // the units over and over reuses their storage instead of making it anew.
+  std::size_t count = 0;
+  const bool answer = Answered({Call::Op::GetUnits}, [&] {
     return isDOMReady() && ForEachUnit(skipExcluded, [&](const Node& node, const std::wstring& id) {
-             UnitDetails& details = units.emplace_back();
+             UnitDetails& details = count < units.size() ? units[count] : units.emplace_back();
+             ++count;
              details.key = ParseUnitID(id.c_str());
              ReadUnit(node, details);
            });
   });
+  units.resize(count);
+  return answer;
 }
 
 bool CXMLFile::ExistsUnit(const UnitKey& key) {

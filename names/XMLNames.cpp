@@ -15,7 +15,7 @@ const XMLNameBytes& XMLNamesUtf8() {
                         utf8(n.ComPort),    utf8(n.PortNo),     utf8(n.LinkedUnit),      utf8(n.ItemID),
                         utf8(n.Sets),       utf8(n.Set),        utf8(n.Name),            utf8(n.DriverList),
                         utf8(n.File),
-                        {utf8(n.Driver), utf8(n.Model), utf8(n.UnitName), utf8(n.SerialNo)}};
+                        {utf8(n.Driver), utf8(n.Model), utf8(n.UnitName), utf8(n.SerialNo), utf8(n.LinkedInterface)}};
   }();
   return names;
 }

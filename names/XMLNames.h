@@ -51,7 +51,8 @@ extern const XMLNameTable XMLNames;
 struct XMLNameBytes {
   std::string UnitList, Unit, UnitID, setup, exclude, LinkedInterface, Interfaces, Serial, ComPort, PortNo, LinkedUnit,
       ItemID, Sets, Set, Name, DriverList, File;
-  std::string UnitTexts[4];  // Driver, Model, UnitName, SerialNo: by UnitText
+  // A Unit's children: Driver, Model, UnitName, SerialNo (by UnitText), LinkedInterface.
+  std::string UnitChildren[5];
 };
 const XMLNameBytes& XMLNamesUtf8();
 

@@ -48,10 +48,17 @@ std::size_t WellFormedLength(std::string_view s, std::size_t pos, char32_t& cp) 
 
 // Decodes `bytes`, calling `bad(byte)` for each byte of an ill-formed sequence.
 template <typename OnBadByte>
-std::wstring Decode(std::string_view bytes, OnBadByte bad) {
-  std::wstring out;
+void Decode(std::string_view bytes, std::wstring& out, OnBadByte bad) {
+  out.clear();
   out.reserve(bytes.size());
   for (std::size_t pos = 0; pos < bytes.size();) {
+    // A run of ASCII, the usual text, goes over as it is.
+    std::size_t end = pos;
+    while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
+    std::size_t at = out.size();
+    out.resize(at + (end - pos));
+    while (pos < end) out[at++] = static_cast<wchar_t>(bytes[pos++]);
+    if (pos == bytes.size()) break;
     char32_t cp;
     if (const std::size_t len = WellFormedLength(bytes, pos, cp)) {
       out.push_back(static_cast<wchar_t>(cp));
@@ -61,7 +68,6 @@ std::wstring Decode(std::string_view bytes, OnBadByte bad) {
       ++pos;
     }
   }
-  return out;
 }
 
 }  // namespace
@@ -114,7 +120,13 @@ bool IsValidUtf8(std::string_view bytes) {
 }
 
 std::wstring WideFromUtf8(std::string_view bytes) {
-  return Decode(bytes, [](std::wstring& out, unsigned char) { out.push_back(kReplacement); });
+  std::wstring out;
+  AssignWideFromUtf8(out, bytes);
+  return out;
+}
+
+void AssignWideFromUtf8(std::wstring& out, std::string_view bytes) {
+  Decode(bytes, out, [](std::wstring& text, unsigned char) { text.push_back(kReplacement); });
 }
 
 std::optional<std::string> Utf8FromWide(std::wstring_view text) {
@@ -142,9 +154,9 @@ std::string NativePath(std::wstring_view path) {
 }
 
 std::wstring WidePath(std::string_view native) {
-  return Decode(native, [](std::wstring& out, unsigned char b) {
-    out.push_back(static_cast<wchar_t>(0xDC00 + b));
-  });
+  std::wstring out;
+  Decode(native, out, [](std::wstring& text, unsigned char b) { text.push_back(static_cast<wchar_t>(0xDC00 + b)); });
+  return out;
 }
 
 }  // namespace platform

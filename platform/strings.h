@@ -23,6 +23,8 @@ bool IsValidUtf8(std::string_view bytes);
 
 // Decodes UTF-8; each ill-formed sequence becomes U+FFFD.
 std::wstring WideFromUtf8(std::string_view bytes);
+// The same into `out`, reusing its storage.
+void AssignWideFromUtf8(std::wstring& out, std::string_view bytes);
 
 // Encodes as UTF-8; nullopt when a character is not a Unicode scalar value
 // (a surrogate or above U+10FFFF): such text must be refused, never replaced.

@@ -21,6 +21,7 @@ using Units = std::vector<UnitKey>;
 class Operations : public ::testing::Test {
  protected:
   // Opens a document that holds `body` below Devices.
+  dev::IDeviceEditor& Editor() { return *dev::GetDeviceEditor(io_.get()); }
   dev::IDeviceManagerIO& Open(const std::string& body) {
     io_.reset();
     dir_.WriteDocument(body);
@@ -46,6 +47,16 @@ TEST_F(Operations, UnitListSkipsOnlyExcludedStopsAtAUnitWithoutIdAndAddsNoDevice
   Units units{{9, 9}};  // whatever the caller had is discarded
   EXPECT_FALSE(io.GetUnitList(units, true));
   EXPECT_EQ(units, (Units{{1, 0}, {3, 0}}));
+  // The bulk read lists the same, each entry with its own details only, whatever the caller's held.
+  std::vector<dev::UnitDetails> details(3);
+  details[1].has[2] = true;
+  details[1].text[2] = L"stale";
+  details[1].ports = {{dev::PortSerial, 1}};
+  EXPECT_FALSE(Editor().GetUnits(details, true));
+  ASSERT_EQ(details.size(), 2u);
+  EXPECT_TRUE(details[0].key == (UnitKey{1, 0}) && details[1].key == (UnitKey{3, 0}));
+  EXPECT_TRUE(details[1].setup == dev::UnitSetup::Include && !details[1].has[2] && details[1].text[2].empty() &&
+              details[1].ports.empty());
 
   auto& odd = Open("<UnitList><Unit UnitID=\"U65535x0\"/><Unit UnitID=\"U0332x0\"/></UnitList>");
   for (const UnitKey key : {UnitKey{65535, 0}, UnitKey{65535, 7}}) EXPECT_FALSE(odd.AddUnit(key));
@@ -82,7 +93,10 @@ TEST_F(Operations, RemoveUnitWithItsMemberships) {
 
 TEST_F(Operations, UnitPortsAndPortNames) {
   auto& io = Open(
-      "<UnitList><Unit UnitID=\"U1x1\"/></UnitList><Interfaces><Serial>"
+      "<UnitList><Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"com12\"/><LinkedInterface ItemID=\"COM\"/>"
+      "<LinkedInterface ItemID=\"LPT1\"/><LinkedInterface ItemID=\"COM99999999999\"/>"
+      "<LinkedInterface ItemID=\"COM-99999999999\"/><LinkedInterface ItemID=\"COM-0\"/>"
+      "<LinkedInterface ItemID=\"COM\u00e9\"/></Unit></UnitList><Interfaces><Serial>"
       "<ComPort PortNo=\"com12\"><LinkedUnit ItemID=\"U1x1\"/></ComPort>"
       "<ComPort PortNo=\"COM\"><LinkedUnit ItemID=\"U1x1\"/></ComPort>"
       "<ComPort PortNo=\"LPT1\"><LinkedUnit ItemID=\"U1x1\"/></ComPort>"
@@ -100,6 +114,12 @@ TEST_F(Operations, UnitPortsAndPortNames) {
   std::vector<std::pair<int, int>> pairs;
   for (const PortAddress& port : ports) pairs.emplace_back(port.portType, port.portNumber);
   EXPECT_EQ(pairs, (std::vector<std::pair<int, int>>{{7, 7}, {2, 12}, {1, 0}, {1, 0}, {2, 2147483647}, {2, -2147483647 - 1}}));
+  // The unit's side reads its ids the same way.
+  dev::UnitDetails details;
+  ASSERT_TRUE(Editor().GetUnit({1, 1}, details));
+  pairs.clear();
+  for (const PortAddress& port : details.ports) pairs.emplace_back(port.portType, port.portNumber);
+  EXPECT_EQ(pairs, (std::vector<std::pair<int, int>>{{2, 12}, {1, 0}, {1, 0}, {2, 2147483647}, {2, -2147483647 - 1}, {2, 0}, {2, 0}}));
 
   // What a person types is read strictly, in the form FormatPort writes (-1: refused).
   const std::pair<const wchar_t*, long long> typed[] = {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -58,6 +59,9 @@ class Node {
   bool IsDocument() const;
   // An element of the qualified name `utf8`, told without converting text.
   bool Is(std::string_view utf8) const noexcept;
+  // The position in `names` of the element's name; names.size() when it has
+  // none of them or is no element.
+  std::size_t Among(std::span<const std::string> names) const noexcept;
   NodeRef Ref() const noexcept { return node_; }
   // Qualified name of an element ("xs:schema"); "#comment", "#text", "#document" otherwise.
   std::wstring Name() const;
@@ -67,6 +71,10 @@ class Node {
   Node Parent() const;
   Node FirstChild() const;
   Node NextSibling() const;
+  // Moves this handle to its next sibling (null after the last) and its
+  // first child: a walk that does not count references at every step.
+  void ToNextSibling() noexcept;
+  void ToFirstChild() noexcept;
   // The first child element named `name`, or null.
   Node ChildElement(std::wstring_view name) const;
 
@@ -81,6 +89,8 @@ class Node {
 
   // Text content (of all descendants, for an element).
   std::wstring Text() const;
+  // The same into `text`, reusing its storage.
+  void TextInto(std::wstring& text) const;
   // Replaces the content of an element by one text node (none for empty text).
   void SetText(std::wstring_view text) const;
 

@@ -1,6 +1,7 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include "platform/strings.h"
 #include "platform/xml/DocumentData.h"
 
 namespace platform::xml {
@@ -71,14 +72,25 @@ bool Node::IsDocument() const { return node_ != nullptr && node_->type == XML_DO
 
 bool Node::Is(std::string_view utf8) const noexcept {
   if (node_ == nullptr || node_->type != XML_ELEMENT_NODE) return false;
-  std::string_view name(reinterpret_cast<const char*>(node_->name));
+  // Compared up to the first difference, without measuring the names first.
+  const auto same = [](const xmlChar* name, std::string_view wanted) {
+    for (const char c : wanted)
+      if (c == 0 || *name++ != static_cast<xmlChar>(c)) return false;
+    return *name == 0;
+  };
   if (node_->ns != nullptr && node_->ns->prefix != nullptr) {
     const std::string_view prefix(reinterpret_cast<const char*>(node_->ns->prefix));
-    if (utf8.size() != prefix.size() + 1 + name.size() || !utf8.starts_with(prefix) || utf8[prefix.size()] != ':')
-      return false;
+    if (utf8.size() <= prefix.size() || !utf8.starts_with(prefix) || utf8[prefix.size()] != ':') return false;
     utf8.remove_prefix(prefix.size() + 1);
   }
-  return utf8 == name;
+  return same(node_->name, utf8);
+}
+
+std::size_t Node::Among(std::span<const std::string> names) const noexcept {
+  std::size_t i = 0;
+  if (node_ == nullptr || node_->type != XML_ELEMENT_NODE) return names.size();
+  while (i < names.size() && !Is(names[i])) ++i;
+  return i;
 }
 
 std::wstring Node::Name() const {
@@ -107,6 +119,12 @@ int Node::Line() const {
 Node Node::Parent() const { return document_->Wrap(Checked()->parent); }
 Node Node::FirstChild() const { return document_->Wrap(Checked()->children); }
 Node Node::NextSibling() const { return document_->Wrap(Checked()->next); }
+void Node::ToNextSibling() noexcept {
+  if (node_ != nullptr) node_ = node_->next;
+}
+void Node::ToFirstChild() noexcept {
+  if (node_ != nullptr) node_ = node_->children;
+}
 
 Node Node::ChildElement(std::wstring_view name) const {
   const std::string wanted = ToUtf8(name);
@@ -166,8 +184,22 @@ Node Node::RemoveChild(const Node& child) const {
 }
 
 std::wstring Node::Text() const {
-  const XmlString content(xmlNodeGetContent(Checked()));
-  return FromUtf8(content.get());
+  std::wstring text;
+  TextInto(text);
+  return text;
+}
+
+void Node::TextInto(std::wstring& text) const {
+  const xmlNodePtr node = Checked();
+  const auto assign = [&text](const xmlChar* utf8) {
+    AssignWideFromUtf8(text, utf8 != nullptr ? reinterpret_cast<const char*>(utf8) : "");
+  };
+  // The usual element holds one text node: read in place, without a copy.
+  if (const xmlNodePtr child = node->children;
+      node->type == XML_ELEMENT_NODE && child != nullptr && child->next == nullptr && child->type == XML_TEXT_NODE)
+    return assign(child->content);
+  const XmlString content(xmlNodeGetContent(node));
+  assign(content.get());
 }
 
 void Node::SetText(std::wstring_view text) const {
