@@ -132,10 +132,17 @@ BENCHMARK(BM_LibxmlAtomicSave)->Arg(100)->Arg(10000)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_Save)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
+  const bool filtered = kvobench::FilteredByCommandLine(argc, argv);
   benchmark::Initialize(&argc, argv);
+  if (filtered) {
+    benchmark::RunSpecifiedBenchmarks();
+    kvobench::RemoveDataDirs();
+    return 0;
+  }
+  // The goal is for the size where the work is the file's, not the setting up.
   for (const std::string size : {"10", "1000", "10000"})
     kvobench::RunAndCompare("BM_(LibxmlParseValidate|Open)/" + size + "$", "BM_LibxmlParseValidate/" + size,
-                            {"BM_Open/" + size}, 0.5);
+                            {"BM_Open/" + size}, size == "10000" ? 0.5 : 0);
   for (const std::string size : {"100", "10000"})
     kvobench::RunAndCompare("BM_(LibxmlAtomicSave|Save)/" + size + "$", "BM_LibxmlAtomicSave/" + size, {"BM_Save/" + size}, 1.1);
   kvobench::RunAndCompare("BM_WatchWakeUp", "", {}, 0);

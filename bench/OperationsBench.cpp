@@ -156,9 +156,9 @@ int main(int argc, char** argv) {
   for (const Operation& op : Operations())
     benchmark::RegisterBenchmark(std::string("BM_").append(op.name).c_str(), [&op](benchmark::State& s) { PerCall(s, op); })
         ->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
-  const bool filtered = std::any_of(argv + 1, argv + argc, [](const char* arg) { return std::string_view(arg).starts_with("--benchmark_filter"); });
+  const bool filtered = kvobench::FilteredByCommandLine(argc, argv);
   benchmark::Initialize(&argc, argv);
-  if (filtered) {  // what the command line asks for, without the comparisons
+  if (filtered) {
     benchmark::RunSpecifiedBenchmarks();
     kvobench::RemoveDataDirs();
     return 0;

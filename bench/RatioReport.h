@@ -21,8 +21,17 @@ class CapturingReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> times;
 };
 
+// Whether the command line names the benchmarks to run: then they run as
+// asked, without the comparisons.
+inline bool FilteredByCommandLine(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]).starts_with("--benchmark_filter")) return true;
+  return false;
+}
+
 // Runs the benchmarks whose names match the regular expression `filter`
-// (empty: the command line's --benchmark_filter), then the comparison.
+// (empty: the command line's --benchmark_filter), then the comparison (with
+// no goal when `goal` is 0).
 inline void RunAndCompare(const std::string& filter, const std::string& baseline,
                           const std::vector<std::string>& measured, double goal) {
   CapturingReporter reporter;
@@ -32,12 +41,16 @@ inline void RunAndCompare(const std::string& filter, const std::string& baseline
     benchmark::RunSpecifiedBenchmarks(&reporter, filter);
   const auto base = reporter.times.find(baseline);
   if (base == reporter.times.end() || measured.empty()) return;
-  std::printf("\nratio to %s (goal: at most %.1f):\n", baseline.c_str(), goal);
+  if (goal > 0)
+    std::printf("\nratio to %s (goal: at most %.1f):\n", baseline.c_str(), goal);
+  else
+    std::printf("\nratio to %s:\n", baseline.c_str());
   for (const std::string& name : measured) {
     const auto it = reporter.times.find(name);
     if (it == reporter.times.end()) continue;
     const double ratio = it->second / base->second;
-    std::printf("  %-44s %8.2f  %s\n", name.c_str(), ratio, ratio <= goal ? "meets the goal" : "MISSES the goal");
+    std::printf("  %-44s %8.2f  %s\n", name.c_str(), ratio,
+                goal <= 0 ? "" : ratio <= goal ? "meets the goal" : "MISSES the goal");
   }
   std::printf("\n");
 }

@@ -102,8 +102,9 @@ bool CXMLFile::WriteDocument(HeldDocument& held, platform::FileError& error, His
 
 void CXMLFile::Remember(const platform::FileStamp& stamp, std::string_view bytes) {
   known_.stamp = stamp;
-  known_.hash = Hash(bytes);
   known_.racy = platform::RealTimeNs() - stamp.modifiedNs < kRacyNs;
+  // Only a racy file is ever compared by its content.
+  known_.hash = known_.racy ? Hash(bytes) : 0;
 }
 
 bool CXMLFile::SaveFailed(const platform::FileError& error, const std::wstring& what) {

@@ -353,19 +353,41 @@ const ParseError& Document::LastParseError() const {
 
 std::string Document::Serialize() const {
   if (!state_) throw _com_error(com::E_POINTER);
-  xmlDocPtr doc = state_->data->doc();
+  DocumentData& data = *state_->data;
+  xmlDocPtr doc = data.doc();
   DocPtr copy;
-  if (const xmlNodePtr root = xmlDocGetRootElement(doc); root != nullptr && HasBlankStructureText(root)) {
+  const xmlNodePtr root = xmlDocGetRootElement(doc);
+  // Looked for again only after a change that may have added some.
+  if (data.mayHoldBlankText && root != nullptr) data.mayHoldBlankText = HasBlankStructureText(root);
+  if (data.mayHoldBlankText && root != nullptr) {
     copy.reset(Allocated(xmlCopyDoc(doc, 1)));  // the live tree and its handles stay as they are
     StripBlankStructureText(xmlDocGetRootElement(copy.get()));
     doc = copy.get();
   }
-  const Owned<xmlBuffer, xmlBufferFree> buffer(Allocated(xmlBufferCreate()));
-  const xmlSaveCtxtPtr saver = Allocated(xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_FORMAT));
+  // Written straight into the string, sized as the last text was: no second copy.
+  struct Output {
+    std::string text;
+    bool outOfMemory = false;
+  } out;
+  out.text.reserve(data.serializedSize);
+  const auto append = [](void* context, const char* bytes, int length) {
+    auto& output = *static_cast<Output*>(context);
+    try {
+      output.text.append(bytes, static_cast<std::size_t>(length));
+      return length;
+    } catch (const std::bad_alloc&) {
+      output.outOfMemory = true;  // the saver fails; the exception is raised once it has closed
+      return -1;
+    }
+  };
+  const xmlSaveCtxtPtr saver = Allocated(xmlSaveToIO(append, nullptr, &out, "UTF-8", XML_SAVE_FORMAT));
   const long written = xmlSaveDoc(saver, doc);
-  if (xmlSaveClose(saver) < 0 || written < 0) throw _com_error(com::E_FAIL);
-  return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
-                     static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+  const int closed = xmlSaveClose(saver);
+  if (out.outOfMemory) throw std::bad_alloc();
+  if (closed < 0 || written < 0) throw _com_error(com::E_FAIL);
+  std::string& text = out.text;
+  data.serializedSize = text.size();
+  return text;
 }
 
 void Document::Save(std::wstring_view path, const WriteOptions& options, FileError* error) const {

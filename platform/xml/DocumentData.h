@@ -35,6 +35,20 @@ class DocumentData : public std::enable_shared_from_this<DocumentData> {
   std::uint64_t changes() const noexcept { return changes_; }
   std::uint64_t serial() const noexcept { return serial_; }
   TreeWatcher* watcher = nullptr;
+  // The tree may hold whitespace text that a save leaves out: true until a
+  // save's look finds none, and again after a change that could add some.
+  bool mayHoldBlankText = true;
+  std::size_t serializedSize = 0;  // of the last Serialize
+  // Notes that `node` was just linked into a parent, or is about to leave it.
+  void NoteLinked(xmlNodePtr node) noexcept {
+    const auto text = [](xmlNodePtr n) { return n != nullptr && n->type != XML_ELEMENT_NODE && n->type != XML_COMMENT_NODE; };
+    // An element among text, or text anywhere, may make text into whitespace between elements.
+    if (text(node) || text(node->prev) || text(node->next)) mayHoldBlankText = true;
+  }
+  void NoteLeaving(xmlNodePtr node) noexcept {
+    // Other text going may leave whitespace alone among elements; an element going cannot.
+    if (node->type != XML_ELEMENT_NODE && node->type != XML_COMMENT_NODE) mayHoldBlankText = true;
+  }
   // Tells the watcher, if any, of a change to `node` (see TreeWatcher).
   template <auto Event>
   void Tell(xmlNodePtr node) {

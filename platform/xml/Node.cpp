@@ -148,6 +148,7 @@ Node Node::AppendChild(const Node& child) const {
   document_->Changed();
   if (node->parent != nullptr) document_->Tell<&TreeWatcher::Leaving>(node);
   LinkLast(parent, node);
+  document_->NoteLinked(node);
   document_->Tell<&TreeWatcher::Joined>(node);
   return child;
 }
@@ -171,6 +172,7 @@ Node Node::InsertBefore(const Node& child, const Node& before) const {
   else
     parent->children = node;
   next->prev = node;
+  document_->NoteLinked(node);
   document_->Tell<&TreeWatcher::Joined>(node);
   return child;
 }
@@ -179,6 +181,7 @@ Node Node::RemoveChild(const Node& child) const {
   const xmlNodePtr parent = Checked();
   if (!child || child.node_->parent != parent) return Node();
   document_->Changed();
+  document_->NoteLeaving(child.node_);
   document_->Detach(child.node_);
   return child;
 }
