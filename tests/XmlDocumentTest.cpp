@@ -117,6 +117,31 @@ TEST(XmlDocument, HandlesOutliveRemovalListsAreSnapshotsAndSavesRepeatTheirBytes
   EXPECT_EQ(ReadFile(dir.path() / "d.xml"), first);
 }
 
+// Whitespace among elements is left out of a save however it came to be
+// there, also after an earlier save found none.
+TEST(XmlDocument, SavesLeaveOutWhitespaceThatChangesPutAmongElements) {
+  using Change = void (*)(const platform::xml::Document&, const Node& root);
+  const struct {
+    const wchar_t* xml;
+    Change change;
+    const char* saved;
+  } cases[] = {
+      {L"<D><A/><B/></D>", [](const auto& dom, const Node& d) { d.InsertBefore(dom.CreateTextNode(L"\n "), d.ChildElement(L"B")); },
+       "<D>\n  <A/>\n  <B/>\n</D>\n"},
+      {L"<D><B> </B></D>", [](const auto& dom, const Node& d) { d.ChildElement(L"B").AppendChild(dom.CreateElement(L"E")); },
+       "<D>\n  <B>\n    <E/>\n  </B>\n</D>\n"},
+      {L"<D><C><G/> <H/>x</C></D>", [](const auto&, const Node& d) { d.ChildElement(L"C").RemoveChild(d.ChildElement(L"C").ChildElement(L"H").NextSibling()); },
+       "<D>\n  <C>\n    <G/>\n    <H/>\n  </C>\n</D>\n"},
+  };
+  for (const auto& [xml, change, saved] : cases) {
+    platform::xml::Document dom = platform::xml::Document::Create();
+    ASSERT_TRUE(dom.LoadXML(xml));
+    dom.Serialize();
+    change(dom, dom.DocumentElement());
+    EXPECT_EQ(dom.Serialize().substr(dom.Serialize().find('\n') + 1), saved) << dev::ToUtf8(xml).value_or("");
+  }
+}
+
 const wchar_t* const kSample = LR"(<Devices>
   <UnitList>
     <Unit UnitID="U3x1"><LinkedInterface ItemID="COM3"/><LinkedInterface ItemID="COM4"/></Unit>
