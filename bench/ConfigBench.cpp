@@ -132,10 +132,7 @@ BENCHMARK(BM_LibxmlAtomicSave)->Arg(100)->Arg(10000)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_Save)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-  const bool filtered = kvobench::FilteredByCommandLine(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (filtered) {
-    benchmark::RunSpecifiedBenchmarks();
+  if (kvobench::RunAsAsked(argc, argv)) {
     kvobench::RemoveDataDirs();
     return 0;
   }

@@ -6,9 +6,7 @@
 #include <kvodevice/IDeviceEditor.h>
 #include <malloc.h>
 
-#include <algorithm>
 #include <chrono>
-#include <string_view>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -156,10 +154,7 @@ int main(int argc, char** argv) {
   for (const Operation& op : Operations())
     benchmark::RegisterBenchmark(std::string("BM_").append(op.name).c_str(), [&op](benchmark::State& s) { PerCall(s, op); })
         ->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
-  const bool filtered = kvobench::FilteredByCommandLine(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (filtered) {
-    benchmark::RunSpecifiedBenchmarks();
+  if (kvobench::RunAsAsked(argc, argv)) {
     kvobench::RemoveDataDirs();
     return 0;
   }

@@ -21,12 +21,14 @@ class CapturingReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> times;
 };
 
-// Whether the command line names the benchmarks to run: then they run as
-// asked, without the comparisons.
-inline bool FilteredByCommandLine(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::string(argv[i]).starts_with("--benchmark_filter")) return true;
-  return false;
+// Initialises the benchmark library; when the command line names the
+// benchmarks to run, runs them as asked, without the comparisons, and answers true.
+inline bool RunAsAsked(int& argc, char** argv) {
+  bool named = false;
+  for (int i = 1; i < argc; ++i) named = named || std::string(argv[i]).starts_with("--benchmark_filter");
+  benchmark::Initialize(&argc, argv);
+  if (named) benchmark::RunSpecifiedBenchmarks();
+  return named;
 }
 
 // Runs the benchmarks whose names match the regular expression `filter`

@@ -182,6 +182,10 @@ std::optional<std::uint64_t> DocumentIndex::OwnOf(const Node& node, Place place)
   return std::nullopt;
 }
 
+bool DocumentIndex::HoldsIndexed(Place place) {
+  return place != Place::File && place != Place::Other && !(IsIndexed(place) && IsLink(KindOf(place)));
+}
+
 void DocumentIndex::AddTree(const Node& node, Place place, std::uint64_t holder) {
   std::uint64_t below = holder;
   if (IsIndexed(place)) {
@@ -189,29 +193,35 @@ void DocumentIndex::AddTree(const Node& node, Place place, std::uint64_t holder)
     Add(node, place, entry);
     below = entry.own;
   }
-  if (place == Place::File || place == Place::Other || (IsIndexed(place) && IsLink(KindOf(place)))) return;
+  if (!HoldsIndexed(place)) return;
   for (Node child = node.FirstChild(); child; child = child.NextSibling())
     if (const Place at = ChildPlace(place, child); at != Place::Other) AddTree(child, at, below);
 }
 
 void DocumentIndex::RemoveTree(const Node& node, Place place) {
   if (IsIndexed(place)) Remove(node, place);
-  if (place == Place::File || place == Place::Other || (IsIndexed(place) && IsLink(KindOf(place)))) return;
+  if (!HoldsIndexed(place)) return;
   for (Node child = node.FirstChild(); child; child = child.NextSibling())
     if (const Place at = ChildPlace(place, child); at != Place::Other) RemoveTree(child, at);
 }
 
+DocumentIndex::Where DocumentIndex::Locate(const Node& node, const Node& parent) {
+  const Place parentPlace = PlaceOf(parent);
+  if (!node.IsElement()) {
+    // Text put into or taken from a driver file's entry, other than by SetText, renames it.
+    if (parentPlace == Place::File && pending_.node != parent.Ref()) stale_ = true;
+    return {Place::Other, parentPlace};
+  }
+  const Place place = parent.IsDocument() ? Place::Root : ChildPlace(parentPlace, node);
+  if (place == Place::Root) stale_ = true;  // the document element itself: all is built anew
+  return {place, parentPlace};
+}
+
 void DocumentIndex::Joined(const Node& node) noexcept {
+  if (stale_) return;  // built anew before the next lookup in any case
   try {
     const Node parent = node.Parent();
-    const Place parentPlace = PlaceOf(parent);
-    if (!node.IsElement()) {
-      // Text put into a driver file's entry outside SetText renames it.
-      if (parentPlace == Place::File && pending_.node != parent.Ref()) stale_ = true;
-      return;
-    }
-    const Place place = parent.IsDocument() ? Place::Root : ChildPlace(parentPlace, node);
-    if (place == Place::Root) stale_ = true;
+    const auto [place, parentPlace] = Locate(node, parent);
     if (place == Place::Other || place == Place::Root) return;
     // Put before another of its kind: the places given so far cannot say where it is.
     for (Node next = node.NextSibling(); next; next = next.NextSibling())
@@ -235,22 +245,17 @@ void DocumentIndex::Joined(const Node& node) noexcept {
 }
 
 void DocumentIndex::Leaving(const Node& node) noexcept {
+  if (stale_) return;
   try {
-    const Node parent = node.Parent();
-    const Place parentPlace = PlaceOf(parent);
-    if (!node.IsElement()) {
-      if (parentPlace == Place::File && pending_.node != parent.Ref()) stale_ = true;
-      return;
-    }
-    const Place place = parent.IsDocument() ? Place::Root : ChildPlace(parentPlace, node);
-    if (place == Place::Root) stale_ = true;
-    else if (place != Place::Other) RemoveTree(node, place);
+    const auto [place, parentPlace] = Locate(node, node.Parent());
+    if (place != Place::Other && place != Place::Root) RemoveTree(node, place);
   } catch (...) {
     stale_ = true;
   }
 }
 
 void DocumentIndex::Changing(const Node& element) noexcept {
+  if (stale_) return;
   try {
     const Place place = PlaceOf(element);
     if (!IsIndexed(place)) return;

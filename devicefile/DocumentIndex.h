@@ -104,6 +104,14 @@ class DocumentIndex final : private platform::xml::TreeWatcher {
   static Place PlaceOf(const platform::xml::Node& node);
   static Place ChildPlace(Place parent, const platform::xml::Node& child);
   static bool IsIndexed(Place place);
+  // Whether nodes below one at `place` may be indexed.
+  static bool HoldsIndexed(Place place);
+  // Where `node`, below `parent`, is and its parent is (Other for text; Root
+  // for the document element, which makes the index stale).
+  struct Where {
+    Place place, parent;
+  };
+  Where Locate(const platform::xml::Node& node, const platform::xml::Node& parent);
   static Kind KindOf(Place place);
   static std::string NameOf(const platform::xml::Node& node, Place place);
   // Adds `node`, at `place` below a holder at `holder` in document order, with what it holds.
