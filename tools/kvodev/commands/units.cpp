@@ -36,26 +36,31 @@ std::string NotListed(const dev::UnitKey& unit) { return FormatUnit(unit) + " is
 Report RunUnits(Context& ctx) {
   Configuration config(ctx.dataDir, Access::ReadOnly);
   if (!config.loaded()) return config.Unloadable();
+  // The long form reads every unit with its details in one pass.
+  const bool long_ = ctx.Has(kLong);
   std::vector<dev::UnitKey> units;
-  const bool complete = config->GetUnitList(units, ctx.Has(kSkipExcluded));
+  std::vector<dev::UnitDetails> details;
+  const bool complete = long_ ? config.edit().GetUnits(details, ctx.Has(kSkipExcluded))
+                              : config->GetUnitList(units, ctx.Has(kSkipExcluded));
+  for (const dev::UnitDetails& unit : details) units.push_back(unit.key);
   Report report;
   report.data["units"] = Json::array();
-  for (const dev::UnitKey& unit : units) {
+  for (std::size_t u = 0; u < units.size(); ++u) {
+    const dev::UnitKey& unit = units[u];
     Json entry{{"unit", FormatUnit(unit)}, {"device", unit.device}, {"index", unit.index}};
-    dev::UnitDetails details;
-    // A unit the editor cannot read (a malformed id) has nothing to show.
-    if (ctx.Has(kLong)) entry.update({{"setup", nullptr}, {"name", nullptr}, {"model", nullptr}, {"ports", Json::array()}});
-    if (ctx.Has(kLong) && config.edit().GetUnit(unit, details)) {
-      const auto text = [&details](dev::UnitText which) {
-        const auto i = static_cast<std::size_t>(which);
-        return details.has[i] ? Json(EncodeUtf8(details.text[i])) : Json(nullptr);
+    if (long_) {
+      const dev::UnitDetails& unitDetails = details[u];
+      const auto text = [&unitDetails](dev::UnitText which) {
+        const std::optional<std::wstring> value = unitDetails.textOf(which);
+        return value ? Json(EncodeUtf8(*value)) : Json(nullptr);
       };
+      entry["setup"] = unitDetails.setup == dev::UnitSetup::Include   ? Json("include")
+                       : unitDetails.setup == dev::UnitSetup::Exclude ? Json("exclude")
+                                                                      : Json(nullptr);
       entry["name"] = text(dev::UnitText::UnitName);
       entry["model"] = text(dev::UnitText::Model);
-      entry["setup"] = details.setup == dev::UnitSetup::Include   ? Json("include")
-                       : details.setup == dev::UnitSetup::Exclude ? Json("exclude")
-                                                                  : Json(nullptr);
-      for (const dev::PortAddress& port : details.ports) entry["ports"].push_back(ShowPort(port));
+      entry["ports"] = Json::array();
+      for (const dev::PortAddress& port : unitDetails.ports) entry["ports"].push_back(ShowPort(port));
     }
     report.data["units"].push_back(std::move(entry));
   }
