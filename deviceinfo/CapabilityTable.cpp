@@ -1,7 +1,6 @@
 #include "deviceinfo/CapabilityTable.h"
 
 #include <kvodevice/CapabilityTable.h>
-#include <kvodevice/Host.h>
 
 #include <array>
 #include <cstdint>
@@ -67,9 +66,16 @@ constexpr Row kTable[] = {
 
 constexpr std::int32_t kFirstType = 2;
 
+// One type of the table as bits: its default, and one bit per mapped device
+// that answers the opposite.
+struct TypeAnswers {
+  bool byDefault = true;
+  std::array<std::uint64_t, kCapabilityMappedDevices / 64> opposite{};
+};
+
 // The table as bits, checked while it is built: a mistake in it does not compile.
 constexpr auto kAnswers = [] {
-  std::array<CapabilityTypeAnswers, kCapabilityLastType + 1> answers{};
+  std::array<TypeAnswers, kCapabilityLastType + 1> answers{};
   std::array<bool, kCapabilityLastType + 1> covered{};
   for (const Row& row : kTable) {
     for (std::int32_t type = row.firstType; type <= row.lastType; ++type) {
@@ -88,18 +94,26 @@ constexpr auto kAnswers = [] {
   return answers;
 }();
 
+// The same by device: types below kFirstType are available, HDRI is left to the feature.
+constexpr auto kWords = [] {
+  std::array<std::uint32_t, kCapabilityMappedDevices + 1> words{};
+  for (std::uint32_t d = 0; d <= kCapabilityMappedDevices; ++d) {
+    words[d] = (1u << kFirstType) - 1;
+    for (std::int32_t type = kFirstType; type <= kCapabilityLastType; ++type) {
+      const bool opposite = d < kCapabilityMappedDevices && (kAnswers[type].opposite[d / 64] >> (d % 64) & 1) != 0;
+      if (type != tro::cam::HDRI && kAnswers[type].byDefault != opposite) words[d] |= 1u << type;
+    }
+  }
+  return words;
+}();
+
 }  // namespace
 
-const std::array<CapabilityTypeAnswers, kCapabilityLastType + 1> kCapabilityAnswers = kAnswers;
+const std::array<std::uint32_t, kCapabilityMappedDevices + 1> kCapabilityWords = kWords;
 
-bool HdriEnabled() { return pkg::isFeatureEnabled(L"ACQ_ENABLE_HDRI"); }
-
+// A device is in the table when it answers some type otherwise than the default.
 bool IsDeviceInCapabilityTable(dev::id device) {
-  const std::uint32_t d = device;
-  if (d >= kCapabilityMappedDevices) return false;
-  for (const CapabilityTypeAnswers& answers : kCapabilityAnswers)
-    if ((answers.opposite[d / 64] >> (d % 64) & 1) != 0) return true;
-  return false;
+  return device < kCapabilityMappedDevices && CapabilityWord(device) != kCapabilityWords[kCapabilityMappedDevices];
 }
 
 }  // namespace dev::dynInfo

@@ -25,16 +25,26 @@ typename Map::mapped_type CopyOf(const Map& map, const Key& key) noexcept {
 
 }  // namespace
 
+const CExtendedDeviceInfo::Device* CExtendedDeviceInfo::FindDevice(dev::id device) const {
+  return deviceIndex_.empty() || deviceIndex_[device] == 0 ? nullptr : &devices_[deviceIndex_[device] - 1u];
+}
+
 std::vector<dev::id> CExtendedDeviceInfo::GetDeviceIDs() const {
   return platform::NoThrow<std::vector<dev::id>>({}, [&] {
     std::vector<dev::id> devices;
-    devices.reserve(sectionNames_.size());
-    for (const auto& entry : sectionNames_) devices.push_back(entry.first);
+    devices.reserve(devices_.size());
+    for (std::size_t id = 0; id < deviceIndex_.size(); ++id)
+      if (deviceIndex_[id] != 0) devices.push_back(static_cast<dev::id>(id));
     return devices;
   });
 }
 
-std::wstring CExtendedDeviceInfo::GetSectionName(dev::id device) const { return CopyOf(sectionNames_, device); }
+std::wstring CExtendedDeviceInfo::GetSectionName(dev::id device) const {
+  return platform::NoThrow<std::wstring>({}, [&] {
+    const Device* described = FindDevice(device);
+    return described == nullptr ? std::wstring() : described->sectionName;
+  });
+}
 
 bool CExtendedDeviceInfo::GetAuxiliaryText(dev::id device, std::uint32_t kind, std::uint32_t& code,
                                            std::wstring& text) const {
@@ -62,7 +72,10 @@ std::vector<dev::id> CExtendedDeviceInfo::GetDevicesByTag(const std::wstring& ta
 }
 
 std::vector<PositionEntry> CExtendedDeviceInfo::GetPositions(dev::id device) const {
-  return CopyOf(positions_, device);
+  return platform::NoThrow<std::vector<PositionEntry>>({}, [&] {
+    const Device* described = FindDevice(device);
+    return described == nullptr ? std::vector<PositionEntry>() : described->positions;
+  });
 }
 
 std::vector<dev::id> CExtendedDeviceInfo::GetDevicesAtPosition(std::int32_t positionCode) const {
@@ -72,7 +85,7 @@ std::vector<dev::id> CExtendedDeviceInfo::GetDevicesAtPosition(std::int32_t posi
 bool CExtendedDeviceInfo::GetRTCTrigger(dev::id device, bool& usesTrigger) const {
   usesTrigger = std::binary_search(kFixedRtcTriggerDevices.begin(), kFixedRtcTriggerDevices.end(),
                                    static_cast<std::uint16_t>(device)) ||
-                rtcTriggerDevices_.contains(device);
+                rtcTriggerDevices_.test(device);
   return true;
 }
 

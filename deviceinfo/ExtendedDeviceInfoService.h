@@ -1,11 +1,10 @@
 // The process-wide extended device information service.
 #pragma once
 
-#include <kvodevice/Host.h>
-
 #include <atomic>
 
 #include "deviceinfo/ExtendedDeviceInfo.h"
+#include "deviceinfo/FeatureSwitches.h"
 
 namespace dev::dynInfo {
 
@@ -19,8 +18,8 @@ CExtendedDeviceInfo* CreateExtendedDeviceInfoService();
 
 // What GetExtendedDeviceInfo returns, as the class itself and inline, for the
 // hot path inside the library: null while "DEV_NO_SERVICE_UPDATE" is on.
-inline CExtendedDeviceInfo* ExtendedDeviceInfoService() {
-  if (pkg::isFeatureEnabled(L"DEV_NO_SERVICE_UPDATE")) return nullptr;
+inline CExtendedDeviceInfo* ExtendedDeviceInfoService(const Switches& switches = CurrentSwitches()) {
+  if (switches.noServiceUpdate) return nullptr;
   if (CExtendedDeviceInfo* service = g_extendedDeviceInfo.load(std::memory_order_acquire)) return service;
   return CreateExtendedDeviceInfoService();
 }

@@ -39,6 +39,17 @@ inline constexpr auto kSlotOfType = [] {
   return slots;
 }();
 
+// For each combination of slots as bits (bit s: slot s), the types of those
+// slots as bits (bit t: type t).
+inline constexpr auto kTypesOfSlots = [] {
+  static_assert(kProcessingKeys.size() == 7);
+  std::array<std::uint32_t, 128> types{};
+  for (std::size_t slots = 0; slots < types.size(); ++slots)
+    for (std::size_t slot = 0; slot < kProcessingKeys.size(); ++slot)
+      if ((slots >> slot & 1) != 0) types[slots] |= 1u << kProcessingKeys[slot].type;
+  return types;
+}();
+
 // The index of `type` in kProcessingKeys, or -1 for a type no key sets.
 constexpr int ProcessingSlot(tro::cam::eCamProcessingType type) {
   const auto value = static_cast<std::uint32_t>(type);

@@ -19,9 +19,11 @@ struct Utf16Less {
     return cp;
   }
   using is_transparent = void;  // finds a tag by std::wstring_view without a copy
+  // Equal characters have equal keys: the keys are compared from the first
+  // character that differs, found by a plain comparison.
   bool operator()(std::wstring_view a, std::wstring_view b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](wchar_t x, wchar_t y) { return Key(x) < Key(y); });
+    const auto [x, y] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    return std::lexicographical_compare(x, a.end(), y, b.end(), [](wchar_t p, wchar_t q) { return Key(p) < Key(q); });
   }
 };
 

@@ -7,8 +7,11 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
+#include "host/FeatureChanges.h"
+#include "host/SingleCont.h"
 #include "platform/Boundary.h"
 #include "platform/strings.h"
 
@@ -114,6 +117,15 @@ Switches& AllSwitches() {
   return g_switches;
 }
 
+// Tells the library that keeps switches, if one is loaded, that they changed.
+// Under the container's section, which the library holds while it removes
+// the counter.
+void CountChange() {
+  utl::CLock lock(utl::SingleCont::GetSection(), true);
+  if (utl::SingleCont::CSinglePtrBase* found = utl::SingleCont::Get().Find(typeid(FeatureChanges)))
+    static_cast<FeatureChanges*>(found)->count.fetch_add(1, std::memory_order_release);  // only one is under its type
+}
+
 }  // namespace
 
 bool isFeatureEnabled(const wchar_t* name) {
@@ -125,6 +137,7 @@ void setFeatureEnabled(const wchar_t* name, bool on) {
   if (name == nullptr || *name == L'\0') return;
   platform::NoThrow(false, [name, on] {
     AllSwitches().Set(name, on);
+    CountChange();
     return true;
   });
 }

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -74,7 +75,7 @@ class IniCache {
       entry.cached.file = IniFile::Parse({});
       entry.stamp = stamp;
     } else if (platform::FileContent content = platform::ReadWholeFile(path); content.readable) {
-      entry.cached.file = IniFile::Parse(content.bytes);
+      entry.cached.file = IniFile::ParseInPlace(std::move(content.bytes));
       entry.stamp = content.stamp;  // exactly what was parsed
     } else {
       entry.cached.file = IniFile();
@@ -134,7 +135,7 @@ std::uint32_t iniGetSectionNames(wchar_t* buffer, std::uint32_t size, const wcha
 int iniGetInt(const wchar_t* section, const wchar_t* key, int fallback, const wchar_t* file, bool* keyFound,
               bool* sectionFound) {
   return ReadEntry(section, key, file, keyFound, sectionFound, [&](const IniFile::Entry& entry) {
-    return entry.hasValue ? platform::profile::ProfileInt(entry.value, fallback) : fallback;
+    return platform::profile::EntryInt(entry, fallback);
   });
 }
 

@@ -1,12 +1,15 @@
 // The store of extended device descriptions: loading INI files and the queries.
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <map>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "deviceinfo/ExtendedDeviceInfo.h"
+#include "host/Profile.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -88,6 +91,52 @@ TEST_F(ExtendedDeviceInfoTest, SectionsAreReadByTheirKeysAndRepeatedIdsMerge) {
   EXPECT_EQ(Processing(77, 2), std::make_pair(true, false));  // the later 0 overrides the earlier 1
   EXPECT_EQ(Processing(77, 9), std::make_pair(true, true));   // 7 leaves the earlier 1
   EXPECT_TRUE(Rtc(77));                                       // once marked, stays marked
+}
+
+// Load reads each file once and its sections directly; the host's INI
+// functions, asked for every listed name and key as a host would ask them,
+// must find the same ids, names and settings in files whose sections are hard
+// to tell apart.
+TEST_F(ExtendedDeviceInfoTest, SectionsAreReadAsTheHostFunctionsReadThem) {
+  using namespace std::string_literals;
+  std::string large = "[Large]\nID=40\n";
+  for (int i = 0; i < 30; ++i) large += "Other" + std::to_string(i) + "=1\n";
+  large += "USESHADING=1\nuseShading=0\nuseSplitting\nuseSplitting=1\n[large]\nID=41\nuseShading=0\n";
+  const std::string texts[] = {
+      "[Cam]\nID=1\nuseShading=1\n[CAM]\nID=2\nuseShading=0\n[ cam ]\nID=3\n[Other]\n id = 2 \n useWhitebalance = '1' \n",
+      "[ab \0x]\nID=5\nuseBlackbalance=1\n[ab]\nID=6\nuseBlackbalance=0\n[ab\0]\nID=7\n"s,
+      large,
+      "\xEF\xBB\xBF[\xC3\x84u\xC3\x9F]\nID=8\nuseAccumulation=1\n[\xC3\xA4u\xC3\x9F]\nID=9\n",
+  };
+  for (const std::string& text : texts) {
+    info_ = std::make_unique<CExtendedDeviceInfo>();
+    const std::wstring path = dir_.Write("same.ini", text);
+    ASSERT_TRUE(info_->Load(path.c_str()));
+    std::map<unsigned, std::wstring> names;
+    std::map<std::pair<unsigned, int>, bool> settings;
+    std::vector<wchar_t> list(1 << 16);
+    GetPrivateProfileSectionNamesW(list.data(), static_cast<std::uint32_t>(list.size()), path.c_str());
+    for (const wchar_t* name = list.data(); *name != L'\0'; name += std::wcslen(name) + 1) {
+      const auto id = static_cast<std::uint16_t>(iniGetInt(name, L"ID", 65535, path.c_str()));
+      if (id == 65535) continue;
+      names[id] = name;
+      for (const dev::dynInfo::ProcessingKey& key : dev::dynInfo::kProcessingKeys)
+        if (const int setting = iniGetInt(name, key.key, -1, path.c_str()); setting == 0 || setting == 1)
+          settings[{id, key.type}] = setting == 1;
+    }
+    SCOPED_TRACE(testing::PrintToString(text));
+    Ids ids;
+    for (const auto& [id, name] : names) {
+      ids.push_back(Id(id));
+      EXPECT_EQ(info_->GetSectionName(Id(id)), name);
+      for (const dev::dynInfo::ProcessingKey& key : dev::dynInfo::kProcessingKeys) {
+        const auto setting = settings.find({id, key.type});
+        EXPECT_EQ(Processing(id, key.type), setting == settings.end() ? std::pair(false, false) : std::pair(true, setting->second))
+            << id << " " << key.type;
+      }
+    }
+    EXPECT_EQ(info_->GetDeviceIDs(), ids);
+  }
 }
 
 // An empty store, also after files that say nothing, answers empty, and true

@@ -6,11 +6,17 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cwchar>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "host/Files.h"
 #include "host/Profile.h"
@@ -58,6 +64,100 @@ TEST(IniFile, LargeSectionsKeepTheFirstOfDuplicateKeys) {
   const IniFile::Entry hidden = file.Find(L"Big", L"HIDDEN"), missing = file.Find(L"Big", L"Key200");
   EXPECT_EQ(std::tuple(hidden.keyFound, hidden.hasValue, missing.keyFound, missing.sectionFound), std::tuple(true, false, false, true));
   EXPECT_EQ(file.Find(L"Next", L"key7").value, "\u20AC\u008D\u009D");  // unassigned bytes: C1 controls
+}
+
+// The rules read plainly, line by line, for ASCII text: sections by their
+// name, each with its keys in file order (a key without '=' has no value).
+struct PlainSection {
+  std::string name;
+  std::vector<std::pair<std::string, std::optional<std::string>>> keys;
+};
+
+std::string_view Trim(std::string_view text) {
+  const auto blank = [](char c) { return (c >= '\t' && c <= '\r') || c == '\x1A' || c == ' '; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::vector<PlainSection> ReadPlainly(std::string_view text) {
+  const auto name = [](std::string_view field) { return std::string(field.substr(0, field.find('\0'))); };
+  std::vector<PlainSection> sections(1);
+  for (std::size_t pos = 0; pos <= text.size();) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+    const std::string_view line = Trim(text.substr(pos, end - pos));
+    pos = end + 1;
+    const std::size_t close = line.rfind(']'), equals = line.find('=');
+    if (line.empty()) continue;
+    if (line.front() == '[' && close != std::string_view::npos)
+      sections.push_back({name(Trim(line.substr(1, close - 1))), {}});
+    else if (equals == std::string_view::npos)
+      sections.back().keys.emplace_back(name(line), std::nullopt);
+    else
+      sections.back().keys.emplace_back(name(Trim(line.substr(0, equals))), name(Trim(line.substr(equals + 1))));
+  }
+  return sections;
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// The first section of the name, and in it the first key of the name.
+IniFile::Entry FindPlainly(const std::vector<PlainSection>& sections, std::string_view section, std::string_view key) {
+  for (const PlainSection& s : sections) {
+    if (Lower(s.name) != Lower(Trim(section))) continue;
+    for (const auto& [name, value] : s.keys)
+      if (Lower(name) == Lower(Trim(key))) return {true, true, value.has_value(), value ? std::string_view(*value) : ""};
+    return {true, false, false, {}};
+  }
+  return {};
+}
+
+std::wstring Wide(std::string_view text) { return std::wstring(text.begin(), text.end()); }
+
+// Every name of the file, in other cases and padded, and names it lacks,
+// looked up one by one and as one key set, as the plain reading finds them.
+TEST(IniFile, LookupsFindWhatAPlainReadingFinds) {
+  using namespace std::string_literals;
+  std::string large = "[Big]\n", twin = "[Twin]\n";
+  for (int i = 0; i < 40; ++i) large.append("Key").append(std::to_string(i % 30)).append(i >= 30 ? "=again" : "=first").append("\n");
+  for (int i = 0; i < 20; ++i) twin.append("KEY").append(std::to_string(i)).append("=twin\n");  // the same names, another large section
+  const std::string texts[] = {
+      "[Cam]\nID=1\n[CAM]\nID=2\nTag=x\n[ cam ]\nid=3\n[cam]]\nID=4\n",
+      "[S]\nKey=1\nKEY=2\n key = 3 \nNoEquals\nnoequals=4\n=empty name\n[Open\nT=[x]\n",
+      large + twin,
+      // Names of one length alike in their middle and last letters, and long names differing in one word only.
+      "[S]\nuseAutoExposure=1\nuseWhitebalance=2\nusewhiteBALANCE=3\naXcdefgh=4\naYcdefgh=5\n"
+      "XbcdefghIjklmnopq=6\nYbcdefghIjklmnopq=7\nxbcdefghijklmnopq=8\n",
+      "[ab \0x]\nID=1\n[ab]\nID=2\n[Be\0ta]\nK\0ey=v\0w\n\r\n[]\nHidden=1\n"s,
+  };
+  for (const std::string& text : texts) {
+    const IniFile file = IniFile::Parse(text);
+    const std::vector<PlainSection> plain = ReadPlainly(text);
+    std::vector<std::string> sections = {"", "absent"}, keys = {"", "absent", "key3"};
+    for (const PlainSection& section : plain) {
+      sections.insert(sections.end(), {section.name, Lower(section.name), std::string(" ").append(section.name).append(" ")});
+      for (const auto& key : section.keys) keys.insert(keys.end(), {key.first, Lower(key.first)});
+    }
+    keys.resize(std::min<std::size_t>(keys.size(), 32));  // the most a key set holds
+    std::vector<std::wstring> wideKeys;
+    for (const std::string& key : keys) wideKeys.push_back(Wide(key));
+    const IniFile::KeySet keySet(std::vector<std::wstring_view>(wideKeys.begin(), wideKeys.end()));
+    for (const std::string& section : sections) {
+      std::vector<IniFile::Entry> together(keys.size());
+      file.FindKeysIn(file.FindSection(Wide(section)), keySet, together);
+      for (std::size_t k = 0; k < keys.size(); ++k) {
+        const IniFile::Entry want = FindPlainly(plain, section, keys[k]);
+        for (const IniFile::Entry& got : {file.Find(Wide(section), Wide(keys[k])), together[k]})
+          EXPECT_EQ(std::tuple(got.sectionFound, got.keyFound, got.hasValue, got.value),
+                    std::tuple(want.sectionFound, want.keyFound, want.hasValue, want.value))
+              << testing::PrintToString(text) << " [" << section << "] " << keys[k];
+      }
+    }
+  }
 }
 
 TEST(ProfileCache, LookupsReportWhatTheyFoundAndFilesAreParsedOnceUntilTheyChange) {

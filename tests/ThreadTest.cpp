@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -65,6 +66,40 @@ TEST(Threads, OneServiceAnswersWhileFeaturesFlip) {
   });
   stop = true;
   flipper.join();
+  for (const int failed : failures) EXPECT_EQ(failed, 0);
+}
+
+// Hosts ask while another thread loads: a device answers as the table does
+// until its settings are in, then as they say, and never goes back; a
+// section's settings come in together.
+TEST(Threads, AnswersWhileAnotherThreadLoads) {
+  testsupport::TempDir dir;
+  std::string text;  // against the table, which has shading on and black balance off for these devices
+  for (int i = 0; i < 300; ++i)
+    text += "[L" + std::to_string(i) + "]\nID=" + std::to_string(6000 + i) + "\nuseShading=0\nuseBlackbalance=1\n";
+  const std::wstring file = dir.Write("loaded.ini", text);
+  IExtendedDeviceInfo* service = GetExtendedDeviceInfo();
+  ASSERT_NE(service, nullptr);
+  std::atomic<bool> loaded{false};
+  std::thread loader([&] {
+    for (int round = 0; round < 20; ++round) service->Load(file.c_str());
+    loaded = true;
+  });
+  std::vector<int> failures(4, 0);
+  OnThreads(4, [&](int t) {
+    std::vector<bool> seen(300, false);
+    for (bool last = false; !last;) {
+      last = loaded.load();
+      for (int i = 0; i < 300; ++i) {
+        // Shading first: its key comes first in a section and is read first.
+        const bool shadingOff = !IsCamAdapterEnabled(Id(6000 + i), tro::cam::Shading);
+        const bool blackOn = IsCamAdapterEnabled(Id(6000 + i), tro::cam::Blackbalance);
+        failures[static_cast<std::size_t>(t)] += (shadingOff && !blackOn) + (seen[i] && !shadingOff) + (last && !shadingOff);
+        seen[i] = seen[i] || shadingOff;
+      }
+    }
+  });
+  loader.join();
   for (const int failed : failures) EXPECT_EQ(failed, 0);
 }
 

@@ -1,6 +1,9 @@
 #include "platform/profile/IniFile.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <stdexcept>
 
 #include "platform/profile/IniText.h"
 #include "platform/strings.h"
@@ -14,8 +17,44 @@ constexpr std::uint32_t kLinearKeys = 16;
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-void AppendFolded(std::string& out, std::string_view utf8) {
-  for (const char c : utf8) out.push_back(FoldAscii(c));
+// Eight bytes with their ASCII letters in lower case, all at once.
+std::uint64_t FoldWord(std::uint64_t word) {
+  constexpr std::uint64_t kBytes = 0x0101010101010101u;
+  const std::uint64_t low = word & 0x7F * kBytes;  // no carry from one byte into the next below
+  const std::uint64_t upper = (low + (0x80 - 'A') * kBytes) & ~(low + (0x7F - 'Z') * kBytes) & ~word & 0x80 * kBytes;
+  return word | upper >> 2;
+}
+
+// A hash of a name as lookups compare it (ASCII letters folded), so that a
+// name from the file and a folded argument hash alike; eight bytes a step.
+std::uint32_t FoldedHash(std::string_view name) {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
+  std::uint64_t hash = name.size();
+  for (; name.size() >= 8; name.remove_prefix(8)) {
+    std::uint64_t word;
+    std::memcpy(&word, name.data(), 8);
+    hash = (hash ^ FoldWord(word)) * kMultiplier;
+    hash ^= hash >> 29;
+  }
+  std::uint64_t tail = 0;
+  if (!name.empty()) std::memcpy(&tail, name.data(), name.size());
+  hash = (hash ^ FoldWord(tail)) * kMultiplier;
+  return static_cast<std::uint32_t>(hash ^ hash >> 32);
+}
+
+// The length and two letters of a name, which tell most keys of a section
+// apart without a full comparison. The middle letter differs where a
+// family of keys shares its first and last ("useWhitebalance", "useBlackbalance").
+std::uint32_t NameSketch(std::string_view name) {
+  if (name.empty()) return 0;
+  const auto letter = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(FoldAscii(name[i]))); };
+  return static_cast<std::uint32_t>(name.size()) << 16 ^ letter(name.size() / 2) << 8 ^ letter(name.size() - 1);
+}
+
+// The slot hash of a key name in one section.
+std::uint32_t KeyHash(std::uint32_t section, std::uint32_t nameHash) {
+  const std::uint32_t hash = nameHash ^ (section + 1) * 0x9E3779B9u;
+  return (hash ^ hash >> 15) * 0x2C1B3C6Du;
 }
 
 // A name argument as the index holds names: trimmed, UTF-8, ASCII letters
@@ -51,9 +90,44 @@ class FoldedName {
   std::string_view view_;
 };
 
-bool EqualsFolded(std::string_view text, std::string_view folded) {
-  return text.size() == folded.size() &&
-         std::equal(text.begin(), text.end(), folded.begin(), [](char a, char b) { return FoldAscii(a) == b; });
+// Equal names as lookups compare them: `b` is folded here too unless it is a
+// folded argument already. Eight bytes a step, the last step overlapping the
+// one before. Out of line: inlined, it crowds the registers of the loops that
+// call it on a likely match only.
+template <bool kFoldB>
+[[gnu::noinline]] bool EqualFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  const auto word = [](std::string_view text, std::size_t at, bool fold) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, text.data() + at, 8);
+    return fold ? FoldWord(bytes) : bytes;
+  };
+  if (a.size() < 8) {
+    for (std::size_t i = 0; i < a.size(); ++i)
+      if (FoldAscii(a[i]) != (kFoldB ? FoldAscii(b[i]) : b[i])) return false;
+    return true;
+  }
+  for (std::size_t i = 0; i + 8 < a.size(); i += 8)
+    if (word(a, i, true) != word(b, i, kFoldB)) return false;
+  return word(a, a.size() - 8, true) == word(b, b.size() - 8, kFoldB);
+}
+
+// Two names from the file.
+bool SameName(std::string_view a, std::string_view b) { return EqualFolded<true>(a, b); }
+// A name from the file and a folded argument.
+bool MatchesFolded(std::string_view name, std::string_view folded) { return EqualFolded<false>(name, folded); }
+
+// The open-addressing tables of IniFile: a power of two of slots, at most
+// half of them used, so that every probe meets an empty slot.
+std::size_t TableSize(std::size_t entries) { return std::bit_ceil(std::max<std::size_t>(2 * entries, 2)); }
+
+// The slot of the entry of `hash` that `same` accepts, else the empty slot
+// where such an entry goes.
+template <typename Slots, typename Same>
+auto& SlotOf(Slots& slots, std::uint32_t hash, Same same) {
+  const std::size_t mask = slots.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask)
+    if (slots[i].entry == 0 || (slots[i].hash == hash && same(slots[i].entry - 1))) return slots[i];
 }
 
 // Number of wchar_t units the UTF-8 text decodes to.
@@ -80,13 +154,33 @@ std::string_view StripQuotes(std::string_view value) {
   return value;
 }
 
+IniFile::KeyName::KeyName(std::wstring_view name)
+    : folded_(FoldedName(name).view()), hash_(FoldedHash(folded_)), sketch_(NameSketch(folded_)) {}
 
-IniFile IniFile::Parse(std::string_view bytes) {
+IniFile::KeySet::KeySet(const std::vector<std::wstring_view>& names) {
+  if (names.size() > 32) throw std::length_error("a key set holds at most 32 names");
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const KeyName& name = names_.emplace_back(names[i]);
+    namesBySketch_[Bucket(name.sketch_)] |= 1u << i;
+  }
+}
+
+IniFile IniFile::Parse(std::string_view bytes) { return ParseInPlace(std::string(bytes)); }
+
+IniFile IniFile::ParseInPlace(std::string&& bytes) {
   IniFile file;
   file.readable_ = true;
-  file.text_ = DecodeIniBytes(bytes);
-  file.AddSection({}, false);
-  const std::string_view text = file.text_;
+  file.text_ = DecodeIniBytesInPlace(std::move(bytes));
+  file.SplitLines();
+  file.IndexSections();
+  file.IndexLargeSections();
+  return file;
+}
+
+void IniFile::SplitLines() {
+  const std::string_view text = text_;
+  sections_.push_back({{}, 0, 0, 0, false});
+  keys_.reserve(text.size() / 16);  // a guess that spares most regrowth; lines are rarely shorter
   // U+0000 ends names and values; most files have none, and need no search for it.
   const bool hasNul = text.find('\0') != std::string_view::npos;
   const auto upToNul = [hasNul](std::string_view part) { return hasNul ? part.substr(0, part.find('\0')) : part; };
@@ -103,58 +197,82 @@ IniFile IniFile::Parse(std::string_view bytes) {
     while (pos < text.size() && (text[pos] == '\n' || text[pos] == '\r')) ++pos;
     if (line.empty()) continue;
 
-    const std::size_t close = line.rfind(']');
-    if (line.front() == '[' && close != std::string_view::npos) {
-      const std::string_view name = upToNul(TrimIniSpace(line.substr(1, close - 1)));
-      file.AddSection(name, !name.empty());
-      continue;
+    if (line.front() == '[') {
+      if (const std::size_t close = line.rfind(']'); close != std::string_view::npos) {
+        const std::string_view name = upToNul(TrimIniSpace(line.substr(1, close - 1)));
+        const auto firstKey = static_cast<std::uint32_t>(keys_.size());
+        sections_.push_back({SpanOf(name), firstKey, 0, 0, !name.empty()});
+        continue;
+      }
     }
     const std::size_t equals = line.find('=');
     Key key{};
     key.hasValue = equals != std::string_view::npos;
-    key.name = file.SpanOf(upToNul(TrimIniSpace(line.substr(0, equals))));
-    if (key.hasValue) key.value = file.SpanOf(upToNul(TrimIniSpace(line.substr(equals + 1))));
-    file.keys_.push_back(key);
-    ++file.sections_.back().keyCount;
-  }
-  file.EndSection();
-  return file;
-}
-
-void IniFile::AddSection(std::string_view name, bool listed) {
-  EndSection();
-  const auto index = static_cast<std::uint32_t>(sections_.size());
-  sections_.push_back({SpanOf(name), listed, static_cast<std::uint32_t>(keys_.size()), 0});
-  std::string folded;
-  AppendFolded(folded, name);
-  sectionIndex_.try_emplace(std::move(folded), index);  // the first of a name wins
-}
-
-void IniFile::EndSection() {
-  if (sections_.empty() || sections_.back().keyCount <= kLinearKeys) return;
-  const Section& section = sections_.back();
-  const auto index = static_cast<std::uint32_t>(sections_.size() - 1);
-  for (std::uint32_t k = section.firstKey; k < section.firstKey + section.keyCount; ++k) {
-    std::string folded(reinterpret_cast<const char*>(&index), sizeof index);
-    AppendFolded(folded, View(keys_[k].name));
-    largeSectionKeys_.try_emplace(std::move(folded), k);
+    const std::string_view name = upToNul(TrimIniSpace(line.substr(0, equals)));
+    key.name = SpanOf(name);
+    key.sketch = NameSketch(name);
+    if (key.hasValue) key.value = SpanOf(upToNul(TrimIniSpace(line.substr(equals + 1))));
+    keys_.push_back(key);
+    ++sections_.back().keyCount;
   }
 }
 
-const IniFile::Key* IniFile::FindKey(std::uint32_t index, std::string_view foldedKey) const {
+void IniFile::IndexSections() {
+  sectionSlots_.assign(TableSize(sections_.size()), {});
+  for (std::uint32_t index = 0; index < sections_.size(); ++index) {
+    const std::string_view name = View(sections_[index].name);
+    const std::uint32_t hash = FoldedHash(name);
+    Slot& slot = SlotOf(sectionSlots_, hash, [&](std::uint32_t other) { return SameName(View(sections_[other].name), name); });
+    if (slot.entry == 0) slot = {hash, index + 1};  // the first of a name wins
+    sections_[index].firstOfName = slot.entry - 1;
+  }
+}
+
+void IniFile::IndexLargeSections() {
+  std::size_t count = 0;
+  for (const Section& section : sections_)
+    if (section.keyCount > kLinearKeys) count += section.keyCount;
+  if (count == 0) return;
+  largeSectionKeySlots_.assign(TableSize(count), {});
+  for (std::uint32_t index = 0; index < sections_.size(); ++index) {
+    const Section& section = sections_[index];
+    if (section.keyCount <= kLinearKeys) continue;
+    for (std::uint32_t k = section.firstKey; k < section.firstKey + section.keyCount; ++k) {
+      const std::string_view name = View(keys_[k].name);
+      const std::uint32_t hash = KeyHash(index, FoldedHash(name));
+      // Keys of earlier sections may share the hash; those of this one begin at firstKey.
+      Slot& slot = SlotOf(largeSectionKeySlots_, hash, [&](std::uint32_t other) {
+        return other >= section.firstKey && SameName(View(keys_[other].name), name);
+      });
+      if (slot.entry == 0) slot = {hash, k + 1};  // the first of a name wins
+    }
+  }
+}
+
+std::int32_t IniFile::FindFolded(std::string_view folded) const {
+  const Slot& slot = SlotOf(sectionSlots_, FoldedHash(folded),
+                            [&](std::uint32_t index) { return SameName(View(sections_[index].name), folded); });
+  return static_cast<std::int32_t>(slot.entry) - 1;
+}
+
+const IniFile::Key* IniFile::FindKey(std::uint32_t index, std::string_view foldedKey, std::uint32_t hash,
+                                    std::uint32_t sketch) const {
   const Section& section = sections_[index];
-  if (section.keyCount > kLinearKeys) {
-    std::string folded(reinterpret_cast<const char*>(&index), sizeof index);
-    folded += foldedKey;
-    const auto it = largeSectionKeys_.find(folded);
-    return it == largeSectionKeys_.end() ? nullptr : &keys_[it->second];
-  }
-  const char* const text = text_.data();
+  if (section.keyCount > kLinearKeys) return FindIndexedKey(index, foldedKey, hash);
   const Key* const first = keys_.data() + section.firstKey;
   for (const Key* key = first; key != first + section.keyCount; ++key)
-    if (key->name.size == foldedKey.size() && EqualsFolded({text + key->name.begin, key->name.size}, foldedKey))
-      return key;
+    if (key->sketch == sketch && MatchesFolded(View(key->name), foldedKey)) return key;
   return nullptr;
+}
+
+// Out of line, so that the search in place, the common case, stays light.
+[[gnu::noinline]] const IniFile::Key* IniFile::FindIndexedKey(std::uint32_t index, std::string_view foldedKey,
+                                                             std::uint32_t hash) const {
+  const Section& section = sections_[index];
+  const Slot& slot = SlotOf(largeSectionKeySlots_, KeyHash(index, hash), [&](std::uint32_t k) {
+    return k >= section.firstKey && k < section.firstKey + section.keyCount && MatchesFolded(View(keys_[k].name), foldedKey);
+  });
+  return slot.entry == 0 ? nullptr : &keys_[slot.entry - 1];
 }
 
 IniFile::Entry IniFile::Find(std::wstring_view section, std::wstring_view key) const {
@@ -163,20 +281,70 @@ IniFile::Entry IniFile::Find(std::wstring_view section, std::wstring_view key) c
 
 std::int32_t IniFile::FindSection(std::wstring_view section) const {
   if (!readable_) return -1;
-  const auto it = sectionIndex_.find(FoldedName(section).view());
-  return it == sectionIndex_.end() ? -1 : static_cast<std::int32_t>(it->second);
+  return FindFolded(FoldedName(section).view());
+}
+
+std::int32_t IniFile::FindSectionNamedAs(std::uint32_t section) const {
+  // A name cut at a U+0000 may end in blanks, which a lookup by it trims off.
+  const std::string_view name = View(sections_[section].name), trimmed = TrimIniSpace(name);
+  return trimmed.size() == name.size() ? static_cast<std::int32_t>(sections_[section].firstOfName) : FindFolded(trimmed);
+}
+
+std::wstring IniFile::SectionName(std::uint32_t section) const {
+  const std::string_view name = View(sections_[section].name);
+  if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::wstring(name.begin(), name.end());
+  std::wstring wide(WideLength(name), L'\0');
+  CopyWide(name, wide.data(), wide.size());
+  return wide;
+}
+
+IniFile::Entry IniFile::EntryOf(std::int32_t section, const Key* key) const {
+  Entry entry;
+  entry.sectionFound = section >= 0;
+  if (key == nullptr) return entry;
+  entry.keyFound = true;
+  entry.hasValue = key->hasValue;
+  entry.value = View(key->value);
+  return entry;
 }
 
 IniFile::Entry IniFile::FindKeyIn(std::int32_t section, std::wstring_view key) const {
-  Entry entry;
-  if (section < 0 || static_cast<std::size_t>(section) >= sections_.size()) return entry;
-  entry.sectionFound = true;
-  const Key* found = FindKey(static_cast<std::uint32_t>(section), FoldedName(key).view());
-  if (found == nullptr) return entry;
-  entry.keyFound = true;
-  entry.hasValue = found->hasValue;
-  entry.value = View(found->value);
-  return entry;
+  if (section < 0 || static_cast<std::size_t>(section) >= sections_.size()) return {};
+  const auto index = static_cast<std::uint32_t>(section);
+  const FoldedName name(key);
+  const std::uint32_t hash = sections_[index].keyCount > kLinearKeys ? FoldedHash(name.view()) : 0;
+  return EntryOf(section, FindKey(index, name.view(), hash, NameSketch(name.view())));
+}
+
+IniFile::Entry IniFile::FindKeyIn(std::int32_t section, const KeyName& key) const {
+  if (section < 0 || static_cast<std::size_t>(section) >= sections_.size()) return {};
+  return EntryOf(section, FindKey(static_cast<std::uint32_t>(section), key.folded_, key.hash_, key.sketch_));
+}
+
+void IniFile::FindKeysIn(std::int32_t section, const KeySet& keys, std::span<Entry> found) const {
+  std::fill(found.begin(), found.end(), Entry{});
+  if (section < 0 || static_cast<std::size_t>(section) >= sections_.size()) return;
+  const auto index = static_cast<std::uint32_t>(section);
+  const Section& where = sections_[index];
+  if (where.keyCount > kLinearKeys) {
+    for (std::size_t i = 0; i < keys.size(); ++i) found[i] = FindKeyIn(section, keys.names_[i]);
+    return;
+  }
+  for (Entry& entry : found) entry.sectionFound = true;
+  // Keys in file order, each filling the names it matches that are still missing: the first of a name wins.
+  std::uint32_t missing = keys.size() == 32 ? ~0u : (1u << keys.size()) - 1;
+  const Key* const first = keys_.data() + where.firstKey;
+  for (const Key* key = first; key != first + where.keyCount && missing != 0; ++key) {
+    for (std::uint32_t candidates = keys.namesBySketch_[KeySet::Bucket(key->sketch)] & missing; candidates != 0;
+         candidates &= candidates - 1) {
+      const int i = std::countr_zero(candidates);
+      const KeyName& name = keys.names_[static_cast<std::size_t>(i)];
+      if (name.sketch_ != key->sketch || !MatchesFolded(View(key->name), name.folded_)) continue;
+      found[static_cast<std::size_t>(i)] = EntryOf(section, key);
+      missing &= ~(1u << i);
+    }
+  }
 }
 
 std::uint32_t IniFile::CopySectionNames(wchar_t* buffer, std::uint32_t size) const {
@@ -205,6 +373,10 @@ std::uint32_t IniFile::CopySectionNames(wchar_t* buffer, std::uint32_t size) con
   }
   *out = L'\0';
   return static_cast<std::uint32_t>(out - buffer);
+}
+
+std::int32_t EntryInt(const IniFile::Entry& entry, std::int32_t fallback) {
+  return entry.hasValue ? ProfileInt(entry.value, fallback) : fallback;
 }
 
 ProfileIntReading ReadProfileInt(std::string_view value) {
@@ -241,6 +413,13 @@ ProfileIntReading ReadProfileInt(std::string_view value) {
 }
 
 std::int32_t ProfileInt(std::string_view value, std::int32_t fallback) {
+  // Most values are a few plain digits, which read as themselves.
+  if (!value.empty() && value.size() <= 9 &&
+      std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    std::int32_t number = 0;
+    for (const char c : value) number = number * 10 + (c - '0');
+    return number;
+  }
   const ProfileIntReading read = ReadProfileInt(value);
   return read.text.empty() ? fallback : read.value;
 }

@@ -3,11 +3,12 @@
 // other rules, hence this reader.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace platform::profile {
@@ -20,6 +21,8 @@ class IniFile {
 
   // Parses a file's bytes, whatever their encoding (see DecodeIniBytes).
   static IniFile Parse(std::string_view bytes);
+  // The same for bytes it may keep: a file that is UTF-8 already is not copied.
+  static IniFile ParseInPlace(std::string&& bytes);
 
   // What one lookup found. `value` is the trimmed text after the first '=',
   // up to any U+0000, still in its quotes; empty when !hasValue.
@@ -28,6 +31,32 @@ class IniFile {
     bool keyFound = false;
     bool hasValue = false;  // false for a key line without '='
     std::string_view value;
+  };
+
+  // A key name as lookups compare it, made once by callers that read the
+  // same keys in many sections.
+  class KeyName {
+   public:
+    explicit KeyName(std::wstring_view name);
+
+   private:
+    friend class IniFile;
+    std::string folded_;
+    std::uint32_t hash_, sketch_;
+  };
+
+  // Names read together from many sections, each section's keys passed over
+  // once for all of them (at most 32 names).
+  class KeySet {
+   public:
+    explicit KeySet(const std::vector<std::wstring_view>& names);
+    std::size_t size() const { return names_.size(); }
+
+   private:
+    friend class IniFile;
+    static std::size_t Bucket(std::uint32_t sketch) { return (sketch * 0x9E3779B1u) >> 26; }
+    std::vector<KeyName> names_;
+    std::array<std::uint32_t, 64> namesBySketch_{};  // per bucket: bit i for names_[i]
   };
 
   // Looks `key` up in the first section named `section`. Both names (C
@@ -40,6 +69,17 @@ class IniFile {
   // the key in that section.
   std::int32_t FindSection(std::wstring_view section) const;
   Entry FindKeyIn(std::int32_t section, std::wstring_view key) const;
+  Entry FindKeyIn(std::int32_t section, const KeyName& key) const;
+  // Every name of `keys` in the section: found[i] for the i-th, as FindKeyIn finds it.
+  void FindKeysIn(std::int32_t section, const KeySet& keys, std::span<Entry> found) const;
+
+  // The sections in file order, for callers that read each listed one in
+  // turn without a name buffer: its name as CopySectionNames lists it, and
+  // the section that FindSection finds by that name.
+  std::uint32_t SectionCount() const { return static_cast<std::uint32_t>(sections_.size()); }
+  bool IsListed(std::uint32_t section) const { return sections_[section].listed; }
+  std::wstring SectionName(std::uint32_t section) const;
+  std::int32_t FindSectionNamedAs(std::uint32_t section) const;
 
   // GetPrivateProfileSectionNamesW's buffer contract: each listed name and a
   // NUL, then one more NUL; returns the count without that last NUL. When the
@@ -51,41 +91,52 @@ class IniFile {
   bool readable() const { return readable_; }
 
  private:
+  // Offsets into text_, which a file read here never makes larger than 4 GiB.
   struct Span {
-    std::size_t begin = 0, size = 0;
+    std::uint32_t begin = 0, size = 0;
   };
   struct Key {
     Span name, value;
+    std::uint32_t sketch;  // NameSketch of the name: sections searched in place compare it first
     bool hasValue;
   };
   struct Section {
     Span name;
-    bool listed;
     std::uint32_t firstKey, keyCount;
+    std::uint32_t firstOfName;  // the section that lookups of this name find
+    bool listed;
+  };
+  // A slot of an open-addressing table: a folded name's hash and the index
+  // of its entry plus one (0: empty).
+  struct Slot {
+    std::uint32_t hash = 0, entry = 0;
   };
 
-  std::string_view View(Span s) const { return std::string_view(text_).substr(s.begin, s.size); }
+  std::string_view View(Span s) const { return {text_.data() + s.begin, s.size}; }
   Span SpanOf(std::string_view part) const {
-    return {static_cast<std::size_t>(part.data() - text_.data()), part.size()};
+    return {static_cast<std::uint32_t>(part.data() - text_.data()), static_cast<std::uint32_t>(part.size())};
   }
-  void AddSection(std::string_view name, bool listed);
-  void EndSection();
-  const Key* FindKey(std::uint32_t section, std::string_view foldedKey) const;
+  void SplitLines();
+  void IndexSections();
+  void IndexLargeSections();
+  std::int32_t FindFolded(std::string_view folded) const;
+  const Key* FindKey(std::uint32_t section, std::string_view folded, std::uint32_t hash, std::uint32_t sketch) const;
+  const Key* FindIndexedKey(std::uint32_t section, std::string_view folded, std::uint32_t hash) const;
+  Entry EntryOf(std::int32_t section, const Key* key) const;
 
   bool readable_ = false;
   std::string text_;  // UTF-8; every Span points into it
   std::vector<Section> sections_;  // [0] holds the keys before the first header
   std::vector<Key> keys_;
-  // Looks names up by std::string_view without making a std::string.
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
-  };
-  using NameIndex = std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>>;
-  // First section of each name, and the keys of large sections, by folded name.
-  NameIndex sectionIndex_;
-  NameIndex largeSectionKeys_;
+  // The first section of each folded name, and the first key of each folded
+  // name in each section too large to be searched in place.
+  std::vector<Slot> sectionSlots_;
+  std::vector<Slot> largeSectionKeySlots_;
 };
+
+// What iniGetInt reads from a lookup: ProfileInt of the value, `fallback`
+// for a missing key or one without '='.
+std::int32_t EntryInt(const IniFile::Entry& entry, std::int32_t fallback);
 
 // One pair of matching quotes around a value of two or more characters dropped,
 // as both readings below do.

@@ -1,6 +1,7 @@
 #include "platform/profile/IniText.h"
 
 #include <array>
+#include <utility>
 
 #include "platform/strings.h"
 
@@ -63,10 +64,13 @@ std::string DecodeIniBytes(std::string_view bytes) {
   return FromCp1252(bytes);
 }
 
-std::string_view TrimIniSpace(std::string_view text) {
-  while (!text.empty() && IsIniSpace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && IsIniSpace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
+std::string DecodeIniBytesInPlace(std::string&& bytes) {
+  const std::string_view view = bytes;
+  const bool marked = view.starts_with("\xEF\xBB\xBF");
+  if (!marked && (view.starts_with("\xFF\xFE") || view.starts_with("\xFE\xFF"))) return DecodeIniBytes(view);
+  if (!IsValidUtf8(view.substr(marked ? 3 : 0))) return DecodeIniBytes(view);
+  if (marked) bytes.erase(0, 3);
+  return std::move(bytes);
 }
 
 std::wstring_view TrimIniSpace(std::wstring_view text) {
