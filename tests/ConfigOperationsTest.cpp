@@ -74,13 +74,15 @@ TEST_F(Operations, RemoveUnitWithItsMemberships) {
   // The unit leaves the first set of each name once; what that leaves goes after.
   auto& sets = Open(
       "<UnitList><Unit UnitID=\"U3x1\"/><Unit UnitID=\"U3x10\"/></UnitList><Sets><ActiveSet Name=\"a\"/>"
-      "<Set Name=\"a\"><Comment/><LinkedUnit ItemID=\"U3x1\"/><LinkedUnit ItemID=\"U3x10\"/><LinkedUnit ItemID=\"U3x1\"/></Set>"
+      "<Set Name=\"a\"><Comment/><LinkedUnit ItemID=\"U3x1\"/><LinkedUnit ItemID=\"U3x10\"/><LinkedUnit ItemID=\"U3x1\"/>"
+      "<LinkedUnit ItemID=\"U3x2\"/><LinkedUnit ItemID=\"U3x2\"/><LinkedUnit ItemID=\"U3x2\"/></Set>"
       "<Set Name=\"b\"><Comment/><LinkedUnit ItemID=\"U3x1\"/><LinkedUnit ItemID=\"U3x2\"/><LinkedUnit ItemID=\"U3x2\"/></Set>"
       "<Set Name=\"a\"><Comment/><LinkedUnit ItemID=\"U3x1\"/></Set></Sets>");
-  EXPECT_FALSE(sets.RemoveUnit({3, 2}));  // not listed: what went before the lookup stays gone
+  // Not listed: what went before the lookup stays gone, once per set of the name.
+  EXPECT_FALSE(sets.RemoveUnit({3, 2}));
   EXPECT_TRUE(sets.RemoveUnit({3, 1}));
   EXPECT_EQ(Tree(), "  UnitList\n    Unit UnitID=U3x10\n  Sets\n    ActiveSet Name=a\n"
-                    "    Set Name=a\n      Comment\n      LinkedUnit ItemID=U3x10\n"
+                    "    Set Name=a\n      Comment\n      LinkedUnit ItemID=U3x10\n      LinkedUnit ItemID=U3x2\n"
                     "    Set Name=b\n      Comment\n      LinkedUnit ItemID=U3x2\n    Set Name=a\n      Comment\n");
 
   // A Set without a Name stops the removal before anything changes.

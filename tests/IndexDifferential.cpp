@@ -167,54 +167,56 @@ void Transcribe(unsigned seed, const fs::path& dir, std::ostream& out) {
     dev::UnitDetails details;
     dev::SetDetails members;
     std::wstring active;
-    std::string line;
-    const auto said = [&](const char* op, bool answer, const std::string& what = "") {
-      line = std::string(op) + " " + Text(unit) + " " + Text(port) + " " + Text(set) + " " + Text(file) + " -> " +
-             (answer ? "true " : "false ") + what;
-    };
-    switch (run.Below(30)) {
-      case 0: said("AddUnit", io->AddUnit(unit)); break;
-      case 1: said("RemoveUnit", io->RemoveUnit(unit)); break;
-      case 2: said("ExistsUnit", io->ExistsUnit(unit)); break;
-      case 3: { const bool skip = run.Chance(50); said("GetUnitList", io->GetUnitList(keys, skip), Text(keys)); break; }
-      case 4: said("GetUnitPorts", io->GetUnitPorts(unit, ports), Text(ports)); break;
-      case 5: said("UnlinkUnitPort", io->UnlinkUnitPort(unit, port)); break;
-      case 6: case 7: said("LinkUnitPort", editor->LinkUnitPort(unit, port)); break;
-      case 8: said("RemovePort", editor->RemovePort(port)); break;
-      case 9: said("GetUnit", editor->GetUnit(unit, details), Text(details)); break;
-      case 10: { const bool skip = run.Chance(50); said("GetUnits", editor->GetUnits(units, skip), Text(units)); break; }
-      case 11: said("SetUnitText", editor->SetUnitText(unit, dev::UnitText(run.Below(4)), run.Chance(20) ? nullptr : L"t")); break;
-      case 12: said("SetUnitSetup", editor->SetUnitSetup(unit, dev::UnitSetup(run.Below(3)))); break;
-      case 13: said("GetSets", editor->GetSets(names), Text(names)); break;
-      case 14: said("GetSet", editor->GetSet(set, members), Text(members.comment) + Text(members.members)); break;
-      case 15: said("CreateSet", editor->CreateSet(set, L"c")); break;
-      case 16: said("AddSetMember", editor->AddSetMember(set, unit)); break;
-      case 17: said("RemoveSetMember", editor->RemoveSetMember(set, unit)); break;
-      case 18: said("SetActiveSet", editor->SetActiveSet(set)); break;
-      case 19: said("GetActiveSet", editor->GetActiveSet(active), Text(active)); break;
+    // The answer first, then what the call filled in (never both in one expression:
+    // the order in which arguments are evaluated is not fixed).
+    const char* op = "";
+    bool answer = false;
+    std::string what;
+    switch (run.Below(33)) {
+      case 0: op = "AddUnit", answer = io->AddUnit(unit); break;
+      case 1: op = "RemoveUnit", answer = io->RemoveUnit(unit); break;
+      case 2: op = "ExistsUnit", answer = io->ExistsUnit(unit); break;
+      case 3: op = "GetUnitList", answer = io->GetUnitList(keys, run.Chance(50)), what = Text(keys); break;
+      case 4: case 29: case 30: op = "GetUnitPorts", answer = io->GetUnitPorts(unit, ports), what = Text(ports); break;
+      case 5: op = "UnlinkUnitPort", answer = io->UnlinkUnitPort(unit, port); break;
+      case 6: case 7: case 31: op = "LinkUnitPort", answer = editor->LinkUnitPort(unit, port); break;
+      case 8: op = "RemovePort", answer = editor->RemovePort(port); break;
+      case 9: op = "GetUnit", answer = editor->GetUnit(unit, details), what = Text(details); break;
+      case 10: op = "GetUnits", answer = editor->GetUnits(units, run.Chance(50)), what = Text(units); break;
+      case 11: op = "SetUnitText", answer = editor->SetUnitText(unit, dev::UnitText(run.Below(4)), run.Chance(20) ? nullptr : L"t"); break;
+      case 12: op = "SetUnitSetup", answer = editor->SetUnitSetup(unit, dev::UnitSetup(run.Below(3))); break;
+      case 13: op = "GetSets", answer = editor->GetSets(names), what = Text(names); break;
+      case 14: op = "GetSet", answer = editor->GetSet(set, members), what = Text(members.comment) + Text(members.members); break;
+      case 15: op = "CreateSet", answer = editor->CreateSet(set, L"c"); break;
+      case 16: op = "AddSetMember", answer = editor->AddSetMember(set, unit); break;
+      case 17: op = "RemoveSetMember", answer = editor->RemoveSetMember(set, unit); break;
+      case 18: op = "SetActiveSet", answer = editor->SetActiveSet(set); break;
+      case 19: op = "GetActiveSet", answer = editor->GetActiveSet(active), what = Text(active); break;
       case 20: {
         const std::wstring from = dev::ToWide(run.Pick(kUnitIds));
-        said("RenameUnit", editor->RenameUnit(from, unit), Text(from));
+        op = "RenameUnit", answer = editor->RenameUnit(from, unit), what = Text(from);
         break;
       }
-      case 21: said("RenameSet", editor->RenameSet(set, dev::ToWide(run.Pick(kSetNames)))); break;
-      case 22: said("DeleteSet", editor->DeleteSet(set)); break;
-      case 23: said("AddDriverFile", io->AddDriverFile(CString(file))); break;
-      case 24: said("RemoveDriverFile", editor->RemoveDriverFile(file)); break;
-      case 25: said("GetDriverFiles", io->GetDriverFiles(files), Text(files)); break;
-      case 26: said("ClearDriverFiles", io->ClearDriverFiles()); break;
-      case 27: said("SetSetComment", editor->SetSetComment(set, L"d")); break;
+      case 21: op = "RenameSet", answer = editor->RenameSet(set, dev::ToWide(run.Pick(kSetNames))); break;
+      case 22: op = "DeleteSet", answer = editor->DeleteSet(set); break;
+      case 23: op = "AddDriverFile", answer = io->AddDriverFile(CString(file)); break;
+      case 24: op = "RemoveDriverFile", answer = editor->RemoveDriverFile(file); break;
+      case 25: op = "GetDriverFiles", answer = io->GetDriverFiles(files), what = Text(files); break;
+      case 26: op = "ClearDriverFiles", answer = io->ClearDriverFiles(); break;
+      case 27: op = "SetSetComment", answer = editor->SetSetComment(set, L"d"); break;
       case 28: {
         // Another writer saves, and this object saves over it: the merge loads a new document.
         dev::IDeviceManagerIO* other = dev::CreateXMLFile();
         other->AddUnit({7, static_cast<std::uint16_t>(step)});
         dev::GetDeviceEditor(other)->LinkUnitPort({7, static_cast<std::uint16_t>(step)}, port);
         other->Release();
-        said("merged Save", io->Save());
+        op = "merged Save", answer = io->Save();
         break;
       }
-      default: said("Refresh", dev::Refresh(io, nullptr)); break;
+      default: op = "Refresh", answer = dev::Refresh(io, nullptr); break;
     }
+    const std::string line = std::string(op) + " " + Text(unit) + " " + Text(port) + " " + Text(set) + " " + Text(file) +
+                             " -> " + (answer ? "true " : "false ") + what;
     out << line << "\n";
   }
   io->Release();
