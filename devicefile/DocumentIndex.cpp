@@ -182,14 +182,18 @@ std::optional<std::uint64_t> DocumentIndex::OwnOf(const Node& node, Place place)
   return std::nullopt;
 }
 
+bool DocumentIndex::IsLinkPlace(Place place) {
+  return place == Place::UnitLink || place == Place::PortLink || place == Place::SetLink;
+}
+
 bool DocumentIndex::HoldsIndexed(Place place) {
-  return place != Place::File && place != Place::Other && !(IsIndexed(place) && IsLink(KindOf(place)));
+  return place != Place::File && place != Place::Other && !IsLinkPlace(place);
 }
 
 void DocumentIndex::AddTree(const Node& node, Place place, std::uint64_t holder) {
   std::uint64_t below = holder;
   if (IsIndexed(place)) {
-    const Entry entry{node.Ref(), IsLink(KindOf(place)) ? holder : 0, ++last_};
+    const Entry entry{node.Ref(), IsLinkPlace(place) ? holder : 0, ++last_};
     Add(node, place, entry);
     below = entry.own;
   }
@@ -230,7 +234,7 @@ void DocumentIndex::Joined(const Node& node) noexcept {
         return;
       }
     std::uint64_t holder = 0;
-    if (IsIndexed(place) && IsLink(KindOf(place))) {
+    if (IsLinkPlace(place)) {
       const std::optional<std::uint64_t> own = OwnOf(parent, parentPlace);
       if (!own) {
         stale_ = true;

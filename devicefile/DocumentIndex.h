@@ -104,6 +104,7 @@ class DocumentIndex final : private platform::xml::TreeWatcher {
   static Place PlaceOf(const platform::xml::Node& node);
   static Place ChildPlace(Place parent, const platform::xml::Node& child);
   static bool IsIndexed(Place place);
+  static bool IsLinkPlace(Place place);
   // Whether nodes below one at `place` may be indexed.
   static bool HoldsIndexed(Place place);
   // Where `node`, below `parent`, is and its parent is (Other for text; Root
