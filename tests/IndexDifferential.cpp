@@ -8,14 +8,9 @@
 // ports, links twice in one holder, sets of one name, a Set without a Name,
 // empty sets, driver files differing in case, an empty File.
 #include <kvodevice/ConfigurationFile.h>
-#include <kvodevice/Host.h>
 #include <kvodevice/IDeviceEditor.h>
-#include <stdlib.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <random>
@@ -24,9 +19,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "tests/support/ConfigDir.h"
 
-namespace fs = std::filesystem;
+namespace {
 
 const char* const kUnitIds[] = {"U1x0", "U1x1", "U2x0", "U3x7", "U01x1", "u2x0", "U3X7", "Ux1"};
 const char* const kPortIds[] = {"COM1", "COM2", "COM3", "COM01", "com2"};
@@ -56,11 +51,6 @@ class Run {
     return ids;
   }
 
-  std::string Links(const char* element, const char* const* pool, std::size_t size) {
-    std::string out;
-    for (unsigned n = Below(3); n > 0; --n) out.append("<").append(element).append(" ItemID=\"").append(pool[Below(size)]).append("\"/>");
-    return out;
-  }
   // The links between units and ports: on the unit's side (0), the port's (1) or both.
   struct Link {
     std::string unit, port;
@@ -76,10 +66,9 @@ class Run {
     return out;
   }
 
-  std::string Document() {
+  // What the document element holds.
+  std::string Body() {
     std::ostringstream xml;
-    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Devices xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-           "xsi:noNamespaceSchemaLocation=\"kvoDevice.xsd\">";
     std::vector<Link> links;
     for (unsigned n = Below(7); n > 0; --n) links.push_back({Pick(kUnitIds), Pick(kPortIds), Below(3)});
     if (Chance(90)) {
@@ -109,12 +98,12 @@ class Run {
           xml << "<Set>";
         else
           xml << "<Set Name=\"" << Pick(kSetNames) << "\">";
-        xml << "<Comment/>"
-            << Links("LinkedUnit", kUnitIds, std::size(kUnitIds)) << "</Set>";
+        xml << "<Comment/>";
+        for (unsigned n = Below(3); n > 0; --n) xml << "<LinkedUnit ItemID=\"" << kUnitIds[Below(std::size(kUnitIds))] << "\"/>";
+        xml << "</Set>";
       }
       xml << "</Sets>";
     }
-    xml << "</Devices>\n";
     return xml.str();
   }
 
@@ -140,19 +129,13 @@ std::string Text(const List& list) {
   return out + "]";
 }
 
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // One document and one sequence of operations; what they answered, in order.
-void Transcribe(unsigned seed, const fs::path& dir, std::ostream& out) {
+void Transcribe(unsigned seed, std::ostream& out) {
   Run run(seed);
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  std::ofstream(dir / "kvoDevice.xml") << run.Document();
-  ssnSetDataDir(dir.wstring().c_str());
-  dev::IDeviceManagerIO* io = dev::CreateXMLFile();
+  const testsupport::ConfigDir dir;
+  dir.WriteDocument(run.Body());
+  testsupport::ConfigPtr config = dir.Open();
+  dev::IDeviceManagerIO* io = config.get();
   dev::IDeviceEditor* editor = dev::GetDeviceEditor(io);
   out << "seed " << seed << " opened " << static_cast<int>(dev::GetOpenReport(io).outcome) << "\n";
   for (int step = 0; step < 40; ++step) {
@@ -219,18 +202,13 @@ void Transcribe(unsigned seed, const fs::path& dir, std::ostream& out) {
                              " -> " + (answer ? "true " : "false ") + what;
     out << line << "\n";
   }
-  io->Release();
-  out << Read(dir / "kvoDevice.xml") << "\n";
+  config.reset();
+  out << dir.Read("kvoDevice.xml") << "\n";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const unsigned runs = argc > 1 ? static_cast<unsigned>(std::stoul(argv[1])) : 300;
-  char pattern[] = "/tmp/kvo-differential-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return 2;
-  const fs::path dir = fs::path(pattern) / "data";
-  for (unsigned seed = 1; seed <= runs; ++seed) Transcribe(seed, dir, std::cout);
-  fs::remove_all(pattern);
-  return 0;
+  for (unsigned seed = 1; seed <= runs; ++seed) Transcribe(seed, std::cout);
 }

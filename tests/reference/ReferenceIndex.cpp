@@ -43,20 +43,20 @@ const DocumentIndex::Entries& DocumentIndex::Find(Kind kind, std::string_view ke
   entries.clear();
   const Node root = dom_ ? dom_.DocumentElement() : Node();
   if (!root) return entries;
-  const std::wstring is = L"=" + Literal(std::string(key)) + L"]";
-  const std::wstring item = key == kUnnamed ? L"[not(@ItemID)]" : L"[@ItemID" + is;
-  std::wstring path;
-  switch (kind) {
-    case Kind::Unit: path = key == kUnnamed ? L"UnitList/Unit[not(@UnitID)]" : L"UnitList/Unit[@UnitID" + is; break;
-    case Kind::Port: path = key == kUnnamed ? L"Interfaces/Serial/ComPort[not(@PortNo)]" : L"Interfaces/Serial/ComPort[@PortNo" + is; break;
-    case Kind::Set: path = key == kUnnamed ? L"Sets/Set[not(@Name)]" : L"Sets/Set[@Name" + is; break;
-    case Kind::File:
-      path = L"DriverList/File[translate(., 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')" + is;
-      break;
-    case Kind::UnitLink: path = holder ? L"LinkedInterface" + item : L"UnitList/Unit/LinkedInterface" + item; break;
-    case Kind::PortLink: path = holder ? L"LinkedUnit" + item : L"Interfaces/*/*/LinkedUnit" + item; break;
-    case Kind::SetLink: path = holder ? L"LinkedUnit" + item : L"Sets/*/LinkedUnit" + item; break;
-  }
+  // By kind: where the nodes lie below the document element, what they are, what names them.
+  static const struct {
+    const wchar_t *below, *element, *name;
+  } kQueries[] = {{L"UnitList/", L"Unit", L"@UnitID"},
+                  {L"Interfaces/Serial/", L"ComPort", L"@PortNo"},
+                  {L"Sets/", L"Set", L"@Name"},
+                  {L"DriverList/", L"File", L"translate(., 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')"},
+                  {L"UnitList/Unit/", L"LinkedInterface", L"@ItemID"},
+                  {L"Interfaces/*/*/", L"LinkedUnit", L"@ItemID"},
+                  {L"Sets/*/", L"LinkedUnit", L"@ItemID"}};
+  const auto& query = kQueries[static_cast<std::size_t>(kind)];
+  const std::wstring name = query.name;
+  const std::wstring path = std::wstring(holder ? L"" : query.below) + query.element +
+                            (key == kUnnamed ? L"[not(" + name + L")]" : L"[" + name + L"=" + Literal(std::string(key)) + L"]");
   std::unordered_map<platform::xml::NodeRef, std::uint64_t> ranks;
   Rank(root, ranks);
   const Node context = holder ? dom_.At(holder) : root;
