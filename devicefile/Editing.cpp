@@ -67,14 +67,15 @@ void CXMLFile::ReadUnit(const Node& node, UnitDetails& details) {
   }
   details.ports.clear();
   const XMLNameBytes& n = XMLNamesUtf8();
-  const std::optional<std::string> setup = node.Attribute(n.setup);
+  std::string spare;
+  const std::optional<std::string_view> setup = node.Attribute(n.setup, spare);
   details.setup = !setup ? UnitSetup::Unset : *setup == n.exclude ? UnitSetup::Exclude : UnitSetup::Include;
   // One pass over the children: the first of each text, and the links in order.
   Node child = node;
   for (child.ToFirstChild(); child; child.ToNextSibling()) {
     const std::size_t which = child.Among(n.UnitChildren);
     if (which == 4)
-      details.ports.push_back(ParsePortName(child.Attribute(n.ItemID).value_or("")));
+      details.ports.push_back(ParsePortName(child.Attribute(n.ItemID, spare).value_or("")));
     else if (which < 4 && !details.has[which]) {
       details.has[which] = true;
       child.TextInto(details.text[which]);

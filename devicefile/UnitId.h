@@ -5,6 +5,8 @@
 #include <kvodevice/CString.h>
 #include <kvodevice/IDeviceManagerIO.h>
 
+#include <string_view>
+
 namespace dev {
 
 inline constexpr UnitKey kInvalidUnitKey{65535, 0};
@@ -14,5 +16,7 @@ CString FormatUnitID(const UnitKey& key);
 // The key that `text` names, or kInvalidUnitKey for a null text or any text
 // that FormatUnitID would not have written.
 UnitKey ParseUnitID(const wchar_t* text);
+// The same for the id as the document holds it, in UTF-8.
+UnitKey ParseUnitID(std::string_view utf8);
 
 }  // namespace dev

@@ -6,27 +6,66 @@
 
 namespace dev {
 
+namespace {
+
+// What a listing does with a Unit: with skipExcluded it passes over those set
+// to "exclude"; one without an id ends it, answering false.
+enum class Listing { Take, Pass, Fail };
+Listing ListingOf(bool skipExcluded, bool excluded, bool hasId) {
+  if (skipExcluded && excluded) return Listing::Pass;
+  return hasId ? Listing::Take : Listing::Fail;
+}
+
+}  // namespace
+
 template <typename Visit>
-bool CXMLFile::ForEachUnit(bool skipExcluded, const Visit& visit) const {
+void CXMLFile::ForEachUnit(const Visit& visit) const {
   const XMLNameBytes& n = XMLNamesUtf8();
+  std::string spare;
   Node unit = ChildOf(m_dom.DocumentElement(), XMLNames.UnitList);
   for (unit.ToFirstChild(); unit; unit.ToNextSibling()) {
     if (!unit.Is(n.Unit)) continue;
     // "exclude" exactly; a unit whose setup cannot be read counts as included.
-    if (skipExcluded && unit.Attribute(n.setup) == n.exclude) continue;
-    const std::optional<std::wstring> id = unit.GetAttribute(XMLNames.UnitID.str());
-    if (!id) return false;
-    visit(unit, *id);
+    const bool excluded = unit.Attribute(n.setup, spare) == n.exclude;
+    if (!visit(unit, excluded, unit.Attribute(n.UnitID, spare))) return;
   }
-  return true;
 }
 
 bool CXMLFile::GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) {
   units.clear();
   return Answered({Call::Op::GetUnitList}, [&] {
-    return isDOMReady() &&
-           ForEachUnit(skipExcluded, [&](const Node&, const std::wstring& id) { units.push_back(ParseUnitID(id.c_str())); });
+    if (!isDOMReady()) return false;
+    bool listed = true;
+    ForEachUnit([&](const Node&, bool excluded, const std::optional<std::string_view>& id) {
+      const Listing listing = ListingOf(skipExcluded, excluded, id.has_value());
+      if (listing == Listing::Take) units.push_back(ParseUnitID(*id));
+      return listed = listing != Listing::Fail;
+    });
+    return listed;
   });
+}
+
+const CXMLFile::UnitsRead& CXMLFile::ReadUnits() {
+  UnitsRead& read = unitsRead_;
+  if (read.serial == m_dom.Serial() && read.changes == m_dom.ChangeCount()) return read;
+  // A read cut short by a throw leaves serial and changes as they were, which
+  // no longer match: the next call reads again.
+  read.count = 0;
+  ForEachUnit([&](const Node& node, bool excluded, const std::optional<std::string_view>& id) {
+    UnitRead& unit = read.count < read.units.size() ? read.units[read.count] : read.units.emplace_back();
+    ++read.count;
+    unit.excluded = excluded;
+    unit.hasId = id.has_value();
+    if (id) {
+      unit.details.key = ParseUnitID(*id);
+      ReadUnit(node, unit.details);
+    }
+    // Past an included Unit without an id, no listing reads on.
+    return id || excluded;
+  });
+  read.serial = m_dom.Serial();
+  read.changes = m_dom.ChangeCount();
+  return read;
 }
 
 bool CXMLFile::GetUnits(std::vector<UnitDetails>& units, bool skipExcluded) {
@@ -34,12 +73,20 @@ bool CXMLFile::GetUnits(std::vector<UnitDetails>& units, bool skipExcluded) {
   // the units over and over reuses their storage instead of making it anew.
   std::size_t count = 0;
   const bool answer = Answered({Call::Op::GetUnits}, [&] {
-    return isDOMReady() && ForEachUnit(skipExcluded, [&](const Node& node, const std::wstring& id) {
-             UnitDetails& details = count < units.size() ? units[count] : units.emplace_back();
-             ++count;
-             details.key = ParseUnitID(id.c_str());
-             ReadUnit(node, details);
-           });
+    if (!isDOMReady()) return false;
+    const UnitsRead& read = ReadUnits();
+    for (std::size_t i = 0; i < read.count; ++i) {
+      const UnitRead& unit = read.units[i];
+      const Listing listing = ListingOf(skipExcluded, unit.excluded, unit.hasId);
+      if (listing == Listing::Fail) return false;
+      if (listing == Listing::Pass) continue;
+      if (count < units.size())
+        units[count] = unit.details;
+      else
+        units.push_back(unit.details);
+      ++count;
+    }
+    return true;
   });
   units.resize(count);
   return answer;

@@ -257,10 +257,24 @@ class CXMLFile : public IDeviceManagerIO,
   Node LinkIn(const Node& holder, Indexed kind, std::wstring_view id) const {
     return holder ? Index().First(kind, DocumentIndex::Key(id), holder.Ref()) : Node();
   }
-  // Calls `visit` with each Unit of the document in order, but those set to
-  // "exclude" when `skipExcluded`, and its id; false at the first without one.
+  // Calls `visit(node, excluded, id)` with each Unit of the document in order
+  // (`excluded`: set to "exclude"; `id`: nullopt when it has none) until visit
+  // answers false.
   template <typename Visit>
-  bool ForEachUnit(bool skipExcluded, const Visit& visit) const;
+  void ForEachUnit(const Visit& visit) const;
+  // Every Unit of the list with its details, as the document holds them now:
+  // read again only after the document changed, so that a host that reads all
+  // units over and over copies them instead of reading the DOM each time.
+  struct UnitRead {
+    UnitDetails details;
+    bool excluded = false, hasId = false;
+  };
+  struct UnitsRead {
+    std::vector<UnitRead> units;  // storage reused: `count` of them hold the units
+    std::size_t count = 0;
+    std::uint64_t serial = 0, changes = 0;  // the document read; serial 0: none
+  };
+  const UnitsRead& ReadUnits();
   // The details of the Unit `node` (all but the key).
   static void ReadUnit(const Node& node, UnitDetails& details);
   Node ActiveSetNode() const;  // null when there is no set list or no ActiveSet
@@ -291,6 +305,7 @@ class CXMLFile : public IDeviceManagerIO,
 
   // Follows m_dom; built on the first lookup after a load.
   mutable DocumentIndex index_{m_dom};
+  UnitsRead unitsRead_;
   const Access access_;
   // The last operation answered false: `lastCall_` is what it was asked.
   bool failed_ = false;

@@ -98,6 +98,9 @@ class Node {
   std::optional<std::wstring> GetAttribute(std::wstring_view name) const;
   // The same, in UTF-8, for a name without a prefix.
   std::optional<std::string> Attribute(std::string_view utf8) const;
+  // The same without a copy: the view is into the node, or into `spare` for a
+  // value made of several nodes. It lasts until either changes.
+  std::optional<std::string_view> Attribute(std::string_view utf8, std::string& spare) const;
   // Text() in UTF-8.
   std::string TextBytes() const;
   // Sets an attribute: a new one goes after the existing ones.

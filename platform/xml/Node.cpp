@@ -19,6 +19,13 @@ std::string NamespaceDeclarationName(const xmlNs* ns) {
   return ns->prefix == nullptr ? "xmlns" : "xmlns:" + std::string(reinterpret_cast<const char*>(ns->prefix));
 }
 
+// Compared up to the first difference, without measuring the names first.
+bool SameName(const xmlChar* name, std::string_view wanted) noexcept {
+  for (const char c : wanted)
+    if (c == 0 || *name++ != static_cast<xmlChar>(c)) return false;
+  return *name == 0;
+}
+
 // Links `child` as the last child of `parent`. Unlike xmlAddChild, it never
 // merges text nodes (which would free the one a handle refers to).
 void LinkLast(xmlNodePtr parent, xmlNodePtr child) {
@@ -72,18 +79,12 @@ bool Node::IsDocument() const { return node_ != nullptr && node_->type == XML_DO
 
 bool Node::Is(std::string_view utf8) const noexcept {
   if (node_ == nullptr || node_->type != XML_ELEMENT_NODE) return false;
-  // Compared up to the first difference, without measuring the names first.
-  const auto same = [](const xmlChar* name, std::string_view wanted) {
-    for (const char c : wanted)
-      if (c == 0 || *name++ != static_cast<xmlChar>(c)) return false;
-    return *name == 0;
-  };
   if (node_->ns != nullptr && node_->ns->prefix != nullptr) {
     const std::string_view prefix(reinterpret_cast<const char*>(node_->ns->prefix));
     if (utf8.size() <= prefix.size() || !utf8.starts_with(prefix) || utf8[prefix.size()] != ':') return false;
     utf8.remove_prefix(prefix.size() + 1);
   }
-  return same(node_->name, utf8);
+  return SameName(node_->name, utf8);
 }
 
 std::size_t Node::Among(std::span<const std::string> names) const noexcept {
@@ -234,20 +235,25 @@ std::optional<std::wstring> Node::GetAttribute(std::wstring_view name) const {
   return std::nullopt;
 }
 
-std::optional<std::string> Node::Attribute(std::string_view utf8) const {
+std::optional<std::string_view> Node::Attribute(std::string_view utf8, std::string& spare) const {
   if (!IsElement()) return std::nullopt;
   for (xmlAttrPtr attribute = node_->properties; attribute != nullptr; attribute = attribute->next) {
-    if ((attribute->ns != nullptr && attribute->ns->prefix != nullptr) ||
-        utf8 != reinterpret_cast<const char*>(attribute->name))
-      continue;
+    if ((attribute->ns != nullptr && attribute->ns->prefix != nullptr) || !SameName(attribute->name, utf8)) continue;
     const xmlNode* value = attribute->children;
-    if (value == nullptr) return std::string();
+    if (value == nullptr) return std::string_view();
     if (value->next == nullptr && value->type == XML_TEXT_NODE && value->content != nullptr)
-      return std::string(reinterpret_cast<const char*>(value->content));  // the usual case, read in place
+      return std::string_view(reinterpret_cast<const char*>(value->content));  // the usual case, read in place
     const XmlString content(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attribute)));
-    return std::string(content != nullptr ? reinterpret_cast<const char*>(content.get()) : "");
+    spare.assign(content != nullptr ? reinterpret_cast<const char*>(content.get()) : "");
+    return std::string_view(spare);
   }
   return std::nullopt;
+}
+
+std::optional<std::string> Node::Attribute(std::string_view utf8) const {
+  std::string spare;
+  const std::optional<std::string_view> value = Attribute(utf8, spare);
+  return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
 std::string Node::TextBytes() const {
