@@ -297,10 +297,15 @@ TEST(UnitId, ParseAcceptsOnlyWhatFormatWrites) {
   for (const auto& [key, text] : written) {
     EXPECT_EQ(dev::FormatUnitID(key), text);
     EXPECT_EQ(dev::ParseUnitID(text), key) << testsupport::Narrow(text);
+    EXPECT_EQ(dev::ParseUnitID(std::string_view(testsupport::Narrow(text))), key);  // as the document holds it
   }
   for (const wchar_t* text : {L"U03x1", L"u3x1", L"U3y1", L"U3x1 ", L"U+1x2", L"U65536x0", L"U4294967299x1", L"U123",
-                              L"U3", static_cast<const wchar_t*>(nullptr)})
+                              L"U3", L"U\xff13x1", static_cast<const wchar_t*>(nullptr)}) {
     EXPECT_EQ(dev::ParseUnitID(text), (dev::UnitKey{65535, 0})) << (text ? testsupport::Narrow(text) : "null");
+    if (text) {
+      EXPECT_EQ(dev::ParseUnitID(std::string_view(testsupport::Narrow(text))), (dev::UnitKey{65535, 0}));
+    }
+  }
   // The lenient reading: what a malformed id meant, and still nothing that is no id.
   for (const wchar_t* text : {L"U0332x0", L"u332X0", L"U332x000"}) EXPECT_EQ(dev::ReadUnitIdLeniently(text), (dev::UnitKey{332, 0}));
   for (const wchar_t* text : {L"5332x0", L"U332y0", L"U65536x0", L"Ux0", L"U332x"}) EXPECT_FALSE(dev::ReadUnitIdLeniently(text));
