@@ -92,7 +92,8 @@ class IDeviceEditor {
   // Every unit with its details, in document order, as GetUnit gives them,
   // in one pass (the units set to "exclude" left out when `skipExcluded`); a
   // malformed id gives the invalid key, with the unit's details. False, with
-  // the units before it, at a Unit without an id.
+  // the units before it, at a Unit without an id. The object keeps a copy of
+  // what it read, given out again until the document changes.
   virtual bool GetUnits(std::vector<UnitDetails>& units, bool skipExcluded) = 0;
 
   // The operations with text in UTF-8, for hosts that hold it; each converts
