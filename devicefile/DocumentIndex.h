@@ -12,7 +12,6 @@
 // repeat; nodes without the attribute that names them are kept apart.
 #pragma once
 
-#include <boost/container/small_vector.hpp>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,8 +35,7 @@ class DocumentIndex final : private platform::xml::TreeWatcher {
     platform::xml::NodeRef node;
     std::uint64_t holder, own;
   };
-  // Most names name one node: that one is kept in place, without a heap block.
-  using Entries = boost::container::small_vector<Entry, 1>;
+  using Entries = std::vector<Entry>;
 
   explicit DocumentIndex(const platform::xml::Document& dom) : dom_(dom) {}
   DocumentIndex(const DocumentIndex&) = delete;
