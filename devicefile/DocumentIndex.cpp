@@ -38,6 +38,11 @@ std::string DocumentIndex::Key(std::wstring_view text) {
   return ToUtf8(text).value_or("\xfe");
 }
 
+bool DocumentIndex::Unchanged(const Mark& mark) const {
+  const Mark now = Now();
+  return mark.serial == now.serial && mark.changes == now.changes;
+}
+
 void DocumentIndex::Follow() {
   if (!dom_) {
     watching_ = {};
@@ -141,7 +146,8 @@ std::string DocumentIndex::NameOf(const Node& node, Place place) {
                                  : place == Place::Port ? n.PortNo
                                  : place == Place::Set  ? n.Name
                                                         : n.ItemID;
-  return node.Attribute(attribute).value_or(std::string(kUnnamed));
+  std::optional<std::string> name = node.Attribute(attribute);
+  return name ? std::move(*name) : std::string(kUnnamed);
 }
 
 void DocumentIndex::Insert(Entries& entries, const Entry& entry) {

@@ -53,6 +53,13 @@ class DocumentIndex final : private platform::xml::TreeWatcher {
   platform::xml::Node First(Kind kind, std::string_view key, platform::xml::NodeRef holder = nullptr) const;
   // Nodes of entries, for a caller that changes the document while it goes through them.
   std::vector<platform::xml::Node> Nodes(const Entries& entries) const;
+  // The document's content and changes at one moment: a read of it made then
+  // holds while Unchanged(mark) does.
+  struct Mark {
+    std::uint64_t serial = 0, changes = 0;  // serial 0: no content
+  };
+  Mark Now() const { return {dom_.Serial(), dom_.ChangeCount()}; }
+  bool Unchanged(const Mark& mark) const;
   // The Sets below the document element that have no Name.
   std::size_t UnnamedSets() const { return Find(Kind::Set, kUnnamed).size(); }
 

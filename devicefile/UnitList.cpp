@@ -47,9 +47,9 @@ bool CXMLFile::GetUnitList(std::vector<UnitKey>& units, bool skipExcluded) {
 
 const CXMLFile::UnitsRead& CXMLFile::ReadUnits() {
   UnitsRead& read = unitsRead_;
-  if (read.serial == m_dom.Serial() && read.changes == m_dom.ChangeCount()) return read;
-  // A read cut short by a throw leaves serial and changes as they were, which
-  // no longer match: the next call reads again.
+  if (index_.Unchanged(read.mark)) return read;
+  // A read cut short by a throw leaves the mark as it was, which no longer
+  // holds: the next call reads again.
   read.count = 0;
   ForEachUnit([&](const Node& node, bool excluded, const std::optional<std::string_view>& id) {
     UnitRead& unit = read.count < read.units.size() ? read.units[read.count] : read.units.emplace_back();
@@ -63,8 +63,7 @@ const CXMLFile::UnitsRead& CXMLFile::ReadUnits() {
     // Past an included Unit without an id, no listing reads on.
     return id || excluded;
   });
-  read.serial = m_dom.Serial();
-  read.changes = m_dom.ChangeCount();
+  read.mark = index_.Now();
   return read;
 }
 

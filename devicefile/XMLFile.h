@@ -272,7 +272,7 @@ class CXMLFile : public IDeviceManagerIO,
   struct UnitsRead {
     std::vector<UnitRead> units;  // storage reused: `count` of them hold the units
     std::size_t count = 0;
-    std::uint64_t serial = 0, changes = 0;  // the document read; serial 0: none
+    DocumentIndex::Mark mark;  // when it was read
   };
   const UnitsRead& ReadUnits();
   // The details of the Unit `node` (all but the key).

@@ -93,48 +93,6 @@ TEST_F(Operations, RemoveUnitWithItsMemberships) {
   EXPECT_EQ(Tree(), before);
 }
 
-// A bulk read after a change shows the change: each row reads, changes and
-// reads again, against the list and a GetUnit of each unit.
-TEST_F(Operations, BulkReadShowsEveryChange) {
-  using Change = std::function<void(dev::IDeviceManagerIO&, dev::IDeviceEditor&)>;
-  const auto text = [](const dev::UnitDetails& unit) {
-    std::wstring line = dev::FormatUnitId(unit.key) + L' ' + std::to_wstring(static_cast<int>(unit.setup));
-    for (std::size_t i = 0; i < 4; ++i) line += unit.has[i] ? L'|' + unit.text[i] : L"|-";
-    for (const PortAddress& port : unit.ports) line += L" COM" + std::to_wstring(port.portNumber);
-    return line;
-  };
-  const std::vector<std::pair<const char*, Change>> rows = {
-      {"text", [](auto&, auto& e) { EXPECT_TRUE(e.SetUnitText({1, 0}, dev::UnitText::UnitName, L"new")); }},
-      {"add", [](auto& io, auto&) { EXPECT_TRUE(io.AddUnit({4, 0})); }},
-      {"rename", [](auto&, auto& e) { EXPECT_TRUE(e.RenameUnit(L"U1x0", {9, 0})); }},
-      {"refresh", [this](auto& io, auto&) {
-         const testsupport::ConfigPtr other = dir_.Open();
-         EXPECT_TRUE(other->AddUnit({5, 0}) && other->Save());
-         EXPECT_TRUE(dev::Refresh(&io, nullptr));
-       }},
-  };
-  for (const auto& [what, change] : rows) {
-    SCOPED_TRACE(what);
-    auto& io = Open("<UnitList><Unit UnitID=\"U1x0\"><UnitName>one</UnitName><LinkedInterface ItemID=\"COM1\"/></Unit>"
-                    "<Unit UnitID=\"U2x0\"><Model>m</Model></Unit></UnitList>"
-                    "<Interfaces><Serial><ComPort PortNo=\"COM1\"><LinkedUnit ItemID=\"U1x0\"/></ComPort></Serial></Interfaces>");
-    std::vector<dev::UnitDetails> units;
-    ASSERT_TRUE(Editor().GetUnits(units, true));
-    change(io, Editor());
-    for (const bool skipExcluded : {true, false}) {
-      ASSERT_TRUE(Editor().GetUnits(units, skipExcluded));
-      Units keys;
-      ASSERT_TRUE(io.GetUnitList(keys, skipExcluded));
-      ASSERT_EQ(units.size(), keys.size());
-      for (std::size_t i = 0; i < keys.size(); ++i) {
-        dev::UnitDetails one;
-        ASSERT_TRUE(Editor().GetUnit(keys[i], one));
-        EXPECT_EQ(text(units[i]), text(one));
-      }
-    }
-  }
-}
-
 TEST_F(Operations, UnitPortsAndPortNames) {
   auto& io = Open(
       "<UnitList><Unit UnitID=\"U1x1\"><LinkedInterface ItemID=\"com12\"/><LinkedInterface ItemID=\"COM\"/>"

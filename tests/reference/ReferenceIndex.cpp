@@ -37,6 +37,8 @@ std::size_t DocumentIndex::Hash::Of(const KeyView& key) noexcept {
 std::string DocumentIndex::Key(std::wstring_view text) { return ToUtf8(text).value_or("\xfe"); }
 
 void DocumentIndex::Follow() {}
+// Every read is made from the document.
+bool DocumentIndex::Unchanged(const Mark&) const { return false; }
 
 const DocumentIndex::Entries& DocumentIndex::Find(Kind kind, std::string_view key, platform::xml::NodeRef holder) const {
   Entries& entries = const_cast<DocumentIndex*>(this)->map_[Key_{kind, holder, std::string(key)}];
