@@ -53,7 +53,7 @@ bool CXMLFile::Reload(bool keepChanges, DocumentChanges* changes) {
   DocumentContent before, after;
   if (changes != nullptr) ReadTree(m_dom.DocumentElement(), before);
   m_dom = current;
-  Remember(content.stamp, content.bytes);
+  Remember(content.stamp, std::move(content.bytes));
   unwritten_ = false;
   if (keepChanges) {
     saveReport_.dropped = Replay();

@@ -1,7 +1,5 @@
 // Saving: only what changed, under the directory's lock, merged with what
 // other writers saved meanwhile.
-#include <functional>
-
 #include "devicefile/XMLFile.h"
 #include "platform/clock.h"
 
@@ -12,8 +10,6 @@ namespace {
 // some): a file rewritten within this long of being stamped may keep its
 // time, so its content decides whether it changed.
 constexpr std::int64_t kRacyNs = 2'000'000'000;
-
-std::size_t Hash(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
 
 }  // namespace
 
@@ -40,12 +36,14 @@ bool CXMLFile::SaveOrThrow() {
   return true;
 }
 
-bool CXMLFile::IsKnownFile(HeldDocument& held) const {
+bool CXMLFile::IsKnownFile(HeldDocument& held) {
   const platform::FileStamp& now = held.target.old;
   if (now != known_.stamp) return false;
   if (now.kind == platform::FileStamp::Kind::Missing || !known_.racy) return true;
-  const platform::FileContent content = held.target.directory.Read(held.target.name);
-  return content.readable && content.stamp == now && Hash(content.bytes) == known_.hash;
+  if (!held.target.directory.Holds(held.target.name, known_.bytes, now)) return false;
+  // Once the file is no longer racy a rewrite gets a later time, and the bytes go.
+  Remember(now, std::move(known_.bytes));
+  return true;
 }
 
 bool CXMLFile::MergeWithFile(HeldDocument& held, platform::FileError& error) {
@@ -65,7 +63,7 @@ bool CXMLFile::MergeWithFile(HeldDocument& held, platform::FileError& error) {
       break;
     case FileLoad::Loaded:
       m_dom = current;
-      Remember(content.stamp, content.bytes);
+      Remember(content.stamp, std::move(content.bytes));
       unwritten_ = false;  // a default document yields to the file another writer saved
       break;
   }
@@ -96,15 +94,14 @@ bool CXMLFile::WriteDocument(HeldDocument& held, platform::FileError& error, His
   saveReport_.kept = history_.Commit(version);
   held.target.old = written;
   if (unkept) saveReport_.reason = L"the replaced version was not kept in the history: " + unkept.Describe();
-  Remember(written, bytes);
+  Remember(written, std::move(bytes));
   return true;
 }
 
-void CXMLFile::Remember(const platform::FileStamp& stamp, std::string_view bytes) {
+void CXMLFile::Remember(const platform::FileStamp& stamp, std::string bytes) {
   known_.stamp = stamp;
   known_.racy = platform::RealTimeNs() - stamp.modifiedNs < kRacyNs;
-  // Only a racy file is ever compared by its content.
-  known_.hash = known_.racy ? Hash(bytes) : 0;
+  known_.bytes = known_.racy ? std::move(bytes) : std::string();
 }
 
 bool CXMLFile::SaveFailed(const platform::FileError& error, const std::wstring& what) {

@@ -126,7 +126,7 @@ bool CXMLFile::Open() {
   platform::FileContent content;
   const FileLoad load = LoadDocumentFile(m_dom, content, error, locked, locked ? &held.target : nullptr);
   if (load == FileLoad::Loaded) {
-    Remember(content.stamp, content.bytes);
+    Remember(content.stamp, std::move(content.bytes));
     openReport_.outcome = OpenOutcome::Loaded;
     return true;
   }
@@ -148,7 +148,7 @@ bool CXMLFile::Open() {
     // it stays as it is, and nothing is loaded, so nothing is written over it.
     return GiveUp(error, L"the damaged document cannot be backed up");
   }
-  Remember(content.stamp, content.bytes);
+  Remember(content.stamp, std::move(content.bytes));
   const platform::xml::ParseError damage = m_dom.LastParseError();
   const bool created = CreateDefaultDocument(&message);
   // The damaged file it replaces goes into the history too.

@@ -171,14 +171,17 @@ class CXMLFile : public IDeviceManagerIO,
   // default document whose write failed.
   bool HasChanges() const noexcept { return !journal_.empty() || unwritten_; }
   // Whether the file `held` holds is still the one this object last read or wrote.
-  bool IsKnownFile(HeldDocument& held) const;
+  // A racy file that still holds what this object knows once its time step
+  // is over is no longer racy.
+  bool IsKnownFile(HeldDocument& held);
   // Loads the file another writer saved and makes the journal's changes on it.
   bool MergeWithFile(HeldDocument& held, platform::FileError& error);
   // Writes the DOM over the document file (through a link, keeping the file's
   // permissions), keeping the file it replaces in the history for `reason`
   // once it is replaced; remembers what it wrote.
   bool WriteDocument(HeldDocument& held, platform::FileError& error, History::Reason reason = History::Reason::Save);
-  void Remember(const platform::FileStamp& stamp, std::string_view bytes);
+  // Keeps `bytes` only while the file is racy.
+  void Remember(const platform::FileStamp& stamp, std::string bytes);
   bool SaveFailed(const platform::FileError& error, const std::wstring& what);
   // Runs `body` (a save, refresh or discard) to its report: running out of
   // memory, or a failure of the document model, answers false and says so,
@@ -334,10 +337,11 @@ class CXMLFile : public IDeviceManagerIO,
   // The file as this object last read or wrote it.
   struct KnownFile {
     platform::FileStamp stamp;
-    std::size_t hash = 0;
     // Written so recently that a rewrite may have kept its time stamp: the
-    // content decides.
+    // content decides, so it is kept (a hash would cost two passes over the
+    // bytes each save, a comparison costs one).
     bool racy = false;
+    std::string bytes;
   } known_;
 };
 

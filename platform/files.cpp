@@ -443,6 +443,27 @@ FileContent Directory::Read(std::string_view name, std::uint64_t limit) const {
   return ReadOpened(fd.get(), path, limit);
 }
 
+bool Directory::Holds(std::string_view name, std::string_view bytes, const FileStamp& stamp) const {
+  const std::string own(name);
+  const Descriptor fd(Files().Openat(fd_, own.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0));
+  const auto unchanged = [&] {
+    struct stat st;
+    return Files().Fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && StampOf(st) == stamp;
+  };
+  if (fd.get() < 0 || !unchanged()) return false;
+  char piece[16384];
+  std::size_t used = 0;
+  for (;;) {
+    const ssize_t got = Files().Read(fd.get(), piece, sizeof piece);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 || static_cast<std::size_t>(got) > bytes.size() - used) return false;
+    if (got == 0) break;
+    if (std::memcmp(piece, bytes.data() + used, static_cast<std::size_t>(got)) != 0) return false;
+    used += static_cast<std::size_t>(got);
+  }
+  return used == bytes.size() && unchanged();
+}
+
 bool Directory::Replace(std::string_view name, std::string_view bytes, const WriteOptions& options,
                         const FileStamp& old, FileError& error, FileStamp* written) const {
   const FileStamp* like = options.permissions == Permissions::Like ? &options.like

@@ -123,6 +123,11 @@ class Directory {
   FileStamp StatEntry(std::string_view name, FileError* error = nullptr) const;
   // As ReadWholeFile, for `name` in this directory; a link is never followed.
   FileContent Read(std::string_view name, std::uint64_t limit = kMaxFileBytes) const;
+  // Whether `name` is the regular file `stamp` describes, holding exactly
+  // `bytes` from before the first byte is read to after the last; read in
+  // pieces, so it costs no memory of the file's size. False for anything
+  // else, a failed call included. A link is never followed.
+  bool Holds(std::string_view name, std::string_view bytes, const FileStamp& stamp) const;
   // Replaces `name` atomically (see ReplaceFileAtomically); `old` is what is
   // there now, for Permissions::KeepTarget.
   bool Replace(std::string_view name, std::string_view bytes, const WriteOptions& options, const FileStamp& old,

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 
 #include "tests/support/ConfigDir.h"
@@ -131,6 +132,50 @@ TEST(FileAccess, PermissionsAndOwnersAreKept) {
   ::umask(old);
   for (const char* name : {"kvoDevice.xml", "kvoDevice.xsd", "kvoDevice.lock"})
     EXPECT_EQ(Mode(fresh.Path(name)), 0600u) << name;
+}
+
+// Times as a file system that stamps in coarse steps gives them: every file
+// keeps the same times, set ahead of the clock, so a rewrite within one step
+// looks like the file it replaced but for its content.
+class CoarseTimes : public platform::FileSystem {
+ public:
+  CoarseTimes() : real_(platform::SetFileSystem(this)) {}
+  ~CoarseTimes() override { platform::SetFileSystem(real_); }
+  int Stat(const char* p, struct stat* s) override { return Pinned(real_->Stat(p, s), s); }
+  int Fstat(int fd, struct stat* s) override { return Pinned(real_->Fstat(fd, s), s); }
+  int Fstatat(int d, const char* n, struct stat* s, int f) override { return Pinned(real_->Fstatat(d, n, s, f), s); }
+
+ private:
+  static int Pinned(int result, struct stat* s) {
+    s->st_mtim = s->st_ctim = {std::time(nullptr) / 3600 * 3600 + 7200, 0};
+    return result;
+  }
+  platform::FileSystem* real_;
+};
+
+// Another writer rewrites the file in place with as many bytes: the host sees
+// it, after saves of its own too, and merges rather than writes over it.
+TEST(FileAccess, ARewriteThatKeepsTheFilesSizeAndTimesIsSeen) {
+  for (const bool refresh : {false, true}) {
+    SCOPED_TRACE(refresh ? "refresh" : "save");
+    ConfigDir dir(ConfigDir::Document("<UnitList><Unit UnitID=\"U1x0\"><Model>Stage</Model></Unit><Unit UnitID=\"U1x1\"/></UnitList>"));
+    CoarseTimes coarse;
+    testsupport::ConfigPtr io = dir.Open();
+    dev::IDeviceEditor& editor = *dev::GetDeviceEditor(io.get());
+    for (const wchar_t* model : {L"a", L"b"}) {
+      ASSERT_TRUE(editor.SetUnitText({1, 1}, dev::UnitText::Model, model) && io->Save());
+      EXPECT_FALSE(dev::IsStale(io.get()));
+    }
+    std::string theirs = dir.Read("kvoDevice.xml");
+    theirs.replace(theirs.find("Stage"), 5, "Stagf");
+    dir.Write("kvoDevice.xml", theirs);  // in place: the same file
+    EXPECT_TRUE(dev::IsStale(io.get()));
+    ASSERT_TRUE(refresh ? dev::Refresh(io.get(), nullptr) : editor.SetUnitSetup({1, 1}, dev::UnitSetup::Exclude) && io->Save());
+    dev::UnitDetails stage;
+    ASSERT_TRUE(editor.GetUnit({1, 0}, stage));
+    EXPECT_EQ(stage.textOf(dev::UnitText::Model), L"Stagf");
+    EXPECT_NE(dir.Read("kvoDevice.xml").find("Stagf"), std::string::npos);
+  }
 }
 
 }  // namespace

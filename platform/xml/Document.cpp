@@ -385,9 +385,8 @@ std::string Document::Serialize() const {
   const int closed = xmlSaveClose(saver);
   if (out.outOfMemory) throw std::bad_alloc();
   if (closed < 0 || written < 0) throw _com_error(com::E_FAIL);
-  std::string& text = out.text;
-  data.serializedSize = text.size();
-  return text;
+  data.serializedSize = out.text.size();
+  return std::move(out.text);
 }
 
 void Document::Save(std::wstring_view path, const WriteOptions& options, FileError* error) const {
