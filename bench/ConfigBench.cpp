@@ -126,10 +126,11 @@ void BM_WatchWakeUp(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_WatchWakeUp)->Iterations(100)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_LibxmlParseValidate)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Open)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LibxmlAtomicSave)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Save)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+// Compared by their medians: a single run on a shared machine can be off by half.
+BENCHMARK(BM_LibxmlParseValidate)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_Open)->Arg(10)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_LibxmlAtomicSave)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly();
+BENCHMARK(BM_Save)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly();
 
 int main(int argc, char** argv) {
   if (kvobench::RunAsAsked(argc, argv)) {
@@ -138,10 +139,13 @@ int main(int argc, char** argv) {
   }
   // The goal is for the size where the work is the file's, not the setting up.
   for (const std::string size : {"10", "1000", "10000"})
-    kvobench::RunAndCompare("BM_(LibxmlParseValidate|Open)/" + size + "$", "BM_LibxmlParseValidate/" + size,
+    kvobench::RunAndCompare("BM_(LibxmlParseValidate|Open)/" + size + "/", "BM_LibxmlParseValidate/" + size,
                             {"BM_Open/" + size}, size == "10000" ? 0.5 : 0);
+  // At 100 units a save's fixed work (the lock, keeping the replaced version in
+  // the history) is most of it, and libxml2's save does none of that.
   for (const std::string size : {"100", "10000"})
-    kvobench::RunAndCompare("BM_(LibxmlAtomicSave|Save)/" + size + "$", "BM_LibxmlAtomicSave/" + size, {"BM_Save/" + size}, 1.1);
+    kvobench::RunAndCompare("BM_(LibxmlAtomicSave|Save)/" + size + "/", "BM_LibxmlAtomicSave/" + size, {"BM_Save/" + size},
+                            size == "10000" ? 1.1 : 0);
   kvobench::RunAndCompare("BM_WatchWakeUp", "", {}, 0);
   benchmark::Shutdown();
   kvobench::RemoveDataDirs();

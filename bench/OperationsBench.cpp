@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
                           {"BM_GetUnitsAfterChange/10000", "BM_GetUnitListThenGetUnit/10000"}, 0);
   kvobench::CapturingReporter build;
   benchmark::RunSpecifiedBenchmarks(&build, "BM_(Build|Memory)");
-  if (const auto it = build.times.find("BM_Build10000/iterations:3"); it != build.times.end())
+  if (const auto it = build.times.find("BM_Build10000"); it != build.times.end())
     std::printf("\nbuilding 10,000 units: %.3f s (goal: under 1 s) %s\n\n", it->second / 1e3,
                 it->second < 1e3 ? "meets the goal" : "MISSES the goal");
   benchmark::Shutdown();

@@ -14,8 +14,12 @@ namespace kvobench {
 class CapturingReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
+    // Known by its name and arguments ("BM_Open/10000"); one run more than
+    // once counts by its median.
     for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+      if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
+        times[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
+            run.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> times;
@@ -23,10 +27,16 @@ class CapturingReporter : public benchmark::ConsoleReporter {
 
 // Initialises the benchmark library; when the command line names the
 // benchmarks to run, runs them as asked, without the comparisons, and answers true.
+// Otherwise the repetitions of the benchmarks compared are run interleaved,
+// so that a machine that slows down for a while slows down both sides.
 inline bool RunAsAsked(int& argc, char** argv) {
   bool named = false;
   for (int i = 1; i < argc; ++i) named = named || std::string(argv[i]).starts_with("--benchmark_filter");
-  benchmark::Initialize(&argc, argv);
+  std::vector<char*> args(argv, argv + argc);
+  static char interleaved[] = "--benchmark_enable_random_interleaving=true";
+  if (!named) args.push_back(interleaved);
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
   if (named) benchmark::RunSpecifiedBenchmarks();
   return named;
 }
