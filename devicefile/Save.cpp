@@ -42,7 +42,7 @@ bool CXMLFile::IsKnownFile(HeldDocument& held) {
   if (now.kind == platform::FileStamp::Kind::Missing || !known_.racy) return true;
   if (!held.target.directory.Holds(held.target.name, known_.bytes, now)) return false;
   // Once the file is no longer racy a rewrite gets a later time, and the bytes go.
-  Remember(now, std::move(known_.bytes));
+  Remember(now, std::move(known_.bytes), std::move(known_.pin));
   return true;
 }
 
@@ -86,22 +86,23 @@ bool CXMLFile::WriteDocument(HeldDocument& held, platform::FileError& error, His
   History::Pending version;
   platform::FileError unkept;
   history_.Keep(held.target, reason, version, unkept);
-  platform::FileStamp written;
+  platform::Written written;
   if (!held.target.directory.Replace(held.target.name, bytes, m_writeOptions, held.target.old, error, &written)) {
     history_.Discard(version);
     return false;
   }
   saveReport_.kept = history_.Commit(version);
-  held.target.old = written;
+  held.target.old = written.stamp;
   if (unkept) saveReport_.reason = L"the replaced version was not kept in the history: " + unkept.Describe();
-  Remember(written, std::move(bytes));
+  Remember(written.stamp, std::move(bytes), std::move(written.file));
   return true;
 }
 
-void CXMLFile::Remember(const platform::FileStamp& stamp, std::string bytes) {
+void CXMLFile::Remember(const platform::FileStamp& stamp, std::string bytes, platform::Descriptor pin) {
   known_.stamp = stamp;
-  known_.racy = platform::RealTimeNs() - stamp.modifiedNs < kRacyNs;
+  known_.racy = pin.get() < 0 && platform::RealTimeNs() - stamp.modifiedNs < kRacyNs;
   known_.bytes = known_.racy ? std::move(bytes) : std::string();
+  known_.pin = std::move(pin);
 }
 
 bool CXMLFile::SaveFailed(const platform::FileError& error, const std::wstring& what) {

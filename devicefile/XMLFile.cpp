@@ -44,6 +44,7 @@ CXMLFile::CXMLFile(Access access, const CString& dataDirectory)
       dataDirectory_(dataDirectory),
       history_(dataDirectory.str(), History::KeepFromEnvironment()) {
   m_writeOptions.followLink = true;  // a linked document stays linked
+  m_writeOptions.settleTime = true;  // what this object writes is known by its stamp alone
   try {
     access_ == Access::ReadOnly ? OpenReadOnly() : Open();
     openReport_.historyUnusable = history_.Unusable();

@@ -180,8 +180,9 @@ class CXMLFile : public IDeviceManagerIO,
   // permissions), keeping the file it replaces in the history for `reason`
   // once it is replaced; remembers what it wrote.
   bool WriteDocument(HeldDocument& held, platform::FileError& error, History::Reason reason = History::Reason::Save);
-  // Keeps `bytes` only while the file is racy.
-  void Remember(const platform::FileStamp& stamp, std::string bytes);
+  // Keeps `bytes` only while the file is racy: never for a file written
+  // with a settled time, which `pin` holds.
+  void Remember(const platform::FileStamp& stamp, std::string bytes, platform::Descriptor pin = platform::Descriptor());
   bool SaveFailed(const platform::FileError& error, const std::wstring& what);
   // Runs `body` (a save, refresh or discard) to its report: running out of
   // memory, or a failure of the document model, answers false and says so,
@@ -342,6 +343,7 @@ class CXMLFile : public IDeviceManagerIO,
     // bytes each save, a comparison costs one).
     bool racy = false;
     std::string bytes;
+    platform::Descriptor pin;
   } known_;
 };
 

@@ -18,6 +18,7 @@ ssize_t FileSystem::Write(int fd, const void* buffer, size_t size) { return ::wr
 int FileSystem::Fsync(int fd) { return ::fsync(fd); }
 int FileSystem::Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
 int FileSystem::Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int FileSystem::Futimens(int fd, const struct timespec times[2]) { return ::futimens(fd, times); }
 
 int FileSystem::Openat(int dir, const char* name, int flags, mode_t mode) { return ::openat(dir, name, flags, mode); }
 int FileSystem::Fstatat(int dir, const char* name, struct stat* st, int flags) {

@@ -29,6 +29,7 @@ class FileSystem {
   virtual int Fsync(int fd);
   virtual int Fchown(int fd, uid_t owner, gid_t group);
   virtual int Fchmod(int fd, mode_t mode);
+  virtual int Futimens(int fd, const struct timespec times[2]);
 
   // Relative to an open directory: what is reached is what was examined.
   virtual int Openat(int dir, const char* name, int flags, mode_t mode);

@@ -46,26 +46,6 @@ void Set(FileError* target, FileError error) {
   if (target != nullptr) *target = std::move(error);
 }
 
-// Closes a descriptor on every path.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) Files().Close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  void reset(int fd) {
-    if (fd_ >= 0) Files().Close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
 std::string Join(const std::string& directory, std::string_view name) {
   if (directory.empty()) return std::string(name);
   std::string path = directory;
@@ -368,6 +348,18 @@ FileContent ReadWholeFile(std::wstring_view path, const ReadOptions& options) {
   return ReadOpened(fd.get(), native, options.limit);
 }
 
+Descriptor::~Descriptor() { reset(); }
+
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
+  if (this != &other) reset(other.release());
+  return *this;
+}
+
+void Descriptor::reset(int fd) noexcept {
+  if (fd_ >= 0) Files().Close(fd_);
+  fd_ = fd;
+}
+
 // ---------------------------------------------------------------------------
 // Directories held open.
 
@@ -465,7 +457,7 @@ bool Directory::Holds(std::string_view name, std::string_view bytes, const FileS
 }
 
 bool Directory::Replace(std::string_view name, std::string_view bytes, const WriteOptions& options,
-                        const FileStamp& old, FileError& error, FileStamp* written) const {
+                        const FileStamp& old, FileError& error, Written* written) const {
   const FileStamp* like = options.permissions == Permissions::Like ? &options.like
                           : options.permissions == Permissions::KeepTarget && old.kind == FileStamp::Kind::File ? &old
                                                                                                               : nullptr;
@@ -489,11 +481,32 @@ bool Directory::Replace(std::string_view name, std::string_view bytes, const Wri
   };
   if (like != nullptr && !ApplyPermissions(fd.get(), *like, PathOf(temporary), error)) return fail("chmod", "");
   if (!WriteAll(fd.get(), bytes)) return fail("write", PathOf(temporary));
+  // The kernel stamps a write with the coarse clock's present step: a time
+  // just before that step is one it gives no later write. A failure leaves
+  // the time the write gave.
+  std::int64_t settledNs = -1;
+  if (options.settleTime) {
+    struct timespec times[2] = {{0, UTIME_OMIT}, {}};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &times[1]);
+    settledNs = static_cast<std::int64_t>(times[1].tv_sec) * 1'000'000'000 + times[1].tv_nsec - 1;
+    times[1] = {static_cast<time_t>(settledNs / 1'000'000'000), static_cast<long>(settledNs % 1'000'000'000)};
+    if (Files().Futimens(fd.get(), times) != 0) settledNs = -1;
+  }
   if (Files().Fsync(fd.get()) != 0) return fail("flush", PathOf(temporary));
   if (Files().Renameat(fd_, temporary.c_str(), fd_, own.c_str()) != 0) return fail("replace", PathOf(name));
   unplaced.placed = true;
   struct stat st;
-  if (written != nullptr) *written = Files().Fstat(fd.get(), &st) == 0 ? StampOf(st) : FileStamp{};
+  if (written != nullptr) {
+    written->stamp = Files().Fstat(fd.get(), &st) == 0 ? StampOf(st) : FileStamp{};
+    written->settled = settledNs >= 0 && written->stamp.modifiedNs == settledNs;
+    // Read-only, so that what holds it cannot write through it.
+    written->file.reset(written->settled ? Files().Openat(fd_, own.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0) : -1);
+    struct stat held;
+    if (written->file.get() < 0 || Files().Fstat(written->file.get(), &held) != 0 || StampOf(held) != written->stamp) {
+      written->settled = false;
+      written->file.reset();
+    }
+  }
   // The rename is durable once the directory is on disk; a failure here
   // cannot be undone and the new file is in place, so it counts as written.
   Flush();
@@ -571,7 +584,7 @@ bool ResolveTarget(std::wstring_view path, bool followLink, WriteTarget& target,
 }
 
 bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes, const WriteOptions& options,
-                           FileError* error, FileStamp* written) {
+                           FileError* error, Written* written) {
   FileError failure;
   WriteTarget target;
   if (ResolveTarget(path, options.followLink, target, failure) &&

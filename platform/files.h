@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -94,6 +95,35 @@ struct WriteOptions {
   // A symbolic link at the path stays: its final target is replaced, in the
   // target's own directory (see ResolveTarget for the links that are refused).
   bool followLink = false;
+  // The new file's modification time is set to just before the system's
+  // present time step, a time no later write can give it (see Written).
+  bool settleTime = false;
+};
+
+// Closes a descriptor on every path.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) noexcept : fd_(fd) {}
+  ~Descriptor();
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Descriptor& operator=(Descriptor&& other) noexcept;
+  int get() const noexcept { return fd_; }
+  int release() noexcept { return std::exchange(fd_, -1); }
+  void reset(int fd = -1) noexcept;
+
+ private:
+  int fd_;
+};
+
+// What a replace wrote.
+struct Written {
+  FileStamp stamp;
+  // With WriteOptions::settleTime, when the file system kept the time set: a
+  // later write to the file gives it another time, and while `file` is open
+  // its inode number goes to no other file, so a file at the name with this
+  // very stamp is this one, unchanged.
+  bool settled = false;
+  Descriptor file;  // the new file, read-only
 };
 
 // A directory held open, and the files in it by name: nothing is looked up
@@ -131,7 +161,7 @@ class Directory {
   // Replaces `name` atomically (see ReplaceFileAtomically); `old` is what is
   // there now, for Permissions::KeepTarget.
   bool Replace(std::string_view name, std::string_view bytes, const WriteOptions& options, const FileStamp& old,
-               FileError& error, FileStamp* written = nullptr) const;
+               FileError& error, Written* written = nullptr) const;
   // A hard link `name` here of `from` in `source` (a link there is not followed).
   bool LinkFrom(const Directory& source, std::string_view from, std::string_view name, FileError& error) const;
   bool Remove(std::string_view name, FileError& error) const;
@@ -181,9 +211,9 @@ bool ResolveTarget(std::wstring_view path, bool followLink, WriteTarget& target,
 // owner and group are kept where the system permits (fchown). False, with
 // `error` set, the target untouched and no temporary file left, when any step
 // fails; a failure to examine the old file fails the save rather than give the
-// new one other permissions. `written`, when given, receives the new file's stamp.
+// new one other permissions. `written`, when given, receives what was written.
 bool ReplaceFileAtomically(std::wstring_view path, std::string_view bytes, const WriteOptions& options = {},
-                           FileError* error = nullptr, FileStamp* written = nullptr);
+                           FileError* error = nullptr, Written* written = nullptr);
 
 // Removes what killed saves of `name` in `directory` left behind: the
 // temporary files ".NAME.tmp-XXXXXX" (only those, recognised by name, and

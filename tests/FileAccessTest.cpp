@@ -9,6 +9,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "tests/support/ConfigDir.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -153,13 +154,15 @@ class CoarseTimes : public platform::FileSystem {
   platform::FileSystem* real_;
 };
 
-// Another writer rewrites the file in place with as many bytes: the host sees
-// it, after saves of its own too, and merges rather than writes over it.
+// Another writer rewrites the file in place with as many bytes, at once: the
+// host sees it, after saves of its own too, and merges rather than writes over
+// it; on a file system whose times move in coarse steps too.
 TEST(FileAccess, ARewriteThatKeepsTheFilesSizeAndTimesIsSeen) {
-  for (const bool refresh : {false, true}) {
-    SCOPED_TRACE(refresh ? "refresh" : "save");
+  for (const auto& [refresh, coarseTimes] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+    SCOPED_TRACE(std::string(refresh ? "refresh" : "save") + (coarseTimes ? ", coarse times" : ""));
     ConfigDir dir(ConfigDir::Document("<UnitList><Unit UnitID=\"U1x0\"><Model>Stage</Model></Unit><Unit UnitID=\"U1x1\"/></UnitList>"));
-    CoarseTimes coarse;
+    std::optional<CoarseTimes> coarse;
+    if (coarseTimes) coarse.emplace();
     testsupport::ConfigPtr io = dir.Open();
     dev::IDeviceEditor& editor = *dev::GetDeviceEditor(io.get());
     for (const wchar_t* model : {L"a", L"b"}) {

@@ -50,6 +50,7 @@ class FaultyFileSystem : public platform::FileSystem {
   int Fsync(int fd) override { return Fail("Fsync", PathOf(fd)) ? -1 : real_->Fsync(fd); }
   int Fchown(int fd, uid_t u, gid_t g) override { return Fail("Fchown", PathOf(fd)) ? -1 : real_->Fchown(fd, u, g); }
   int Fchmod(int fd, mode_t m) override { return Fail("Fchmod", PathOf(fd)) ? -1 : real_->Fchmod(fd, m); }
+  int Futimens(int fd, const struct timespec t[2]) override { return Fail("Futimens", PathOf(fd)) ? -1 : real_->Futimens(fd, t); }
   // Calls relative to a directory go by the names of the POSIX path calls ("Open", "Lstat", ...), on the joined path.
   int Openat(int d, const char* n, int f, mode_t m) override {
     const std::string path = Join(d, n);
