@@ -338,11 +338,13 @@ class CXMLFile : public IDeviceManagerIO,
   // The file as this object last read or wrote it.
   struct KnownFile {
     platform::FileStamp stamp;
-    // Written so recently that a rewrite may have kept its time stamp: the
-    // content decides, so it is kept (a hash would cost two passes over the
-    // bytes each save, a comparison costs one).
+    // Read or written so recently that a rewrite may have kept its time
+    // stamp: the content decides, so it is kept (a hash would cost two passes
+    // over the bytes each save, a comparison costs one).
     bool racy = false;
     std::string bytes;
+    // The file this object wrote with a settled time (platform::Written): its
+    // stamp alone tells whether it is still there and unchanged.
     platform::Descriptor pin;
   } known_;
 };
