@@ -171,7 +171,7 @@ BENCHMARK(BM_Memory10000)->Iterations(1);
 int main(int argc, char** argv) {
   for (const Operation& op : Operations())
     benchmark::RegisterBenchmark(std::string("BM_").append(op.name).c_str(), [&op](benchmark::State& s) { PerCall(s, op); })
-        ->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+        ->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond)->Repetitions(3)->ReportAggregatesOnly();
   if (kvobench::RunAsAsked(argc, argv)) {
     kvobench::RemoveDataDirs();
     return 0;
