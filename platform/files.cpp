@@ -488,9 +488,9 @@ bool Directory::Replace(std::string_view name, std::string_view bytes, const Wri
   if (options.settleTime) {
     struct timespec times[2] = {{0, UTIME_OMIT}, {}};
     ::clock_gettime(CLOCK_REALTIME_COARSE, &times[1]);
-    settledNs = static_cast<std::int64_t>(times[1].tv_sec) * 1'000'000'000 + times[1].tv_nsec - 1;
-    times[1] = {static_cast<time_t>(settledNs / 1'000'000'000), static_cast<long>(settledNs % 1'000'000'000)};
-    if (Files().Futimens(fd.get(), times) != 0) settledNs = -1;
+    times[1] = times[1].tv_nsec > 0 ? timespec{times[1].tv_sec, times[1].tv_nsec - 1} : timespec{times[1].tv_sec - 1, 999'999'999};
+    if (Files().Futimens(fd.get(), times) == 0)
+      settledNs = static_cast<std::int64_t>(times[1].tv_sec) * 1'000'000'000 + times[1].tv_nsec;
   }
   if (Files().Fsync(fd.get()) != 0) return fail("flush", PathOf(temporary));
   if (Files().Renameat(fd_, temporary.c_str(), fd_, own.c_str()) != 0) return fail("replace", PathOf(name));
@@ -498,13 +498,13 @@ bool Directory::Replace(std::string_view name, std::string_view bytes, const Wri
   struct stat st;
   if (written != nullptr) {
     written->stamp = Files().Fstat(fd.get(), &st) == 0 ? StampOf(st) : FileStamp{};
-    written->settled = settledNs >= 0 && written->stamp.modifiedNs == settledNs;
-    // Read-only, so that what holds it cannot write through it.
-    written->file.reset(written->settled ? Files().Openat(fd_, own.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0) : -1);
-    struct stat held;
-    if (written->file.get() < 0 || Files().Fstat(written->file.get(), &held) != 0 || StampOf(held) != written->stamp) {
-      written->settled = false;
-      written->file.reset();
+    // Held only when the file system kept the time; read-only, so that what
+    // holds it cannot write through it.
+    written->file.reset();
+    if (settledNs >= 0 && written->stamp.modifiedNs == settledNs) {
+      written->file.reset(Files().Openat(fd_, own.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0));
+      if (written->file.get() >= 0 && (Files().Fstat(written->file.get(), &st) != 0 || StampOf(st) != written->stamp))
+        written->file.reset();
     }
   }
   // The rename is durable once the directory is on disk; a failure here

@@ -118,12 +118,11 @@ class Descriptor {
 // What a replace wrote.
 struct Written {
   FileStamp stamp;
-  // With WriteOptions::settleTime, when the file system kept the time set: a
-  // later write to the file gives it another time, and while `file` is open
-  // its inode number goes to no other file, so a file at the name with this
-  // very stamp is this one, unchanged.
-  bool settled = false;
-  Descriptor file;  // the new file, read-only
+  // Open (read-only) only with WriteOptions::settleTime, when the file system
+  // kept the time set: a later write to the file gives it another time, and
+  // while this is open the inode number goes to no other file, so a file at
+  // the name with this very stamp is this one, unchanged.
+  Descriptor file;
 };
 
 // A directory held open, and the files in it by name: nothing is looked up
