@@ -217,17 +217,25 @@ TEST(DeviceSchema, MatchesTheListingIsWrittenTheSameEveryTimeAndChecksEachRule) 
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<Devices xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation=\"kvoDevice.xsd\">\n";
   const std::string unit = "<UnitList><Unit UnitID=\"U3x1\"/></UnitList>\n";
+  const auto link = [](const char* id) {
+    return "<Sets><ActiveSet Name=\"\"/><Set Name=\"s\"><Comment/><LinkedUnit ItemID=\"" + std::string(id) +
+           "\"/></Set></Sets>\n";
+  };
   const struct {
     const char* rule;
     std::string body;
     bool accepted;
+    const char* says = "";  // part of libxml2's account of the fault
   } cases[] = {
       {"no children at all", "", true},
       // libxml2 does not check that an IDREF names an ID, and loading relies on that.
-      {"a link to no unit", "<Sets><ActiveSet Name=\"\"/><Set Name=\"s\"><Comment/><LinkedUnit ItemID=\"U9x9\"/></Set></Sets>\n", true},
+      {"a link to no unit", link("U9x9"), true},
+      {"a link that is no name", link("9 x"), false, "'9 x' is not a valid value of the atomic type 'xs:IDREF'"},
+      {"a link with blanks around", link(" U3x1\t"), true},
       {"UnitList twice", unit + unit, false},
       {"an unknown child", "<Extra/>\n", false},
-      {"UnitID repeated", "<UnitList><Unit UnitID=\"U3x1\"/><Unit UnitID=\"U3x1\"/></UnitList>\n", false},
+      {"UnitID repeated", "<UnitList><Unit UnitID=\"U3x1\"/><Unit UnitID=\"U3x1\"/></UnitList>\n", false,
+       "'U3x1' is not a valid value of the atomic type 'xs:ID'"},
       {"setup neither include nor exclude", "<UnitList><Unit UnitID=\"U3x1\" setup=\"Exclude\"/></UnitList>\n", false},
       {"Unit children out of order", "<UnitList><Unit UnitID=\"U3x1\"><Model/><Driver/></Unit></UnitList>\n", false},
       {"Sets without ActiveSet", "<Sets><Set Name=\"s\"><Comment/></Set></Sets>\n", false},
@@ -238,6 +246,7 @@ TEST(DeviceSchema, MatchesTheListingIsWrittenTheSameEveryTimeAndChecksEachRule) 
     EXPECT_EQ(document.Load(path), c.accepted) << c.rule;
     const platform::xml::ParseError& error = document.LastParseError();
     EXPECT_EQ(error.errorCode != 0 && error.line >= 2 && !error.reason.empty(), !c.accepted) << c.rule;
+    EXPECT_NE(testsupport::Narrow(error.reason).find(c.says), std::string::npos) << c.rule;
     EXPECT_EQ(static_cast<bool>(document.DocumentElement()), c.accepted) << c.rule;
   }
   // Only the file name of the location counts: the schema beside the document.
