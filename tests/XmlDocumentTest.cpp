@@ -2,10 +2,12 @@
 // over it, the path builder, the schema writer and its schema, and unit id texts.
 #include <gtest/gtest.h>
 #include <kvodevice/Text.h>
+#include <libxml/parser.h>
 
 #include "devicefile/UnitId.h"
 #include "host/XMLDOMDocument.h"
 #include "host/XPATHString.h"
+#include "platform/xml/SchemaDocument.h"
 #include "schema/XMLDeviceSchema.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XmlListing.h"
@@ -187,6 +189,52 @@ TEST(XPathString, EveryPathFormSelectsWhatItShould) {
 
   EXPECT_FALSE(CXPATHString(L"UnitList/Unit").selectNodes(platform::xml::Document::Create()));  // no document element
   EXPECT_FALSE(CXPATHString(L"UnitList/Unit").selectSingleNode(platform::xml::Document()));
+}
+
+// The type attributes below `node`, in document order.
+std::string TypesBelow(xmlNodePtr node) {
+  std::string types;
+  for (xmlNodePtr child = node->children; child != nullptr; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    if (const std::unique_ptr<xmlChar, void (*)(void*)> type(xmlGetProp(child, BAD_CAST "type"), xmlFree); type)
+      types.append(" ").append(reinterpret_cast<const char*>(type.get()));
+    types += TypesBelow(child);
+  }
+  return types;
+}
+
+// Only attribute declarations that name the built-in IDREF, however its
+// namespace is bound, are retyped, and keep their prefix.
+TEST(SchemaDocument, RetypesTheAttributesThatNameTheBuiltInIdref) {
+  const std::string xs = "xmlns:xs='http://www.w3.org/2001/XMLSchema'";
+  const struct {
+    std::string bindings;
+    const char* declarations;
+    const char* typesAfter;
+    bool retyped;
+  } cases[] = {
+      {xs, "<xs:attribute name='a' type='xs:IDREF'/>", " xs:NCName", true},
+      {"xmlns:xsd='http://www.w3.org/2001/XMLSchema'", "<xsd:attribute name='a' type='xsd:IDREF'/>", " xsd:NCName", true},
+      {"xmlns='http://www.w3.org/2001/XMLSchema'", "<attribute name='a' type='IDREF'/>", " NCName", true},
+      {xs,
+       "<xs:complexType name='c'><xs:attribute name='a' type='xs:string'/></xs:complexType>"
+       "<xs:complexType name='d'><xs:attribute name='b' type='xs:IDREF'/><xs:attribute name='c' type='xs:IDREF'/>"
+       "</xs:complexType>",
+       " xs:string xs:NCName xs:NCName", true},
+      // Not the built-in type, or not an attribute's.
+      {xs + " xmlns:t='urn:t'", "<xs:attribute name='a' type='t:IDREF'/>", " t:IDREF", false},
+      {xs, "<xs:attribute name='a' type='IDREF'/>", " IDREF", false},
+      {xs, "<xs:element name='e' type='xs:IDREF'/>", " xs:IDREF", false},
+      {xs, "<xs:attribute name='a' type='xs:IDREFS'/><xs:attribute name='b' type='xs:ID'/>", " xs:IDREFS xs:ID", false},
+  };
+  for (const auto& c : cases) {
+    const std::string text = "<schema " + c.bindings + ">" + c.declarations + "</schema>";
+    const std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> schema(
+        xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, 0), xmlFreeDoc);
+    ASSERT_NE(schema, nullptr) << text;
+    EXPECT_EQ(platform::xml::RetypeReferences(schema.get()), c.retyped) << text;
+    EXPECT_EQ(TypesBelow(xmlDocGetRootElement(schema.get())), c.typesAfter) << text;
+  }
 }
 
 TEST(DeviceSchema, MatchesTheListingIsWrittenTheSameEveryTimeAndChecksEachRule) {
