@@ -6,7 +6,6 @@
 #include <limits>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/files.h"
 #include "platform/strings.h"
