@@ -7,6 +7,7 @@
 #include "devicefile/UnitId.h"
 #include "host/XMLDOMDocument.h"
 #include "host/XPATHString.h"
+#include "platform/xml/DocumentData.h"
 #include "platform/xml/SchemaDocument.h"
 #include "schema/XMLDeviceSchema.h"
 #include "tests/support/TempDir.h"
@@ -195,7 +196,7 @@ TEST(XPathString, EveryPathFormSelectsWhatItShould) {
 std::string TypesBelow(xmlNodePtr node) {
   std::string types;
   for (xmlNodePtr child = xmlFirstElementChild(node); child != nullptr; child = xmlNextElementSibling(child)) {
-    const std::unique_ptr<xmlChar, void (*)(void*)> type(xmlGetProp(child, BAD_CAST "type"), xmlFree);
+    const platform::xml::XmlString type(xmlGetProp(child, BAD_CAST "type"));
     if (type) types.append(" ").append(reinterpret_cast<const char*>(type.get()));
     types += TypesBelow(child);
   }
@@ -224,8 +225,8 @@ TEST(SchemaDocument, RetypesTheAttributesThatNameTheBuiltInIdref) {
   };
   for (const auto& c : cases) {
     const std::string text = "<schema " + c.bindings + ">" + c.declarations + "</schema>";
-    const std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> schema(
-        xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, 0), xmlFreeDoc);
+    const platform::xml::Owned<xmlDoc, xmlFreeDoc> schema(
+        xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, 0));
     ASSERT_NE(schema, nullptr) << text;
     EXPECT_EQ(platform::xml::RetypeReferences(schema.get()), c.retyped) << text;
     EXPECT_EQ(TypesBelow(xmlDocGetRootElement(schema.get())), c.typesAfter) << text;
